@@ -1,0 +1,54 @@
+#include "PendingBytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessavue {
+
+void PendingBytes::append(const uint8_t* data, size_t size) {
+    std::lock_guard lock(mutex_);
+    size_t kept = std::min(size, capacity_ - size_);
+    dropped_ += size - kept;
+    size_ += kept;
+    while (kept > 0) {
+        if (chunks_.empty() || chunks_.back().size() == kChunkBytes) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(kChunkBytes);
+        }
+        std::vector<uint8_t>& back = chunks_.back();
+        size_t part = std::min(kept, kChunkBytes - back.size());
+        back.insert(back.end(), data, data + part);
+        data += part;
+        kept -= part;
+    }
+}
+
+size_t PendingBytes::take(uint8_t* out, size_t maxSize) {
+    std::lock_guard lock(mutex_);
+    size_t taken = 0;
+    while (taken < maxSize && size_ > 0) {
+        std::vector<uint8_t>& front = chunks_.front();
+        size_t part = std::min(maxSize - taken, front.size() - frontOffset_);
+        std::memcpy(out + taken, front.data() + frontOffset_, part);
+        taken += part;
+        size_ -= part;
+        frontOffset_ += part;
+        if (frontOffset_ == front.size()) {
+            chunks_.pop_front();
+            frontOffset_ = 0;
+        }
+    }
+    return taken;
+}
+
+uint64_t PendingBytes::dropped() const {
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
+void PendingBytes::resetDropped() {
+    std::lock_guard lock(mutex_);
+    dropped_ = 0;
+}
+
+} // namespace tessavue

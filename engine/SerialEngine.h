@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tessavue {
+
+// Everything the program does at the serial port goes through this interface, so the
+// receive cycle can run on a real device or, in tests, on a scripted fake.
+// All calls come from one thread (the GUI thread); implementations may use threads inside.
+class SerialEngine {
+public:
+    // Values reported through iLogSt by RcvDataFirst.
+    static constexpr int16_t kLogContinues = -1;
+    static constexpr int16_t kLogSizeLimit = 0;
+    // Any other (positive) value is the errno of a failed log write; the log is closed.
+
+    static constexpr int32_t kMaxBytesPerFetch = 32768;
+    static constexpr int32_t kRecentCopyBytes = 327681;
+
+    virtual ~SerialEngine() = default;
+
+    // -1 when the device is open, exclusively held and configured raw; anything else is a failure.
+    virtual int16_t OpenCommPort(const std::string& portName) = 0;
+    // "baud,parity,data,stop,flow"; a malformed string changes nothing.
+    virtual void SetCommPortParam(const std::string& lineParams) = 0;
+    virtual void ResetStatus() = 0;
+    virtual void CloseCommPort() = 0;
+
+    // Makes at most kMaxBytesPerFetch pending bytes ready for RcvDataNext and appends them to the
+    // recent copy and, while logOn is 1, to the log file.
+    virtual void RcvDataFirst(int32_t& count, int32_t& scratch, int16_t logOn, int16_t& logSt,
+                              int32_t& aux) = 0;
+    virtual void RcvDataNext(uint8_t& value, int16_t index) = 0;
+
+    // Bits: 0x01 RTS, 0x02 DTR, 0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 DCD.
+    virtual void ReadModemStatus(uint8_t& status) = 0;
+    // 0x8002 DTR on, 0x0002 DTR off, 0x8001 RTS on, 0x0001 RTS off.
+    virtual void SetLineSt(int16_t code) = 0;
+
+    // -1 when the log file is open. The file is created or appended to as it is.
+    virtual int32_t LogStart(const std::string& path, int32_t reserved, int32_t maxBytes) = 0;
+    virtual void LogStop() = 0;
+
+    virtual void MoveLastFirst(int32_t& count) = 0;
+    virtual void MoveLastData(uint8_t& value, int32_t index) = 0;
+    virtual void LastClear() = 0;
+
+    // Bytes the reader had to throw away because the pending buffer was full.
+    virtual uint64_t droppedBytes() const = 0;
+};
+
+// The real engine for Linux serial devices (ttyS, ttyUSB, ttyACM, pseudo-terminals).
+std::unique_ptr<SerialEngine> makeLinuxSerialEngine();
+
+// Device path for a port name: "COM1".."COM4" -> /dev/ttyS0..3, "/..." as it is, else /dev/<name>.
+std::string devicePathForPort(const std::string& portName);
+
+} // namespace tessavue

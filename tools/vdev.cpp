@@ -1,0 +1,213 @@
+// tessavue-vdev: a virtual serial device for using and testing Tessavue without hardware.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: tessavue-vdev --link PATH [--baud N] [--wave saw|sine|triangle|random|file]\n"
+    "                     [--file F] [--seconds S]\n"
+    "\n"
+    "Creates a pseudo-terminal, makes it reachable as the symlink PATH, prints PATH and\n"
+    "streams bytes into it until stopped (Ctrl+C, SIGTERM) or for S seconds. Open PATH as the\n"
+    "port in Tessavue.\n"
+    "\n"
+    "  --link PATH     where the device appears (an old symlink there is replaced)\n"
+    "  --baud N        line rate; N/10 bytes a second as with 8N1 (default 9600)\n"
+    "  --wave W        saw (0..255 repeating, default), sine and triangle (period 256 and 510\n"
+    "                  bytes), random, or file (the bytes of --file, over and over)\n"
+    "  --file F        the file for --wave file\n"
+    "  --seconds S     stop after S seconds (default: run until stopped)\n"
+    "\n"
+    "Bytes nobody is reading are dropped, as on a real line.\n";
+
+volatile sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+struct Options {
+    std::string link;
+    double baud = 9600;
+    std::string wave = "saw";
+    std::string file;
+    std::optional<double> seconds;
+};
+
+std::optional<double> positiveNumber(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    double value = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !(value > 0))
+        return std::nullopt;
+    return value;
+}
+
+// Returns nullopt after printing why the command line is unusable.
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name = argv[i];
+        if (name == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "tessavue-vdev: %s needs a value\n%s", argv[i], kUsage);
+            return std::nullopt;
+        }
+        const char* value = argv[++i];
+        std::optional<double> number = positiveNumber(value);
+        if (name == "--link") {
+            options.link = value;
+        } else if (name == "--wave") {
+            options.wave = value;
+        } else if (name == "--file") {
+            options.file = value;
+        } else if (name == "--baud" && number) {
+            options.baud = *number;
+        } else if (name == "--seconds" && number) {
+            options.seconds = *number;
+        } else {
+            std::fprintf(stderr, "tessavue-vdev: bad option %s %s\n%s", argv[i - 1], value, kUsage);
+            return std::nullopt;
+        }
+    }
+    if (options.link.empty()) {
+        std::fprintf(stderr, "tessavue-vdev: --link PATH is required\n%s", kUsage);
+        return std::nullopt;
+    }
+    return options;
+}
+
+// One period of the waveform; the device sends it over and over.
+std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
+    std::vector<uint8_t> pattern;
+    if (options.wave == "saw") {
+        for (int i = 0; i < 256; ++i)
+            pattern.push_back(static_cast<uint8_t>(i));
+    } else if (options.wave == "triangle") {
+        for (int i = 0; i < 510; ++i)
+            pattern.push_back(static_cast<uint8_t>(i <= 255 ? i : 510 - i));
+    } else if (options.wave == "sine") {
+        for (int i = 0; i < 256; ++i)
+            pattern.push_back(static_cast<uint8_t>(std::lround(127.5 + 127.5 * std::sin(2 * std::numbers::pi * i / 256))));
+    } else if (options.wave == "random") {
+        std::mt19937 generator(std::random_device{}());
+        for (int i = 0; i < 1 << 20; ++i)
+            pattern.push_back(static_cast<uint8_t>(generator()));
+    } else if (options.wave == "file") {
+        std::ifstream in(options.file, std::ios::binary);
+        pattern.assign(std::istreambuf_iterator<char>(in), {});
+        if (!in.eof() || pattern.empty()) {
+            std::fprintf(stderr, "tessavue-vdev: cannot read a byte from --file '%s'\n",
+                         options.file.c_str());
+            return std::nullopt;
+        }
+    } else {
+        std::fprintf(stderr, "tessavue-vdev: unknown wave '%s'\n%s", options.wave.c_str(), kUsage);
+        return std::nullopt;
+    }
+    return pattern;
+}
+
+// Makes link point at target, replacing a symlink left there by an earlier run.
+bool placeLink(const std::string& target, const std::string& link) {
+    if (symlink(target.c_str(), link.c_str()) == 0)
+        return true;
+    struct stat info {};
+    if (errno != EEXIST || lstat(link.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return false;
+    return unlink(link.c_str()) == 0 && symlink(target.c_str(), link.c_str()) == 0;
+}
+
+double secondsSince(const timespec& start) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec - start.tv_sec) + double(now.tv_nsec - start.tv_nsec) * 1e-9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::optional<Options> options = parseOptions(argc, argv);
+    std::optional<std::vector<uint8_t>> pattern = options ? makePattern(*options) : std::nullopt;
+    if (!pattern)
+        return 2;
+
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::perror("tessavue-vdev: cannot create a pseudo-terminal");
+        return 1;
+    }
+    std::string slavePath = ptsname(master);
+    // Holding the slave open keeps the master writable while no program has the port open; the
+    // bytes that pile up meanwhile are discarded by whoever opens the port. Raw, so nothing is
+    // echoed back into the master, which nobody reads.
+    int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    if (slave < 0 || tcgetattr(slave, &raw) != 0) {
+        std::perror("tessavue-vdev: cannot open the pseudo-terminal");
+        return 1;
+    }
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    if (!placeLink(slavePath, options->link)) {
+        std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", options->link.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::printf("%s\n", options->link.c_str());
+    std::fflush(stdout);
+
+    // Sends what is due every 2 ms so the stream is smooth; what the pty does not take is
+    // skipped, not sent late, and the waveform goes on from the last byte that went out.
+    const double bytesPerSecond = options->baud / 10;
+    const timespec tick{0, 2'000'000};
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const size_t mostPerTick = 64 * 1024; // a pty takes no more at once anyway
+    uint64_t due = 0;
+    size_t position = 0;
+    std::vector<uint8_t> chunk;
+    while (!stopRequested && !(options->seconds && secondsSince(start) >= *options->seconds)) {
+        nanosleep(&tick, nullptr);
+        uint64_t nowDue = static_cast<uint64_t>(secondsSince(start) * bytesPerSecond);
+        chunk.clear();
+        for (uint64_t i = 0; i < std::min<uint64_t>(nowDue - due, mostPerTick); ++i)
+            chunk.push_back((*pattern)[(position + i) % pattern->size()]);
+        due = nowDue;
+        ssize_t written = chunk.empty() ? 0 : write(master, chunk.data(), chunk.size());
+        if (written > 0)
+            position = (position + static_cast<size_t>(written)) % pattern->size();
+    }
+
+    unlink(options->link.c_str());
+    close(slave);
+    close(master);
+    return 0;
+}
