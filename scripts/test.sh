@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything from scratch and runs every test twice: once in the normal build and once
+# with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs="$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
+rm -rf build-test build-asan
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-test -j"$jobs"
+(cd build-test && ctest --output-on-failure --timeout 600)
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSAVUE_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+(cd build-asan && ctest --output-on-failure --timeout 900)

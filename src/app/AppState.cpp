@@ -1,0 +1,85 @@
+#include "AppState.h"
+
+#include <cassert>
+
+AppState& app()
+{
+    static AppState state;
+    return state;
+}
+
+namespace ini {
+
+void xsubSetDefaults(const QString& programDir)
+{
+    AppState& s = app();
+    s.strAppTitle = QStringLiteral("Tessavue");
+    s.iDispMode = 2;
+    s.strProgramDir = programDir;
+    s.strDataDir = programDir;
+    s.iLiveDraw = 1;
+    s.lLineWidth = 1;
+    s.iScanSource = 2;
+    s.iTestKind = 1;
+    s.bSawLevel = 100;
+    s.lPenColor = 255;
+    ChannelRecord& ch = s.ChData[0];
+    ch.iXDim = 200;
+    ch.iYMax = 130;
+    ch.iYMin = -130;
+    ch.lColor = s.lPenColor;
+    ch.iSigned = 1;
+    s.lLogMaxMB = 1;
+    s.iPrintDate = 1;
+    s.iPrintAuthor = 1;
+    s.strPrintAuthor.clear();
+    s.iPrintData = 0;
+    s.strPortName = QStringLiteral("COM1");
+    s.strBaud = QStringLiteral("9600");
+    s.strParity = QStringLiteral("なし");
+    s.strDataBits = QStringLiteral("8 ビット");
+    s.strStopBits = QStringLiteral("1 ビット");
+    s.strFlow = QStringLiteral("なし");
+    s.iPortOpen = 0;
+}
+
+static bool validChannel(int16_t channel)
+{
+    const bool ok = channel >= 0 && channel <= 8;
+    assert(ok && "channel outside 0..8");
+    return ok;
+}
+
+void xsubRingAdd(int16_t channel, int16_t value)
+{
+    if (!validChannel(channel)) return;
+    ChannelRecord& ch = app().ChData[channel];
+    const bool posOk = ch.lWritePos >= 0 && ch.lWritePos < kRingSize;
+    assert(posOk && "ring write position outside the ring");
+    if (!posOk) return;
+    app().bRingBuf[ch.lWritePos] = static_cast<uint8_t>(value);
+    ch.lWritePos = ch.lWritePos < kRingSize - 1 ? ch.lWritePos + 1 : 0;
+    if (ch.lCount < kRingSize + 1) ++ch.lCount;
+}
+
+int16_t xfunRingGet(int32_t position, int16_t channel)
+{
+    if (!validChannel(channel)) return 0;
+    const ChannelRecord& ch = app().ChData[channel];
+    const int32_t n = ch.lCount < ch.iXDim ? ch.lCount : ch.iXDim;
+    int32_t a = ch.lWritePos;
+    if (a < n) a += kRingSize;
+    int32_t p = a - n + position;
+    if (p >= kRingSize) p -= kRingSize;
+    const bool posOk = p >= 0 && p < kRingSize;
+    assert(posOk && "ring read position outside the ring");
+    return posOk ? app().bRingBuf[p] : 0;
+}
+
+void xsubRingClear()
+{
+    app().ChData[0].lCount = 0;
+    app().ChData[0].lWritePos = 0;
+}
+
+} // namespace ini

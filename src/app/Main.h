@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class frms_RS_GRAPH_1;
+
+namespace ini {
+
+// Start-up from the defaults to the shown main window: defaults, settings file, the port when
+// the saved source is the port (with the platform notice when it fails), then the window.
+// Uses app().engine, creating the real engine when none is set.
+frms_RS_GRAPH_1* xsubStartUp(const QString& programDir);
+
+// Holds a lock that the kernel drops when this process ends; false when another instance
+// of the program in the same folder holds it.
+bool xfunSingleInstance(const QString& programDir);
+
+} // namespace ini

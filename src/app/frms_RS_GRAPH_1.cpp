@@ -1,0 +1,431 @@
+#include "frms_RS_GRAPH_1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "AppState.h"
+#include "Settings.h"
+#include "dialogs/Msg.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Twips.h"
+
+namespace {
+frms_RS_GRAPH_1* g_mainForm = nullptr;
+
+constexpr int32_t kGreen = 0x00FF00;
+constexpr int32_t kRed = 0x0000FF;
+constexpr int32_t kLightGrey = 0xC0C0C0;
+
+QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+
+template <typename W>
+W* named(W* w, const QString& name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
+              bool bordered = false)
+{
+    auto* l = named(new QLabel(text, parent), name);
+    l->setGeometry(x, y, w, h);
+    if (bordered) {
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h)
+{
+    auto* b = named(new QPushButton(text, parent), name);
+    b->setGeometry(x, y, w, h);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& title, int x, int y, int w, int h)
+{
+    auto* f = named(new QGroupBox(title, parent), name);
+    f->setGeometry(x, y, w, h);
+    return f;
+}
+
+QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, int min, int max, int value)
+{
+    auto* s = named(new QScrollBar(o, parent), name);
+    s->setRange(min, max);
+    s->setValue(value);
+    s->setSingleStep(1);
+    s->setPageStep(1);
+    return s;
+}
+} // namespace
+
+frms_RS_GRAPH_1* mainForm() { return g_mainForm; }
+
+frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent)
+{
+    g_mainForm = this;
+    setObjectName(QStringLiteral("frms_RS_GRAPH_1"));
+    setWindowTitle(QStringLiteral("Tessavue"));
+    buildControls();
+    connectHandlers();
+}
+
+frms_RS_GRAPH_1::~frms_RS_GRAPH_1()
+{
+    if (g_mainForm == this) g_mainForm = nullptr;
+}
+
+void frms_RS_GRAPH_1::buildControls()
+{
+    setFixedSize(884, 566);
+
+    // Timers
+    Timer_Receive = named(new QTimer(this), QStringLiteral("Timer_Receive"));
+    Timer_Receive->setTimerType(Qt::PreciseTimer);
+    Timer_Receive->setInterval(1);
+    Timer_date = named(new QTimer(this), QStringLiteral("Timer_date"));
+    Timer_date->setInterval(1000);
+    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1);
+    Timer_Start = named(new QTimer(this), QStringLiteral("Timer_Start"));
+    Timer_Start->setTimerType(Qt::PreciseTimer);
+    Timer_Start->setInterval(1);
+
+    // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
+    pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));
+    pic_graph->move(8, 8);
+    pic_graph->resize(twipsToPx(8820), twipsToPx(5400));
+    line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, 0);
+    line_Y_base = pic_graph->addLine(720, 240, 720, 5040, 0);
+    for (int k = 0; k < 25; ++k) line_gx[k] = pic_graph->addLine(735, 240, 8520, 240, kLightGrey);
+    const float ysY[3] = {1440, 2640, 3840};
+    for (int k = 0; k < 3; ++k) {
+        line_Ys[k] = pic_graph->addLine(735, ysY[k], 8520, ysY[k], 0x808080);
+        line_Ys[k]->setVisible(false);
+    }
+    Line_Y_127 = pic_graph->addLine(735, 300, 8520, 300, 0x808080);
+    Line_Y_127->setVisible(false);
+    Line_y_m128 = pic_graph->addLine(735, 5010, 8520, 5010, 0x808080);
+    Line_y_m128->setVisible(false);
+    const int32_t cursorColours[2] = {0x00FF00FF, 0x00FF0000};
+    for (int i = 0; i < 2; ++i) {
+        line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
+        line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
+    }
+
+    Pic_Scale = named(new QWidget(pic_graph), QStringLiteral("Pic_Scale"));
+    placeTw(Pic_Scale, 0, 0, 719, 5400);
+    Pic_Scale->setAutoFillBackground(true);
+    auto scaleLabel = [this](const QString& name, float left, float top, float width) {
+        auto* l = named(new QLabel(Pic_Scale), name);
+        placeTw(l, left, top, width, 255);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        QFont f = l->font();
+        f.setPointSizeF(7.5);
+        l->setFont(f);
+        return l;
+    };
+    Lbl_Y_Max = scaleLabel(QStringLiteral("Lbl_Y_Max"), 210, 120, 495);
+    Lbl_Y_MaxHex = scaleLabel(QStringLiteral("Lbl_Y_MaxHex"), 15, 120, 375);
+    Lbl_Y_Min = scaleLabel(QStringLiteral("Lbl_Y_Min"), 210, 4920, 495);
+    Lbl_y_MinHex = scaleLabel(QStringLiteral("Lbl_y_MinHex"), 15, 4920, 375);
+    for (int i = 0; i < 5; ++i) {
+        Lbl_y[i] = scaleLabel(indexed("Lbl_y", i), 210, 2634, 495);
+        Lbl_YHex[i] = scaleLabel(indexed("Lbl_YHex", i), 15, 2634, 375);
+    }
+
+    HScroll1 = scrollBar(pic_graph, QStringLiteral("HScroll1"), Qt::Horizontal, 0, 10, 0);
+    placeTw(HScroll1, 720, 5070, 7320, 255);
+    HScroll2 = scrollBar(pic_graph, QStringLiteral("HScroll2"), Qt::Horizontal, 0, 2, 1);
+    placeTw(HScroll2, 8160, 5070, 495, 255);
+
+    // Y-cursor bars beside the pane: the top of a bar is the highest value.
+    for (int i = 0; i < 2; ++i) {
+        vsc_y[i] = scrollBar(this, indexed("vsc_y", i), Qt::Vertical, 0, 255, 0);
+        vsc_y[i]->setGeometry(602 + 18 * i, 8 + 16, 16, 360 - 92);
+    }
+
+    // Display buttons
+    Frm_Display = frame(this, QStringLiteral("Frm_Display"), QStringLiteral("Display"), 644, 2, 232, 116);
+    Cmd_Scanning = button(Frm_Display, QStringLiteral("Cmd_Scanning"), QStringLiteral("Scanning"), 8, 22, 104, 26);
+    Cmd_Memory = button(Frm_Display, QStringLiteral("Cmd_Memory"), QStringLiteral("View"), 120, 22, 104, 26);
+    Cmd_File = button(Frm_Display, QStringLiteral("Cmd_File"), QStringLiteral("From File"), 8, 52, 104, 26);
+    Cmd_memTOFile = button(Frm_Display, QStringLiteral("Cmd_memTOFile"), QStringLiteral("To File"), 120, 52, 104, 26);
+    Cmd_Test = button(Frm_Display, QStringLiteral("Cmd_Test"), QStringLiteral("COM OFF"), 8, 82, 104, 26);
+    Cmd_Clear = button(Frm_Display, QStringLiteral("Cmd_Clear"), QStringLiteral("Clear"), 120, 82, 104, 26);
+
+    // Command buttons
+    Cmd_Log = button(this, QStringLiteral("Cmd_Log"), QStringLiteral("Log"), 652, 124, 104, 26);
+    Cmd_Print = button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"), 764, 124, 104, 26);
+    Cmd_set = button(this, QStringLiteral("Cmd_set"), QStringLiteral("Pen Color"), 652, 154, 104, 26);
+    Cmd_Fin = button(this, QStringLiteral("Cmd_Fin"), QStringLiteral("Fin"), 764, 154, 104, 26);
+
+    // Line parameters and line control
+    auto* lineFrame = frame(this, QStringLiteral("Frm_Line"), QStringLiteral("Line"), 644, 184, 232, 138);
+    lblCOM = label(lineFrame, QStringLiteral("lblCOM"), QStringLiteral("COM1"), 8, 20, 104, 20);
+    lblBPS = label(lineFrame, QStringLiteral("lblBPS"), QStringLiteral("115200BPS"), 120, 20, 104, 20);
+    lblDataSize = label(lineFrame, QStringLiteral("lblDataSize"), QStringLiteral("8ﾋﾞｯﾄ"), 8, 40, 104, 20);
+    lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"), 120, 40, 104, 20);
+    lblStop = label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"), 8, 60, 104, 20);
+    lblFlow = label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"), 120, 60, 104, 20);
+    Cmd_DTR[0] = button(lineFrame, indexed("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
+    Cmd_DTR[1] = button(lineFrame, indexed("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
+    Cmd_RTS[0] = button(lineFrame, indexed("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
+    Cmd_RTS[1] = button(lineFrame, indexed("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
+    for (int i = 0; i < 2; ++i) {
+        setBackColor(Cmd_DTR[i], i == 0 ? kGreen : kRed);
+        setBackColor(Cmd_RTS[i], i == 0 ? kGreen : kRed);
+    }
+
+    // Modem lamps: caption, unlit lamp, lit lamp, one row each, in this order.
+    auto* lampFrame = frame(this, QStringLiteral("Frm_Modem"), QStringLiteral("Modem"), 644, 326, 112, 150);
+    const char* lampNames[6] = {"RTS", "CTS", "DTR", "DSR", "DCD", "RI"};
+    for (int i = 0; i < 6; ++i) {
+        const int y = 20 + 21 * i;
+        lampCaption[i] = label(lampFrame, QStringLiteral("Label%1").arg(11 + i), QLatin1String(lampNames[i]), 10, y, 44, 20);
+        lblmsd[i] = label(lampFrame, indexed("lblmsd", i), QStringLiteral("●"), 58, y, 20, 20);
+        ::setForeColor(lblmsd[i], kRed);
+        lblmsdo[i] = label(lampFrame, indexed("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
+        ::setForeColor(lblmsdo[i], kGreen);
+    }
+
+    // Counter and clock
+    lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"), QStringLiteral("Sampling Count"), 764, 334, 112, 20);
+    lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
+    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 764, 450, 112, 20);
+    lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // X cursors
+    auto* xFrame = frame(this, QStringLiteral("Frm_XCursor"), QStringLiteral("X-Cursor"), 8, 374, 336, 92);
+    label(xFrame, QStringLiteral("Lbl_XHead1"), QStringLiteral("X-Position"), 126, 18, 70, 18);
+    label(xFrame, QStringLiteral("Lbl_XHead2"), QStringLiteral("Y-Data"), 198, 18, 50, 18);
+    label(xFrame, QStringLiteral("Lbl_XHead3"), QStringLiteral("Hex"), 250, 18, 38, 18);
+    label(xFrame, QStringLiteral("Lbl_XHead4"), QStringLiteral("Chr"), 290, 18, 40, 18);
+    for (int i = 0; i < 2; ++i) {
+        const int y = 38 + 26 * i;
+        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame), indexed("chk_curx", i));
+        chk_curx[i]->setGeometry(8, y, 72, 22);
+        hsc_x[i] = scrollBar(xFrame, indexed("hsc_x", i), Qt::Horizontal, 0, 2, 1);
+        hsc_x[i]->setGeometry(82, y + 2, 40, 18);
+        lbl_cur_x[i] = label(xFrame, indexed("lbl_cur_x", i), QString(), 126, y, 70, 22, true);
+        lbl_cur_data[i] = label(xFrame, indexed("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
+        lbl_cur_data_hex[i] = label(xFrame, indexed("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
+        lbl_cur_data_char[i] = label(xFrame, indexed("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
+    }
+
+    // Y cursors
+    auto* yFrame = frame(this, QStringLiteral("Frm_YCursor"), QStringLiteral("Y-Cursor"), 350, 374, 150, 92);
+    label(yFrame, QStringLiteral("Lbl_YHead1"), QStringLiteral("Y-Position"), 84, 18, 60, 18);
+    for (int i = 0; i < 2; ++i) {
+        const int y = 38 + 26 * i;
+        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame), indexed("chk_curY", i));
+        chk_curY[i]->setGeometry(8, y, 72, 22);
+        lbl_cur_y[i] = label(yFrame, indexed("lbl_cur_y", i), QString(), 84, y, 56, 22, true);
+    }
+
+    // Free cursor
+    Frm_FreeCursor = frame(this, QStringLiteral("Frm_FreeCursor"), QStringLiteral("Free Cursor"), 506, 374, 132, 92);
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead1"), QStringLiteral("X-Position"), 6, 20, 64, 18);
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead2"), QStringLiteral("Y-Data"), 6, 42, 64, 18);
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead3"), QStringLiteral("Hex"), 6, 64, 64, 18);
+    lbl_XPosition = label(Frm_FreeCursor, QStringLiteral("lbl_XPosition"), QString(), 72, 18, 54, 20, true);
+    lbl_Value = label(Frm_FreeCursor, QStringLiteral("lbl_Value"), QString(), 72, 40, 54, 20, true);
+    lbl_Value_hex = label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(), 72, 62, 54, 20, true);
+
+    // Y view and X dimension
+    Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral("Y-Dimension"), 8, 470, 336, 88);
+    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5), indexed("Opn_YDim", 0));
+    Opn_YDim[0]->setGeometry(12, 24, 300, 24);
+    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5), indexed("Opn_YDim", 1));
+    Opn_YDim[1]->setGeometry(12, 52, 300, 24);
+
+    auto* xdFrame = frame(this, QStringLiteral("Frm_XDimension"), QStringLiteral("X-Dimension"), 350, 470, 150, 88);
+    Cmd_X_Dimension = button(xdFrame, QStringLiteral("Cmd_X_Dimension"), QString(), 10, 40, 25, 16);
+    lbl_XDiv = label(xdFrame, QStringLiteral("lbl_XDiv"), QString(), 40, 36, 56, 24, true);
+    Label10 = label(xdFrame, QStringLiteral("Label10"), QStringLiteral("Point"), 102, 36, 44, 24);
+}
+
+void frms_RS_GRAPH_1::connectHandlers()
+{
+    connect(Timer_Receive, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Receive_Timer);
+    connect(Timer_date, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_date_Timer);
+    connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
+    connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);
+
+    connect(Cmd_Scanning, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_scanning_Click);
+    connect(Cmd_Memory, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Memory_Click);
+    connect(Cmd_File, &QPushButton::clicked, this, &frms_RS_GRAPH_1::cmd_File_Click);
+    connect(Cmd_memTOFile, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_memTOFile_Click);
+    connect(Cmd_Test, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_test_Click);
+    connect(Cmd_Clear, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Clear_Click);
+    connect(Cmd_Log, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Log_Click);
+    connect(Cmd_Print, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Print_Click);
+    connect(Cmd_Fin, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Fin_Click);
+    connect(Cmd_X_Dimension, &QPushButton::clicked, this, &frms_RS_GRAPH_1::cmd_x_dimension_Click);
+    connect(Cmd_set, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_set_Click);
+    for (int i = 0; i < 2; ++i) {
+        connect(Cmd_DTR[i], &QPushButton::clicked, this, [this, i] { Cmd_DTR_Click(i); });
+        connect(Cmd_RTS[i], &QPushButton::clicked, this, [this, i] { Cmd_RTS_Click(i); });
+        connect(hsc_x[i], &QScrollBar::valueChanged, this, [this, i] { hsc_x_Change(i); });
+        connect(vsc_y[i], &QScrollBar::valueChanged, this, [this, i] { VSc_Y_Change(i); });
+        connect(chk_curx[i], &QCheckBox::toggled, this, [this, i] { Chk_curX_Click(i); });
+        connect(chk_curY[i], &QCheckBox::toggled, this, [this, i] { Chk_CurY_Click(i); });
+        connect(Opn_YDim[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) Opn_YDim_Click(i);
+        });
+    }
+    connect(HScroll1, &QScrollBar::valueChanged, this, &frms_RS_GRAPH_1::HScroll1_Change);
+    connect(HScroll2, &QScrollBar::valueChanged, this, &frms_RS_GRAPH_1::HScroll2_Change);
+    connect(pic_graph, &PictureBox::mouseMovedTw, this, &frms_RS_GRAPH_1::pic_graph_MouseMove);
+}
+
+void frms_RS_GRAPH_1::Form_Load()
+{
+    AppState& s = app();
+    for (int i = 0; i < 2; ++i) {
+        chk_curx[i]->setChecked(s.iCurXOn[i] == 1);
+        chk_curY[i]->setChecked(s.iCurYOn[i] == 1);
+    }
+    Opn_YDim[s.ChData[0].iSigned == 1 ? 0 : 1]->setChecked(true);
+    lbl_data_su->setText(QStringLiteral("0"));
+    line_Ys[0]->setVisible(false);
+    line_Ys[2]->setVisible(false);
+    xsubDispSource();
+    s.iFileNo = -1;
+    s.iDispMode = 2;
+    s.lMemTop = 0;
+    pic_graph->setDrawWidth(s.lLineWidth);
+    xsubYRangeLabel(0);
+    lbl_XDiv->setText(QString::number(s.ChData[0].iXDim));
+    lbl_XPosition->clear();
+    lbl_Value->clear();
+    xsubCurXClamp();
+    xsubCurXPlace();
+    xsubCurYBarSync();
+    xsubCurYPlace();
+    xsubYGridBuild();
+    HScroll1->setVisible(false);
+    HScroll2->setVisible(false);
+    xsubDispScanning();
+    lbl_cur_data_hex[0]->clear();
+    lbl_cur_data_hex[1]->clear();
+    xsubPortLabels();
+    lbl_date->setText(dateText());
+    xsubScalePanelLayout();
+    xsubScaleLineDraw();
+    Timer_date->start();
+    Timer1->start();
+    Timer_Start->start();
+}
+
+QString frms_RS_GRAPH_1::dateText()
+{
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm"));
+}
+
+void frms_RS_GRAPH_1::Timer_date_Timer() { lbl_date->setText(dateText()); }
+
+void frms_RS_GRAPH_1::Timer_Start_Timer()
+{
+    Timer_Receive->start();
+    Timer_Start->stop();
+}
+
+void frms_RS_GRAPH_1::Timer1_Timer()
+{
+    const int16_t mode = app().iDispMode;
+    if (mode == 0 || mode == 1) xsubGraphDrawView(0);
+    xsubCurXPlace();
+    xsubCurYPlace();
+    Timer1->stop();
+}
+
+void frms_RS_GRAPH_1::rearmTimer1(int intervalMs)
+{
+    Timer1->stop();
+    Timer1->setInterval(intervalMs);
+    Timer1->start();
+}
+
+void frms_RS_GRAPH_1::Form_Resize()
+{
+    if (isMinimized()) return;
+    iRedrawReq = 1;
+    xsubGraphRequest();
+}
+
+void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frms_RS_GRAPH_1::xsubPortLabels()
+{
+    const AppState& s = app();
+    lblCOM->setText(s.strPortName);
+    lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
+    lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
+    lblParity->setText(s.strParity == QStringLiteral("なし") ? QStringLiteral("ﾊﾟﾘﾃｨなし")
+                                                            : QStringLiteral("ﾊﾟﾘﾃｨ") + s.strParity);
+    lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
+    const bool open = s.iPortOpen == 1;
+    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow}) l->setEnabled(open);
+    if (!open) {
+        for (int i = 0; i < 6; ++i) {
+            lblmsd[i]->setVisible(false);
+            lblmsdo[i]->setVisible(false);
+        }
+    }
+}
+
+void frms_RS_GRAPH_1::Cmd_Fin_Click() { close(); }
+
+void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event)
+{
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frms_RS_GRAPH_1::Form_Unload()
+{
+    AppState& s = app();
+    xsubDataFileClose();
+    if (s.iLogOn == 1 && s.engine) s.engine->LogStop();
+    if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
+    appSub::xsubSettingsWrite();
+    m_unloaded = true;
+    Timer_Receive->stop();
+    Timer_date->stop();
+    Timer1->stop();
+    Timer_Start->stop();
+    QCoreApplication::quit();
+}
+
+bool frms_RS_GRAPH_1::Form_QueryUnload()
+{
+    return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"), 36, QString()) == 6;
+}

@@ -1,0 +1,202 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+class LineShape;
+class PictureBox;
+
+// The main window: the graph pane, the display and command buttons, the line parameters with
+// their lamps, the cursors and the timers that drive reception. Each folder of src/ defines the
+// handlers and procedures of its own subject (serial/, graph/, storage/, dialogs/, print/).
+class frms_RS_GRAPH_1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit frms_RS_GRAPH_1(QWidget* parent = nullptr);
+    ~frms_RS_GRAPH_1() override;
+
+    // ---- lifecycle (app/) ----
+    void Form_Load();
+    void Timer_date_Timer();
+    void Timer_Start_Timer();
+    void Timer1_Timer();
+    void Cmd_Fin_Click();
+    bool Form_QueryUnload(); // true when the close may go on
+    void Form_Unload();
+    void xsubPortLabels();
+    void Form_Resize();
+    // Disables Timer1, sets its interval and enables it again.
+    void rearmTimer1(int intervalMs);
+    static QString dateText(); // "dd-mmm-yyyy hh:nn", English month names
+
+    // ---- receive cycle, port dialog, line control, display modes (serial/) ----
+    void Timer_Receive_Timer();
+    void xsubModemLamps(uint8_t status);
+    void Cmd_test_Click();
+    void Cmd_DTR_Click(int index);
+    void Cmd_RTS_Click(int index);
+    void xsubDispSource();
+    void xsubLineButtons();
+    void xsubDispScanning();
+    void xsubDispMemory();
+    void xsubDispFile();
+    void Cmd_scanning_Click();
+    void xsubLogButton();
+
+    // ---- graph drawing, Y axis, scrolling, cursors (graph/) ----
+    void xsubGraphDrawLive(int16_t channel);
+    void xsubGraphDrawView(int16_t channel);
+    void xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span, int16_t yMin, float W,
+                       float H, float X0, float Y0);
+    void xsubReadoutReset();
+    void xsubScaleLineDraw();
+    uint8_t xfunLastDataGet(int32_t l);
+    void xsubGraphRequest();
+    void Cmd_Clear_Click();
+    void Opn_YDim_Click(int index);
+    void xsubYRangeLabel(int16_t channel);
+    void xsubYGridBuild();
+    void xsubScalePanelLayout();
+    int16_t xfunViewStepFwd();
+    int16_t xfunViewStepBack();
+    void xsubPosBarSync();
+    void HScroll1_Change();
+    void HScroll2_Change();
+    // The position-bar set-up rule shared by "From File", "View" and the X-dimension dialog:
+    // visibility, Max, LargeChange, Min, Value and iBarLast for the current mode; callers hold
+    // iScrollBusy.
+    void xsubPosBarSetup();
+    void xsubCurXClamp();
+    void xsubCurXPlace();
+    void xsubCurYPlace();
+    void xsubCurYBarSync();
+    void hsc_x_Change(int index);
+    void VSc_Y_Change(int index);
+    void Chk_curX_Click(int index);
+    void Chk_CurY_Click(int index);
+    void pic_graph_MouseMove(float x, float y);
+
+    // ---- memory view, data files, logging, loading (storage/) ----
+    void Cmd_Memory_Click();
+    void xsubMemLoad();
+    void Cmd_memTOFile_Click();
+    void xsubMemToFile();
+    void Cmd_Log_Click();
+    void xsubLogToggle();
+    void cmd_File_Click();
+    // Closes the file shown in File mode, if any.
+    void xsubDataFileClose();
+
+    // ---- graph settings dialogs (dialogs/) and printing (print/) ----
+    void cmd_x_dimension_Click();
+    void Cmd_set_Click();
+    void Cmd_Print_Click();
+
+    // ---- form-level flags ----
+    int16_t iXAxisReq = 0;
+    int16_t iYAxisReq = 0;
+    int16_t iRedrawReq = 0;
+    int16_t iClearReq = 0;
+    int16_t iSpinBusy = 0;
+    int16_t iScrollBusy = 0;
+    int16_t iMemBusy = 0;
+    int16_t iBarLast = 0;
+
+    // ---- controls (objectName = the name below, array elements as "name(i)") ----
+    QTimer* Timer_Receive = nullptr;
+    QTimer* Timer_date = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer_Start = nullptr;
+
+    QGroupBox* Frm_Display = nullptr;
+    QPushButton* Cmd_Scanning = nullptr;
+    QPushButton* Cmd_Memory = nullptr;
+    QPushButton* Cmd_File = nullptr;
+    QPushButton* Cmd_memTOFile = nullptr;
+    QPushButton* Cmd_Test = nullptr;
+    QPushButton* Cmd_Clear = nullptr;
+
+    QPushButton* Cmd_Log = nullptr;
+    QPushButton* Cmd_Print = nullptr;
+    QPushButton* Cmd_Fin = nullptr;
+    QPushButton* Cmd_X_Dimension = nullptr;
+    QPushButton* Cmd_set = nullptr;
+
+    QLabel* lblCOM = nullptr;
+    QLabel* lblBPS = nullptr;
+    QLabel* lblDataSize = nullptr;
+    QLabel* lblParity = nullptr;
+    QLabel* lblStop = nullptr;
+    QLabel* lblFlow = nullptr;
+
+    std::array<QPushButton*, 2> Cmd_DTR{};
+    std::array<QPushButton*, 2> Cmd_RTS{};
+
+    // Lamp rows 0..5: RTS, CTS, DTR, DSR, DCD, RI.
+    std::array<QLabel*, 6> lampCaption{}; // Label11..Label16
+    std::array<QLabel*, 6> lblmsd{};
+    std::array<QLabel*, 6> lblmsdo{};
+
+    QLabel* lbl_Count_Const = nullptr;
+    QLabel* lbl_data_su = nullptr;
+    QLabel* lbl_date = nullptr;
+
+    // Graph pane and what sits on it (twips)
+    PictureBox* pic_graph = nullptr; // objectName "pic_graph(0)"
+    QWidget* Pic_Scale = nullptr;
+    QLabel* Lbl_Y_Max = nullptr;
+    QLabel* Lbl_Y_MaxHex = nullptr;
+    QLabel* Lbl_Y_Min = nullptr;
+    QLabel* Lbl_y_MinHex = nullptr;
+    std::array<QLabel*, 5> Lbl_y{};
+    std::array<QLabel*, 5> Lbl_YHex{};
+    LineShape* line_X_base = nullptr;
+    LineShape* line_Y_base = nullptr;
+    std::array<LineShape*, 25> line_gx{};
+    std::array<LineShape*, 3> line_Ys{};
+    LineShape* Line_Y_127 = nullptr;
+    LineShape* Line_y_m128 = nullptr;
+    std::array<LineShape*, 2> line_x_pro{};
+    std::array<LineShape*, 2> line_y_pro{};
+    QScrollBar* HScroll1 = nullptr;
+    QScrollBar* HScroll2 = nullptr;
+
+    // Cursors
+    std::array<QCheckBox*, 2> chk_curx{};
+    std::array<QCheckBox*, 2> chk_curY{};
+    std::array<QScrollBar*, 2> hsc_x{};
+    std::array<QScrollBar*, 2> vsc_y{};
+    std::array<QLabel*, 2> lbl_cur_x{};
+    std::array<QLabel*, 2> lbl_cur_y{};
+    std::array<QLabel*, 2> lbl_cur_data{};
+    std::array<QLabel*, 2> lbl_cur_data_hex{};
+    std::array<QLabel*, 2> lbl_cur_data_char{};
+    QGroupBox* Frm_FreeCursor = nullptr;
+    QLabel* lbl_XPosition = nullptr;
+    QLabel* lbl_Value = nullptr;
+    QLabel* lbl_Value_hex = nullptr;
+    QLabel* lbl_XDiv = nullptr;
+    QLabel* Label10 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    std::array<QRadioButton*, 2> Opn_YDim{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    bool m_unloaded = false;
+};
+
+// The one main window of the run (nullptr before it is created).
+frms_RS_GRAPH_1* mainForm();

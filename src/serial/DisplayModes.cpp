@@ -1,0 +1,11 @@
+// Placeholder until this subject is built.
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "storage/FileErrors.h"
+#include "dialogs/Msg.h"
+
+void frms_RS_GRAPH_1::xsubDispScanning() {}
+void frms_RS_GRAPH_1::xsubDispMemory() {}
+void frms_RS_GRAPH_1::xsubDispFile() {}
+void frms_RS_GRAPH_1::Cmd_scanning_Click() {}
+void frms_RS_GRAPH_1::xsubLogButton() {}

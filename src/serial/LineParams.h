@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// The five-field line-parameter string handed to the engine: "baud,parity,data,stop,flow".
+QString xfunLineParamString(const QString& baud, const QString& parity, const QString& dataBits,
+                            const QString& stopBits, int flow);
+// Flow field at start-up from the saved flow text: "な" 0, "ハ" 1, anything else 2.
+int xfunFlowCode(const QString& flowText);

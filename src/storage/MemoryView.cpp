@@ -1,0 +1,8 @@
+// Placeholder until this subject is built.
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "storage/FileErrors.h"
+#include "dialogs/Msg.h"
+
+void frms_RS_GRAPH_1::Cmd_Memory_Click() {}
+void frms_RS_GRAPH_1::xsubMemLoad() {}
