@@ -1,0 +1,72 @@
+#include "TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include "app/AppState.h"
+#include "app/Main.h"
+#include "app/frms_RS_GRAPH_1.h"
+
+namespace testsupport {
+
+frms_RS_GRAPH_1* startWithEngine(const QString& programDir,
+                                 std::unique_ptr<tessavue::SerialEngine> engine)
+{
+    app() = AppState{};
+    app().engine = std::move(engine);
+    frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir);
+    stopTimers(form);
+    return form;
+}
+
+Started startWithFakeEngine(const QString& programDir)
+{
+    auto fake = std::make_unique<FakeEngine>();
+    FakeEngine* raw = fake.get();
+    return Started{startWithEngine(programDir, std::move(fake)), raw};
+}
+
+void stopTimers(frms_RS_GRAPH_1* form)
+{
+    form->Timer_Receive->stop();
+    form->Timer_Start->stop();
+    form->Timer_date->stop();
+    form->Timer1->stop();
+}
+
+void finish(frms_RS_GRAPH_1* form)
+{
+    if (form) {
+        form->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete form;
+    }
+    app() = AppState{};
+}
+
+void onNextModal(std::function<void(QWidget*)> act)
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, timer, poll] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            act(w);
+            return;
+        }
+        if (timer->elapsed() > 5000) qFatal("no modal window came up");
+        QTimer::singleShot(5, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+void clickChild(QWidget* w, const QString& objectName)
+{
+    auto* b = w->findChild<QAbstractButton*>(objectName);
+    if (!b) qFatal("no button %s", qPrintable(objectName));
+    b->click();
+}
+
+} // namespace testsupport
