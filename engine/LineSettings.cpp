@@ -48,26 +48,31 @@ std::optional<LineSettings> parseLineSettings(std::string_view text) {
                         static_cast<int>(*stopBits) + 1, static_cast<FlowControl>(*flow)};
 }
 
+uint32_t framingFlags(const LineSettings& settings) {
+    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    tcflag_t flags = sizes[settings.dataBits - 5];
+    switch (settings.parity) {
+    case Parity::None: break;
+    case Parity::Even: flags |= PARENB; break;
+    case Parity::Odd: flags |= PARENB | PARODD; break;
+    case Parity::Mark: flags |= PARENB | CMSPAR | PARODD; break;
+    case Parity::Space: flags |= PARENB | CMSPAR; break;
+    }
+    if (settings.stopBits == 2)
+        flags |= CSTOPB;
+    if (settings.flow == FlowControl::RtsCts)
+        flags |= CRTSCTS;
+    return flags;
+}
+
 bool applyLineSettings(int fd, const LineSettings& settings) {
     termios2 tio{};
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return false;
 
-    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL | sizes[settings.dataBits - 5];
+    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL | framingFlags(settings);
     tio.c_ispeed = tio.c_ospeed = settings.baud;
-    switch (settings.parity) {
-    case Parity::None: break;
-    case Parity::Even: tio.c_cflag |= PARENB; break;
-    case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
-    case Parity::Mark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
-    }
-    if (settings.stopBits == 2)
-        tio.c_cflag |= CSTOPB;
-    if (settings.flow == FlowControl::RtsCts)
-        tio.c_cflag |= CRTSCTS;
 
     // Raw: every byte passes unchanged and nothing is echoed or interpreted.
     tio.c_iflag = settings.flow == FlowControl::XonXoff ? IXON | IXOFF : 0;

@@ -21,6 +21,9 @@ struct LineSettings {
 // extra, not a plain decimal number or out of range.
 std::optional<LineSettings> parseLineSettings(std::string_view text);
 
+// The c_cflag bits for the data bits, parity, stop bits and hardware flow control.
+uint32_t framingFlags(const LineSettings& settings);
+
 // Puts the terminal into raw mode (no echo, no line discipline, no CR/LF translation) with the
 // given line settings. The rate is always set as an arbitrary rate (BOTHER), so rates termios has
 // no constant for work like any other. Returns false when the driver refuses or does not keep the

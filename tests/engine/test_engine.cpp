@@ -1,0 +1,592 @@
+#include "DeviceTermios.h"
+#include "LineSettings.h"
+#include "PendingBytes.h"
+#include "SerialEngine.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <thread>
+
+using namespace tessavue;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+// A pseudo-terminal pair; the engine opens the slave by its path. The test holds a slave
+// descriptor of its own, so bytes written before the engine opens really wait in the device.
+class Pty {
+public:
+    Pty() {
+        if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0)
+            path_ = ptsname(master_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    ~Pty() {
+        closeMaster();
+        close(slave_);
+    }
+
+    const std::string& path() const { return path_; }
+    int master() const { return master_; }
+    int slave() const { return slave_; }
+    void closeMaster() {
+        if (master_ >= 0)
+            close(master_);
+        master_ = -1;
+    }
+    bool send(const Bytes& bytes) const {
+        for (size_t done = 0; done < bytes.size();) {
+            ssize_t written = write(master_, bytes.data() + done, bytes.size() - done);
+            if (written <= 0)
+                return false;
+            done += static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+};
+
+Bytes randomBytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    Bytes bytes(size);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(generator());
+    return bytes;
+}
+
+Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+Bytes readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Received {
+    Bytes bytes;
+    std::vector<int16_t> logReports; // every iLogSt other than kLogContinues, in order
+};
+
+// Fetches the way the program's receive tick does, once a millisecond, until `expected` bytes
+// have come or none has come for two seconds.
+Received receive(SerialEngine& engine, size_t expected, int16_t logOn = 0) {
+    Received received;
+    received.bytes.reserve(expected);
+    auto nextTick = std::chrono::steady_clock::now();
+    auto lastArrival = nextTick;
+    while (received.bytes.size() < expected && nextTick - lastArrival < 2s) {
+        int32_t count = 0, scratch = 0, aux = 0;
+        int16_t logSt = 0;
+        engine.RcvDataFirst(count, scratch, logOn, logSt, aux);
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t value = 0;
+            engine.RcvDataNext(value, static_cast<int16_t>(i));
+            received.bytes.push_back(value);
+        }
+        if (logSt != SerialEngine::kLogContinues)
+            received.logReports.push_back(logSt);
+        if (count > 0)
+            lastArrival = std::chrono::steady_clock::now();
+        nextTick += 1ms;
+        std::this_thread::sleep_until(nextTick);
+    }
+    return received;
+}
+
+int16_t fetchLogState(SerialEngine& engine) {
+    int32_t count = 0, scratch = 0, aux = 0;
+    int16_t logSt = 0;
+    engine.RcvDataFirst(count, scratch, 1, logSt, aux);
+    return logSt;
+}
+
+long threadCount() {
+    namespace fs = std::filesystem;
+    return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// errno of opening path as an ordinary user would (0 when it opens). Root is not held back by
+// TIOCEXCL, so when the test runs as root the attempt is made as "nobody".
+int openAsOrdinaryUser(const std::string& path) {
+    chmod(path.c_str(), 0666);
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(255);
+        int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 0 : errno);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+class EngineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void portNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::addRow("COM1") << "COM1" << "/dev/ttyS0";
+        QTest::addRow("COM4") << "COM4" << "/dev/ttyS3";
+        QTest::addRow("COM5 is a device name") << "COM5" << "/dev/COM5";
+        QTest::addRow("COM10 is not COM1") << "COM10" << "/dev/COM10";
+        QTest::addRow("device name") << "ttyUSB0" << "/dev/ttyUSB0";
+        QTest::addRow("absolute path") << "/tmp/link" << "/tmp/link";
+    }
+    void portNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        QCOMPARE(QString::fromStdString(devicePathForPort(name.toStdString())), path);
+    }
+
+    void lineSettingsAreApplied_data() {
+        QTest::addColumn<QString>("params");
+        QTest::addColumn<uint>("rate");
+        QTest::addColumn<uint>("framing");
+        QTest::addColumn<bool>("xonXoff");
+        QTest::addColumn<bool>("setBeforeOpen");
+        for (uint rate : {300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600,
+                          115200, 230400, 460800, 921600, 1000000, 2000000, 3000000})
+            QTest::addRow("%u baud", rate)
+                << QString("%1,0,8,0,0").arg(rate) << rate << uint(CS8) << false << false;
+        QTest::addRow("7E1") << "9600,1,7,0,0" << 9600u << uint(PARENB | CS7) << false << false;
+        QTest::addRow("8O2") << "9600,2,8,1,0" << 9600u << uint(PARENB | PARODD | CS8 | CSTOPB)
+                             << false << false;
+        QTest::addRow("7M1 RTS/CTS") << "9600,3,7,0,1" << 9600u
+                                     << uint(PARENB | PARODD | CMSPAR | CS7 | CRTSCTS) << false
+                                     << false;
+        QTest::addRow("8S1 XON/XOFF") << "9600,4,8,0,2" << 9600u << uint(PARENB | CMSPAR | CS8)
+                                      << true << false;
+        QTest::addRow("5N2") << "1200,0,5,1,0" << 1200u << uint(CS5 | CSTOPB) << false << false;
+        QTest::addRow("6E1 set before open")
+            << "56000,1,6,0,0" << 56000u << uint(PARENB | CS6) << false << true;
+    }
+    void lineSettingsAreApplied() {
+        QFETCH(QString, params);
+        QFETCH(uint, rate);
+        QFETCH(uint, framing);
+        QFETCH(bool, xonXoff);
+        QFETCH(bool, setBeforeOpen);
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        if (setBeforeOpen)
+            engine->SetCommPortParam(params.toStdString());
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        if (!setBeforeOpen)
+            engine->SetCommPortParam(params.toStdString());
+
+        DeviceTermios device;
+        QVERIFY(readDeviceTermios(pty.slave(), device));
+        QCOMPARE(device.outputRate, rate);
+        QCOMPARE(device.inputRate, rate);
+        const uint framingBits = PARENB | PARODD | CMSPAR | CSIZE | CSTOPB | CRTSCTS;
+        // A pty always keeps 8 bits without parity; the flags the engine asks for are checked
+        // apart from the device.
+        const uint keptByPty = framingBits & ~uint(PARENB | CSIZE);
+        QCOMPARE(device.cflag & keptByPty, framing & keptByPty);
+        QCOMPARE(framingFlags(*parseLineSettings(params.toStdString())), framing);
+        QCOMPARE(device.iflag & uint(IXON | IXOFF), xonXoff ? uint(IXON | IXOFF) : 0u);
+    }
+
+    void malformedSettingsChangeNothing_data() {
+        QTest::addColumn<QString>("params");
+        QTest::addRow("empty") << "";
+        QTest::addRow("four fields") << "9600,0,8,0";
+        QTest::addRow("six fields") << "9600,0,8,0,0,0";
+        QTest::addRow("trailing comma") << "9600,0,8,0,0,";
+        QTest::addRow("empty field") << "9600,,8,0,0";
+        QTest::addRow("word for the rate") << "fast,0,8,0,0";
+        QTest::addRow("negative rate") << "-9600,0,8,0,0";
+        QTest::addRow("rate zero") << "0,0,8,0,0";
+        QTest::addRow("rate beyond 32 bits") << "4294977296,0,8,0,0";
+        QTest::addRow("space in a field") << "9600, 0,8,0,0";
+        QTest::addRow("parity 5") << "9600,5,8,0,0";
+        QTest::addRow("4 data bits") << "9600,0,4,0,0";
+        QTest::addRow("9 data bits") << "9600,0,9,0,0";
+        QTest::addRow("stop bits 2") << "9600,0,8,2,0";
+        QTest::addRow("flow 3") << "9600,0,8,0,3";
+    }
+    void malformedSettingsChangeNothing() {
+        QFETCH(QString, params);
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        engine->SetCommPortParam("19200,1,7,1,1");
+        DeviceTermios before, after, reopened;
+        QVERIFY(readDeviceTermios(pty.slave(), before));
+        QCOMPARE(before.outputRate, 19200u);
+
+        engine->SetCommPortParam(params.toStdString());
+        QVERIFY(readDeviceTermios(pty.slave(), after));
+        QCOMPARE(after, before);
+        // The settings an open applies are not replaced either.
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QVERIFY(readDeviceTermios(pty.slave(), reopened));
+        QCOMPARE(reopened, before);
+    }
+
+    void openFailsWithoutAUsableDevice_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addRow("missing device") << "missing";
+        QTest::addRow("regular file") << "file";
+        QTest::addRow("directory") << "";
+    }
+    void openFailsWithoutAUsableDevice() {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        std::ofstream(dir.filePath("file").toStdString()) << "not a terminal";
+        auto engine = makeLinuxSerialEngine();
+        QVERIFY(engine->OpenCommPort(dir.filePath(name).toStdString()) != -1);
+
+        int32_t count = -1, scratch = 0, aux = 0;
+        int16_t logSt = 0;
+        engine->RcvDataFirst(count, scratch, 0, logSt, aux);
+        QCOMPARE(count, 0);
+        uint8_t status = 0xff;
+        engine->ReadModemStatus(status);
+        QCOMPARE(status, uint8_t(0));
+    }
+
+    void openMakesTheDeviceRaw() {
+        Pty pty; // starts cooked: canonical input, echo, CR/LF translation
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        DeviceTermios device;
+        QVERIFY(readDeviceTermios(pty.slave(), device));
+        QCOMPARE(device.lflag & uint(ICANON | ECHO | ISIG | IEXTEN), 0u);
+        QCOMPARE(device.oflag & uint(OPOST), 0u);
+        QCOMPARE(device.iflag & uint(ICRNL | INLCR | IGNCR | ISTRIP | IXON), 0u);
+
+        const Bytes sent = {'a', '\r', '\n', 'b', '\n', 0x03, 0x04, 0x11, 0x13, 0x7f, 0x00, 0xff};
+        QVERIFY(pty.send(sent));
+        QCOMPARE(receive(*engine, sent.size()).bytes, sent);
+        uint8_t echoed = 0;
+        fcntl(pty.master(), F_SETFL, O_NONBLOCK);
+        QCOMPARE(read(pty.master(), &echoed, 1), ssize_t(-1));
+    }
+
+    void staleBytesAreDiscarded() {
+        Pty pty;
+        QVERIFY(pty.send(bytesOf("stale bytes\n")));
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QVERIFY(pty.send(bytesOf("fresh")));
+        QCOMPARE(receive(*engine, 5).bytes, bytesOf("fresh"));
+    }
+
+    void heldPortIsRefused() {
+        Pty pty;
+        auto holder = makeLinuxSerialEngine();
+        auto other = makeLinuxSerialEngine();
+        QCOMPARE(holder->OpenCommPort(pty.path()), -1);
+        QVERIFY(other->OpenCommPort(pty.path()) != -1);
+        QCOMPARE(openAsOrdinaryUser(pty.path()), EBUSY);
+
+        holder->CloseCommPort();
+        QCOMPARE(openAsOrdinaryUser(pty.path()), 0);
+        QCOMPARE(other->OpenCommPort(pty.path()), -1);
+    }
+
+    void openingAnotherPortReleasesTheFirst() {
+        Pty first, second;
+        auto engine = makeLinuxSerialEngine();
+        auto other = makeLinuxSerialEngine();
+        engine->CloseCommPort();
+        QCOMPARE(engine->OpenCommPort(first.path()), -1);
+        QCOMPARE(engine->OpenCommPort(second.path()), -1);
+        QCOMPARE(other->OpenCommPort(first.path()), -1);
+        engine->CloseCommPort();
+        engine->CloseCommPort();
+        QCOMPARE(other->OpenCommPort(second.path()), -1);
+    }
+
+    void fiftyMegabytesArriveExactly() {
+        const Bytes sent = randomBytes(50'000'000, 1);
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        std::jthread writer([&] { pty.send(sent); });
+
+        const Bytes received = receive(*engine, sent.size()).bytes;
+        QCOMPARE(received.size(), sent.size());
+        auto firstDifference = std::mismatch(sent.begin(), sent.end(), received.begin());
+        QCOMPARE(firstDifference.first - sent.begin(), ptrdiff_t(sent.size()));
+        QCOMPARE(engine->droppedBytes(), uint64_t(0));
+    }
+
+    void pendingBytesCountWhatTheyDrop_data() {
+        QTest::addColumn<qulonglong>("capacity");
+        QTest::addColumn<int>("appendSize");
+        QTest::addColumn<int>("appends");
+        QTest::addColumn<int>("takeSize");
+        QTest::addRow("small pieces") << (1ull << 20) << 1000 << 50 << 333;
+        QTest::addRow("across chunks") << (1ull << 20) << 100000 << 5 << 65537;
+        QTest::addRow("over capacity") << 100000ull << 4096 << 30 << 32768;
+    }
+    void pendingBytesCountWhatTheyDrop() {
+        QFETCH(qulonglong, capacity);
+        QFETCH(int, appendSize);
+        QFETCH(int, appends);
+        QFETCH(int, takeSize);
+        const Bytes stream = randomBytes(size_t(appendSize) * appends, 2);
+        const size_t kept = std::min<size_t>(stream.size(), capacity);
+        PendingBytes pending(capacity);
+        for (int i = 0; i < appends; ++i)
+            pending.append(stream.data() + size_t(i) * appendSize, appendSize);
+        QCOMPARE(pending.dropped(), uint64_t(stream.size() - kept));
+
+        Bytes taken(kept + takeSize);
+        size_t total = 0;
+        while (size_t got = pending.take(taken.data() + total, takeSize))
+            total += got;
+        QCOMPARE(total, kept);
+        QVERIFY(std::equal(stream.begin(), stream.begin() + kept, taken.begin()));
+
+        // Taking makes room again.
+        pending.append(stream.data(), 10);
+        QCOMPARE(pending.take(taken.data(), takeSize), size_t(10));
+        pending.resetDropped();
+        QCOMPARE(pending.dropped(), uint64_t(0));
+    }
+
+    void fetchIndexOutOfRangeGivesZero_data() {
+        QTest::addColumn<int>("index");
+        QTest::addRow("-1") << -1;
+        QTest::addRow("-32768") << -32768;
+        QTest::addRow("past this fetch, inside the last") << 3;
+        QTest::addRow("32767") << 32767;
+    }
+    void fetchIndexOutOfRangeGivesZero() {
+        QFETCH(int, index);
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QVERIFY(pty.send(Bytes(100, 0xaa)));
+        QCOMPARE(receive(*engine, 100).bytes.size(), size_t(100));
+
+        QVERIFY(pty.send(bytesOf("abc")));
+        int32_t count = 0, scratch = 0, aux = 0;
+        int16_t logSt = 0;
+        for (int tries = 0; count == 0 && tries < 5000; ++tries) {
+            std::this_thread::sleep_for(1ms);
+            engine->RcvDataFirst(count, scratch, 0, logSt, aux);
+        }
+        QVERIFY(count > 0 && count <= 3);
+        uint8_t value = 0x55;
+        engine->RcvDataNext(value, 0);
+        QCOMPARE(value, uint8_t('a'));
+        engine->RcvDataNext(value, static_cast<int16_t>(index));
+        QCOMPARE(value, uint8_t(0));
+    }
+
+    void recentCopyKeepsTheNewest_data() {
+        QTest::addColumn<int>("total");
+        QTest::addRow("fewer than it holds") << 1000;
+        QTest::addRow("exactly what it holds") << 327681;
+        QTest::addRow("more than it holds") << 400000;
+    }
+    void recentCopyKeepsTheNewest() {
+        QFETCH(int, total);
+        const Bytes sent = randomBytes(total, 3);
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QVERIFY(pty.send(sent));
+        QCOMPARE(receive(*engine, sent.size()).bytes.size(), sent.size());
+
+        int32_t count = 0;
+        engine->MoveLastFirst(count);
+        QCOMPARE(count, std::min(total, SerialEngine::kRecentCopyBytes));
+        Bytes recent(count);
+        for (int32_t i = 0; i < count; ++i)
+            engine->MoveLastData(recent[i], i);
+        QVERIFY(std::equal(recent.begin(), recent.end(), sent.end() - count));
+        uint8_t value = 0x55;
+        engine->MoveLastData(value, -1);
+        QCOMPARE(value, uint8_t(0));
+        engine->MoveLastData(value, count);
+        QCOMPARE(value, uint8_t(0));
+
+        engine->LastClear();
+        engine->MoveLastFirst(count);
+        QCOMPARE(count, 0);
+    }
+
+    void logStopsExactlyAtItsLimit_data() {
+        QTest::addColumn<int>("maxBytes");
+        QTest::addColumn<int>("alreadyThere");
+        QTest::addRow("limit inside a fetch") << 100000 << 0;
+        QTest::addRow("limit at the last byte") << 150000 << 0;
+        QTest::addRow("what was there counts") << 100000 << 1000;
+        QTest::addRow("no limit") << 0 << 0;
+    }
+    void logStopsExactlyAtItsLimit() {
+        QFETCH(int, maxBytes);
+        QFETCH(int, alreadyThere);
+        const Bytes sent = randomBytes(150000, 4);
+        const Bytes before = randomBytes(alreadyThere, 5);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.bin");
+        std::ofstream(path.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(before.data()), before.size());
+
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QCOMPARE(engine->LogStart(path.toStdString(), 0, maxBytes), -1);
+        QVERIFY(pty.send(sent));
+        const Received received = receive(*engine, sent.size(), 1);
+        QCOMPARE(received.bytes, sent);
+
+        const bool limited = maxBytes > 0;
+        const size_t logged = limited ? size_t(maxBytes - alreadyThere) : sent.size();
+        Bytes expected = before;
+        expected.insert(expected.end(), sent.begin(), sent.begin() + logged);
+        QCOMPARE(readFile(path), expected);
+        QCOMPARE(received.logReports,
+                 limited ? std::vector<int16_t>{SerialEngine::kLogSizeLimit} : std::vector<int16_t>{});
+        engine->LogStop();
+        QCOMPARE(fetchLogState(*engine), SerialEngine::kLogContinues);
+    }
+
+    void logFollowsLogOnAndLogStop() {
+        const Bytes logged1 = randomBytes(50000, 6), notLogged = randomBytes(50000, 7),
+                    afterStop = randomBytes(50000, 8), logged2 = randomBytes(50000, 9);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.bin");
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        auto pass = [&](const Bytes& bytes, int16_t logOn) {
+            return pty.send(bytes) && receive(*engine, bytes.size(), logOn).logReports.empty();
+        };
+
+        QCOMPARE(engine->LogStart(path.toStdString(), 0, 1000000), -1);
+        QVERIFY(pass(logged1, 1));
+        QVERIFY(pass(notLogged, 0));
+        engine->LogStop();
+        QCOMPARE(readFile(path), logged1);
+        QVERIFY(pass(afterStop, 1));
+        QCOMPARE(engine->LogStart(path.toStdString(), 0, 1000000), -1);
+        QVERIFY(pass(logged2, 1));
+        engine->LogStop();
+
+        Bytes expected = logged1;
+        expected.insert(expected.end(), logged2.begin(), logged2.end());
+        QCOMPARE(readFile(path), expected);
+    }
+
+    void logWriteErrorIsReported() {
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QCOMPARE(engine->LogStart("/dev/full", 0, 0), -1);
+        QVERIFY(pty.send(randomBytes(1000, 10)));
+        QCOMPARE(receive(*engine, 1000, 1).logReports, std::vector<int16_t>{ENOSPC});
+        QCOMPARE(fetchLogState(*engine), SerialEngine::kLogContinues);
+
+        QTemporaryDir dir;
+        QCOMPARE(engine->LogStart(dir.filePath("missing/log.bin").toStdString(), 0, 0), ENOENT);
+    }
+
+    void modemLinesOfAPtyReadAsOff() {
+        auto engine = makeLinuxSerialEngine();
+        uint8_t status = 0xff;
+        engine->ReadModemStatus(status);
+        QCOMPARE(status, uint8_t(0));
+        engine->SetLineSt(static_cast<int16_t>(0x8002));
+
+        Pty pty;
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        for (int code : {0x8002, 0x0002, 0x8001, 0x0001, 0x1234}) {
+            engine->SetLineSt(static_cast<int16_t>(code));
+            status = 0xff;
+            engine->ReadModemStatus(status);
+            QCOMPARE(status, uint8_t(0));
+        }
+        QVERIFY(pty.send(bytesOf("still fine")));
+        QCOMPARE(receive(*engine, 10).bytes, bytesOf("still fine"));
+    }
+
+    void idlePortKeepsWorkingAndAVanishedOneEndsTheReader() {
+        const long threadsBefore = threadCount();
+        Pty pty;
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QCOMPARE(threadCount(), threadsBefore + 1);
+        std::this_thread::sleep_for(300ms);
+        QVERIFY(pty.send(bytesOf("after a pause")));
+        QCOMPARE(receive(*engine, 13).bytes, bytesOf("after a pause"));
+
+        pty.closeMaster();
+        const double cpuBefore = cpuSeconds();
+        std::this_thread::sleep_for(500ms);
+        QVERIFY2(cpuSeconds() - cpuBefore < 0.05, "the reader spins on the vanished device");
+        QTRY_COMPARE_WITH_TIMEOUT(threadCount(), threadsBefore, 5000);
+        QCOMPARE(receive(*engine, 1).bytes, Bytes());
+        engine->CloseCommPort();
+
+        Pty returned;
+        QCOMPARE(engine->OpenCommPort(returned.path()), -1);
+        QVERIFY(returned.send(bytesOf("back")));
+        QCOMPARE(receive(*engine, 4).bytes, bytesOf("back"));
+    }
+
+    void virtualDeviceStreamsASawtooth() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ttyVirtual");
+        QProcess vdev;
+        vdev.start(TESSAVUE_BUILD_DIR "/tools/tessavue-vdev",
+                   {"--link", link, "--baud", "115200", "--wave", "saw"});
+        QVERIFY(vdev.waitForReadyRead(10000));
+        QCOMPARE(vdev.readLine().trimmed(), link.toUtf8());
+
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(link.toStdString()), -1);
+        const Bytes received = receive(*engine, 3000).bytes;
+        QVERIFY(received.size() >= 3000);
+        for (size_t i = 1; i < received.size(); ++i)
+            QCOMPARE(received[i], uint8_t(received[i - 1] + 1));
+
+        vdev.terminate();
+        QVERIFY(vdev.waitForFinished(10000));
+        QCOMPARE(vdev.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vdev.exitCode(), 0);
+        QVERIFY(!std::filesystem::is_symlink(link.toStdString()));
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "test_engine.moc"
