@@ -16,6 +16,7 @@
 #include "Settings.h"
 #include "dialogs/Msg.h"
 #include "toolkit/PictureBox.h"
+#include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 
 namespace {
@@ -81,6 +82,7 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Tessavue"));
     buildControls();
     connectHandlers();
+    new RepaintThrottle(this);
 }
 
 frms_RS_GRAPH_1::~frms_RS_GRAPH_1()

@@ -2,13 +2,12 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 
 #include "Twips.h"
 
 namespace {
-// Painting the screen more often than a display refreshes shows nothing more.
-constexpr int kRepaintIntervalMs = 15;
+// Strokes kept before they are rendered anyway (a screen's trace and scale lines are a dozen).
+constexpr size_t kMaxPendingStrokes = 256;
 } // namespace
 
 LineShape::LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr)
@@ -56,70 +55,79 @@ QPointF PictureBox::toPx(float x, float y) const
     return QPointF(x / kTwipsPerPixel, y / kTwipsPerPixel);
 }
 
-void PictureBox::flushPolyline()
+void PictureBox::closeStroke()
 {
-    if (m_pending.size() < 2) {
-        m_pending.clear();
-        return;
-    }
-    QPainter p(&m_image);
-    QPen pen(colorFromBgr(m_foreColor), m_drawWidth);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    p.setPen(pen);
-    p.drawPolyline(m_pending);
-    m_pending.clear();
+    if (!m_strokes.empty()) m_strokes.back().open = false;
 }
 
-void PictureBox::scheduleRepaint()
+void PictureBox::addStroke(Stroke stroke)
 {
-    if (m_repaintQueued) return;
-    m_repaintQueued = true;
-    QTimer::singleShot(kRepaintIntervalMs, this, [this] {
-        m_repaintQueued = false;
-        update();
-    });
+    m_strokes.push_back(std::move(stroke));
+    // A pane that is never painted (hidden, minimized) must not gather strokes without end.
+    if (m_strokes.size() > kMaxPendingStrokes) render();
+    update();
+}
+
+void PictureBox::render()
+{
+    if (m_erasePending) {
+        m_image.fill(Qt::white);
+        m_erasePending = false;
+    }
+    if (m_strokes.empty()) return;
+    QPainter p(&m_image);
+    for (const Stroke& s : m_strokes) {
+        const QColor c = colorFromBgr(s.color);
+        if (s.points.size() >= 2) {
+            QPen pen(c, s.width);
+            pen.setCapStyle(Qt::RoundCap);
+            pen.setJoinStyle(Qt::RoundJoin);
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(s.points);
+        } else if (s.width <= 1) {
+            p.setPen(c);
+            p.drawPoint(s.points.first());
+        } else {
+            p.setPen(Qt::NoPen);
+            p.setBrush(c);
+            p.drawEllipse(s.points.first(), s.width / 2.0, s.width / 2.0);
+        }
+    }
+    m_strokes.clear();
 }
 
 void PictureBox::Cls()
 {
-    m_pending.clear();
-    m_image.fill(Qt::white);
+    m_strokes.clear();
+    m_erasePending = true;
     m_curX = 0;
     m_curY = 0;
-    scheduleRepaint();
+    update();
 }
 
 void PictureBox::PSet(float x, float y)
 {
-    flushPolyline();
-    QPainter p(&m_image);
-    const QPointF at = toPx(x, y);
-    if (m_drawWidth <= 1) {
-        p.setPen(colorFromBgr(m_foreColor));
-        p.drawPoint(at);
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(colorFromBgr(m_foreColor));
-        p.drawEllipse(at, m_drawWidth / 2.0, m_drawWidth / 2.0);
-    }
+    closeStroke();
+    addStroke({m_foreColor, m_drawWidth, QPolygonF{toPx(x, y)}, false});
     m_curX = x;
     m_curY = y;
-    scheduleRepaint();
 }
 
 void PictureBox::LineTo(float x, float y)
 {
-    if (m_pending.isEmpty()) m_pending.append(toPx(m_curX, m_curY));
-    m_pending.append(toPx(x, y));
+    if (!m_strokes.empty() && m_strokes.back().open) {
+        m_strokes.back().points.append(toPx(x, y));
+    } else {
+        addStroke({m_foreColor, m_drawWidth, QPolygonF{toPx(m_curX, m_curY), toPx(x, y)}, true});
+    }
     m_curX = x;
     m_curY = y;
-    scheduleRepaint();
 }
 
 void PictureBox::Line(float x1, float y1, float x2, float y2)
 {
-    flushPolyline();
+    closeStroke();
     m_curX = x1;
     m_curY = y1;
     LineTo(x2, y2);
@@ -128,33 +136,33 @@ void PictureBox::Line(float x1, float y1, float x2, float y2)
 void PictureBox::setForeColor(int32_t bgr)
 {
     if (bgr == m_foreColor) return;
-    flushPolyline();
+    closeStroke();
     m_foreColor = bgr;
 }
 
 void PictureBox::setDrawWidth(int px)
 {
     if (px == m_drawWidth) return;
-    flushPolyline();
+    closeStroke();
     m_drawWidth = px;
 }
 
 LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t bgr)
 {
     m_lines.push_back(std::make_unique<LineShape>(this, x1, y1, x2, y2, bgr));
-    scheduleRepaint();
+    update();
     return m_lines.back().get();
 }
 
 const QImage& PictureBox::image()
 {
-    flushPolyline();
+    render();
     return m_image;
 }
 
 void PictureBox::paintEvent(QPaintEvent*)
 {
-    flushPolyline();
+    render();
     QPainter p(this);
     p.drawImage(0, 0, m_image);
     for (const auto& line : m_lines) {

@@ -57,11 +57,11 @@ public:
 
     LineShape* addLine(float x1, float y1, float x2, float y2, int32_t bgr);
 
-    // The drawing surface with every pending stroke applied (lines objects not included).
+    // The drawing surface with every pending stroke applied (line objects not included).
     const QImage& image();
 
     // Called by LineShape when one changes.
-    void lineChanged() { scheduleRepaint(); }
+    void lineChanged() { update(); }
 
 signals:
     void mouseMovedTw(float x, float y);
@@ -71,8 +71,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void flushPolyline();
-    void scheduleRepaint();
+    // One point or one polyline, in the colour and width it was drawn with.
+    struct Stroke {
+        int32_t color;
+        int width;
+        QPolygonF points; // one point for PSet
+        bool open;        // LineTo may still extend it
+    };
+
+    void render();
+    void closeStroke();
+    void addStroke(Stroke stroke);
     QPointF toPx(float x, float y) const;
 
     QImage m_image;
@@ -80,9 +89,11 @@ private:
     int m_drawWidth = 1;
     float m_curX = 0;
     float m_curY = 0;
-    // Consecutive LineTo calls are gathered and stroked at once: a trace of 800 segments is
-    // then one polyline, which is much cheaper than 800 separate strokes.
-    QPolygonF m_pending;
+    // Drawing is kept as strokes and put on the image only when someone looks (a repaint or
+    // image()). The live trace is erased and drawn again at every receive tick, far more often
+    // than the screen is painted, so most of those pictures are never rendered at all.
+    // Consecutive LineTo calls form one polyline, which strokes much faster than its segments.
+    std::vector<Stroke> m_strokes;
+    bool m_erasePending = false;
     std::vector<std::unique_ptr<LineShape>> m_lines;
-    bool m_repaintQueued = false;
 };

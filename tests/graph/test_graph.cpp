@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
 #include "toolkit/PictureBox.h"
+#include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 
 using testsupport::finish;
@@ -145,6 +147,7 @@ private slots:
     void switchingTwiceRestoresTheAxis();
     void switchingViewsRereadsTheSameBytes();
     void clearEmptiesPaneCounterAndEngineCopy();
+    void windowPaintsAreThrottledButNoneIsLost();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -586,6 +589,39 @@ void GraphTest::clearEmptiesPaneCounterAndEngineCopy()
     feed({30});
     tickRedraw(f);
     QVERIFY(colourNear(f->pic_graph->image(), 720, expectedY(30, true), kTraceRed));
+}
+
+void GraphTest::windowPaintsAreThrottledButNoneIsLost()
+{
+    struct CountingWidget : QWidget {
+        int paints = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    } w;
+    w.resize(100, 100);
+    new RepaintThrottle(&w);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY(w.paints > 0);
+
+    // A burst of changes, as a thousand receive ticks a second make them.
+    w.paints = 0;
+    QElapsedTimer burst;
+    burst.start();
+    int updates = 0;
+    while (burst.elapsed() < 150) {
+        w.update();
+        ++updates;
+        QCoreApplication::processEvents();
+    }
+    const qint64 elapsed = burst.elapsed();
+    QVERIFY(updates > 100);
+    QVERIFY2(w.paints <= elapsed / kScreenPaintIntervalMs + 2, qPrintable(QString::number(w.paints)));
+
+    // The last change of a burst is painted, however soon after a paint it came.
+    QTest::qWait(2 * kScreenPaintIntervalMs);
+    const int before = w.paints;
+    w.update();
+    QTRY_COMPARE(w.paints, before + 1);
 }
 
 QTEST_MAIN(GraphTest)
