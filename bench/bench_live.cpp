@@ -198,7 +198,9 @@ double measureStreamingCpu(const QString& buildDir)
     app() = AppState{};
 
     QProcess xvfb;
-    xvfb.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), exe});
+    // A true-colour screen, as desktops have (xvfb-run's own default is 8 bits deep).
+    xvfb.start(QStringLiteral("xvfb-run"),
+               {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"), exe});
     const pid_t pid = findProcess(exe, 10000);
     double percent = NAN;
     if (pid > 0) {
