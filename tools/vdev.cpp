@@ -171,16 +171,18 @@ int main(int argc, char** argv) {
     }
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
+
+    // Caught before the link exists, so a stop never leaves it behind.
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     if (!placeLink(slavePath, options->link)) {
         std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", options->link.c_str(),
                      std::strerror(errno));
         return 1;
     }
 
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     std::printf("%s\n", options->link.c_str());
     std::fflush(stdout);
 
