@@ -20,18 +20,20 @@ constexpr int32_t kLightGrey = 0xC0C0C0;
 
 // Rates above 115200 that USB adapters and microcontrollers commonly run at.
 const QStringList kBaudRates = {
-    QStringLiteral("300"),    QStringLiteral("600"),    QStringLiteral("1200"),    QStringLiteral("2400"),
-    QStringLiteral("4800"),   QStringLiteral("9600"),   QStringLiteral("14400"),   QStringLiteral("19200"),
-    QStringLiteral("38400"),  QStringLiteral("56000"),  QStringLiteral("57600"),   QStringLiteral("115200"),
-    QStringLiteral("230400"), QStringLiteral("460800"), QStringLiteral("921600"),  QStringLiteral("1000000"),
-    QStringLiteral("2000000"), QStringLiteral("3000000")};
+    QStringLiteral("300"),     QStringLiteral("600"),     QStringLiteral("1200"),
+    QStringLiteral("2400"),    QStringLiteral("4800"),    QStringLiteral("9600"),
+    QStringLiteral("14400"),   QStringLiteral("19200"),   QStringLiteral("38400"),
+    QStringLiteral("56000"),   QStringLiteral("57600"),   QStringLiteral("115200"),
+    QStringLiteral("230400"),  QStringLiteral("460800"),  QStringLiteral("921600"),
+    QStringLiteral("1000000"), QStringLiteral("2000000"), QStringLiteral("3000000")};
 
-QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+QString indexed(const char* name, int i) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
+}
 
 // Selects the item with this text; a text the list lacks (a device path, an edited settings
 // file) is added as an item of its own, so the dialog can show and reopen what was saved.
-void selectOrAdd(QComboBox* list, const QString& text)
-{
+void selectOrAdd(QComboBox* list, const QString& text) {
     int index = list->findText(text, Qt::MatchExactly);
     if (index < 0) {
         list->addItem(text);
@@ -40,8 +42,7 @@ void selectOrAdd(QComboBox* list, const QString& text)
     list->setCurrentIndex(index);
 }
 
-QRadioButton* option(QWidget* parent, const QString& name, const QString& text, int x, int y)
-{
+QRadioButton* option(QWidget* parent, const QString& name, const QString& text, int x, int y) {
     auto* b = new QRadioButton(text, parent);
     b->setObjectName(name);
     b->setGeometry(x, y, 110, 22);
@@ -50,8 +51,7 @@ QRadioButton* option(QWidget* parent, const QString& name, const QString& text, 
 
 } // namespace
 
-frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent)
-{
+frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_ScanningSelect"));
     setWindowTitle(QStringLiteral("Scanning Select"));
     setModal(true);
@@ -59,8 +59,7 @@ frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent)
     Form_Load();
 }
 
-void frms_ScanningSelect::buildControls()
-{
+void frms_ScanningSelect::buildControls() {
     setFixedSize(424, 236);
 
     auto* select = new QGroupBox(QStringLiteral("Select"), this);
@@ -68,7 +67,8 @@ void frms_ScanningSelect::buildControls()
     select->setGeometry(10, 8, 130, 104);
     const char* sources[3] = {"COM ON", "Test Paturn", "COM OFF"};
     for (int i = 0; i < 3; ++i) {
-        Opn_sel[i] = option(select, indexed("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
+        Opn_sel[i] =
+            option(select, indexed("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
         connect(Opn_sel[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) Opn_sel_Click(i);
         });
@@ -77,7 +77,8 @@ void frms_ScanningSelect::buildControls()
     frm_COM = new QGroupBox(this);
     frm_COM->setObjectName(QStringLiteral("frm_COM"));
     frm_COM->setGeometry(150, 8, 264, 220);
-    const char* captions[6] = {"COM Port", "Buard Rate", "Parity", "Data Size", "Stop Bit", "Flow Control"};
+    const char* captions[6] = {"COM Port",  "Buard Rate", "Parity",
+                               "Data Size", "Stop Bit",   "Flow Control"};
     const char* names[6] = {"Combo0", "combo1", "combo2", "combo3", "combo4", "Combo5"};
     std::array<QComboBox*, 6> lists{};
     for (int i = 0; i < 6; ++i) {
@@ -99,7 +100,8 @@ void frms_ScanningSelect::buildControls()
     Frm_Test->setObjectName(QStringLiteral("Frm_Test"));
     Frm_Test->setGeometry(150, 8, 264, 104);
     for (int i = 0; i < 3; ++i)
-        opn_tp[i] = option(Frm_Test, indexed("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12, 22 + 26 * i);
+        opn_tp[i] = option(Frm_Test, indexed("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12,
+                           22 + 26 * i);
 
     Command1 = new QPushButton(QStringLiteral("Ｏ Ｋ"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -112,27 +114,27 @@ void frms_ScanningSelect::buildControls()
     connect(Command2, &QPushButton::clicked, this, &frms_ScanningSelect::Command2_Click);
 }
 
-QStringList frms_ScanningSelect::machinePorts()
-{
+QStringList frms_ScanningSelect::machinePorts() {
     QStringList ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString path = info.systemLocation();
         bool isComName = false;
-        for (int i = 0; i < 4; ++i) isComName |= path == QStringLiteral("/dev/ttyS%1").arg(i);
+        for (int i = 0; i < 4; ++i)
+            isComName |= path == QStringLiteral("/dev/ttyS%1").arg(i);
         if (!isComName && !ports.contains(path)) ports.append(path);
     }
     ports.sort();
     return ports;
 }
 
-void frms_ScanningSelect::Form_Load()
-{
+void frms_ScanningSelect::Form_Load() {
     const AppState& s = app();
-    Combo0->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")});
+    Combo0->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+                      QStringLiteral("COM4")});
     Combo0->addItems(machinePorts());
     combo1->addItems(kBaudRates);
-    combo2->addItems({QStringLiteral("なし"), QStringLiteral("偶数"), QStringLiteral("奇数"), QStringLiteral("ﾏｰｸ"),
-                      QStringLiteral("ｽﾍﾟｰｽ")});
+    combo2->addItems({QStringLiteral("なし"), QStringLiteral("偶数"), QStringLiteral("奇数"),
+                      QStringLiteral("ﾏｰｸ"), QStringLiteral("ｽﾍﾟｰｽ")});
     combo3->addItems({QStringLiteral("8 ビット"), QStringLiteral("7 ビット")});
     combo4->addItems({QStringLiteral("1 ビット"), QStringLiteral("2 ビット")});
     Combo5->addItem(QStringLiteral("なし"));
@@ -151,14 +153,12 @@ void frms_ScanningSelect::Form_Load()
     Frm_Test->setVisible(s.iScanSource == 1);
 }
 
-void frms_ScanningSelect::Opn_sel_Click(int index)
-{
+void frms_ScanningSelect::Opn_sel_Click(int index) {
     frm_COM->setVisible(index == 0);
     Frm_Test->setVisible(index == 1);
 }
 
-void frms_ScanningSelect::Command1_Click()
-{
+void frms_ScanningSelect::Command1_Click() {
     AppState& s = app();
     const auto closePort = [&s] {
         if (s.iPortOpen == 1) {
@@ -169,9 +169,8 @@ void frms_ScanningSelect::Command1_Click()
 
     if (Opn_sel[0]->isChecked()) {
         s.iScanSource = 0;
-        const QString params =
-            xfunLineParamString(combo1->currentText(), combo2->currentText(), combo3->currentText(),
-                                combo4->currentText(), 0);
+        const QString params = xfunLineParamString(combo1->currentText(), combo2->currentText(),
+                                                   combo3->currentText(), combo4->currentText(), 0);
         // The old port is always released first, even when the same port is chosen again.
         if (s.iPortOpen == 1) s.engine->CloseCommPort();
         const QString port = Combo0->currentText();
@@ -199,12 +198,13 @@ void frms_ScanningSelect::Command1_Click()
     accept();
 }
 
-void frms_ScanningSelect::Command2_Click() { reject(); }
+void frms_ScanningSelect::Command2_Click() {
+    reject();
+}
 
 // ---- the main window's source button and line control ----
 
-void frms_RS_GRAPH_1::Cmd_test_Click()
-{
+void frms_RS_GRAPH_1::Cmd_test_Click() {
     AppState& s = app();
     s.iLiveDraw = 0;
     {
@@ -218,19 +218,24 @@ void frms_RS_GRAPH_1::Cmd_test_Click()
     xsubPortLabels();
 }
 
-void frms_RS_GRAPH_1::xsubDispSource()
-{
+void frms_RS_GRAPH_1::xsubDispSource() {
     switch (app().iScanSource) {
-    case 0: Cmd_Test->setText(QStringLiteral("COM ON")); break;
-    case 1: Cmd_Test->setText(QStringLiteral("Test")); break;
-    case 2: Cmd_Test->setText(QStringLiteral("COM OFF")); break;
-    default: break;
+    case 0:
+        Cmd_Test->setText(QStringLiteral("COM ON"));
+        break;
+    case 1:
+        Cmd_Test->setText(QStringLiteral("Test"));
+        break;
+    case 2:
+        Cmd_Test->setText(QStringLiteral("COM OFF"));
+        break;
+    default:
+        break;
     }
     xsubLineButtons();
 }
 
-void frms_RS_GRAPH_1::xsubLineButtons()
-{
+void frms_RS_GRAPH_1::xsubLineButtons() {
     const AppState& s = app();
     const bool open = s.iPortOpen == 1;
     if (open) {
@@ -243,17 +248,18 @@ void frms_RS_GRAPH_1::xsubLineButtons()
         showLine(Cmd_RTS, (status & 0x01) != 0);
         showLine(Cmd_DTR, (status & 0x02) != 0);
     }
-    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]}) b->setEnabled(open);
+    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]})
+        b->setEnabled(open);
 }
 
-void frms_RS_GRAPH_1::Cmd_DTR_Click(int index)
-{
-    if (app().iPortOpen == 1) app().engine->SetLineSt(index == 0 ? int16_t(0x8002) : int16_t(0x0002));
+void frms_RS_GRAPH_1::Cmd_DTR_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8002) : int16_t(0x0002));
     xsubLineButtons();
 }
 
-void frms_RS_GRAPH_1::Cmd_RTS_Click(int index)
-{
-    if (app().iPortOpen == 1) app().engine->SetLineSt(index == 0 ? int16_t(0x8001) : int16_t(0x0001));
+void frms_RS_GRAPH_1::Cmd_RTS_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8001) : int16_t(0x0001));
     xsubLineButtons();
 }

@@ -17,16 +17,14 @@ bool g_receiveTickRunning = false;
 // Lamp rows 0..5 (RTS, CTS, DTR, DSR, DCD, RI) and their modem status bits.
 constexpr uint8_t kLampBits[6] = {0x01, 0x10, 0x02, 0x20, 0x80, 0x40};
 
-void addToCount(int32_t added)
-{
+void addToCount(int32_t added) {
     int32_t& count = app().lRcvCount;
     count = static_cast<int32_t>(std::min<int64_t>(int64_t{count} + added, kRcvCountMax));
 }
 
 } // namespace
 
-void frms_RS_GRAPH_1::Timer_Receive_Timer()
-{
+void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     if (g_receiveTickRunning) return;
     g_receiveTickRunning = true;
     AppState& s = app();
@@ -91,8 +89,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer()
     if (logWriteError > 0) appSub::xsubFileErrMsg(appSub::fileErrCodeFromErrno(logWriteError));
 }
 
-void frms_RS_GRAPH_1::xsubModemLamps(uint8_t status)
-{
+void frms_RS_GRAPH_1::xsubModemLamps(uint8_t status) {
     for (int i = 0; i < 6; ++i) {
         const bool on = (status & kLampBits[i]) != 0;
         lblmsd[i]->setVisible(!on);
@@ -100,8 +97,7 @@ void frms_RS_GRAPH_1::xsubModemLamps(uint8_t status)
     }
 }
 
-int16_t ini::xfunTestData()
-{
+int16_t ini::xfunTestData() {
     AppState& s = app();
     switch (s.iTestKind) {
     case 0:

@@ -41,20 +41,21 @@ constexpr int32_t kCyan = 0xFFFF00;
 // A pseudo-terminal whose slave the program opens by its path; the test writes at the master.
 class Pty {
 public:
-    Pty()
-    {
-        if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0) m_path = QString::fromLocal8Bit(ptsname(m_master));
+    Pty() {
+        if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0)
+            m_path = QString::fromLocal8Bit(ptsname(m_master));
     }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
-    ~Pty()
-    {
+    ~Pty() {
         ::close(m_master);
         ::close(m_slave);
     }
     const QString& path() const { return m_path; }
     int slave() const { return m_slave; }
-    bool send(const QByteArray& bytes) const { return ::write(m_master, bytes.constData(), bytes.size()) == bytes.size(); }
+    bool send(const QByteArray& bytes) const {
+        return ::write(m_master, bytes.constData(), bytes.size()) == bytes.size();
+    }
 
 private:
     int m_master = -1;
@@ -67,8 +68,7 @@ private:
 class ModalWatcher {
 public:
     explicit ModalWatcher(QWidget* except = nullptr, std::function<void()> whileOpen = {})
-        : m_except(except), m_whileOpen(std::move(whileOpen))
-    {
+        : m_except(except), m_whileOpen(std::move(whileOpen)) {
         QObject::connect(&m_poll, &QTimer::timeout, [this] { check(); });
         m_poll.start(5);
     }
@@ -76,16 +76,18 @@ public:
     int shown = 0;
 
 private:
-    void check()
-    {
+    void check() {
         QWidget* w = QApplication::activeModalWidget();
         if (!w || w == m_except || m_seen.contains(w)) return;
         m_seen.append(w);
         ++shown;
-        for (const QLabel* l : w->findChildren<QLabel*>()) texts << l->text();
+        for (const QLabel* l : w->findChildren<QLabel*>())
+            texts << l->text();
         if (shown == 1 && m_whileOpen) m_whileOpen();
-        if (auto* ok = w->findChild<QPushButton*>(QStringLiteral("Command(1)"))) ok->click();
-        else w->close();
+        if (auto* ok = w->findChild<QPushButton*>(QStringLiteral("Command(1)")))
+            ok->click();
+        else
+            w->close();
     }
     QWidget* m_except;
     std::function<void()> m_whileOpen;
@@ -93,46 +95,46 @@ private:
     QTimer m_poll;
 };
 
-QList<int> samples(int16_t kind, int count)
-{
+QList<int> samples(int16_t kind, int count) {
     app().iTestKind = kind;
     QList<int> out;
-    for (int i = 0; i < count; ++i) out << ini::xfunTestData();
+    for (int i = 0; i < count; ++i)
+        out << ini::xfunTestData();
     return out;
 }
 
 // Puts a started window on an open port of the scripted engine, as the dialog would.
-void comOn(FakeEngine* engine)
-{
+void comOn(FakeEngine* engine) {
     app().iScanSource = 0;
     app().iPortOpen = 1;
     engine->portOpen = true;
 }
 
-bool lit(const frms_RS_GRAPH_1* form, int row) { return form->lblmsdo[row]->isVisible() && !form->lblmsd[row]->isVisible(); }
-bool unlit(const frms_RS_GRAPH_1* form, int row) { return form->lblmsd[row]->isVisible() && !form->lblmsdo[row]->isVisible(); }
+bool lit(const frms_RS_GRAPH_1* form, int row) {
+    return form->lblmsdo[row]->isVisible() && !form->lblmsd[row]->isVisible();
+}
+bool unlit(const frms_RS_GRAPH_1* form, int row) {
+    return form->lblmsd[row]->isVisible() && !form->lblmsdo[row]->isVisible();
+}
 
-QList<int32_t> lineColours(const frms_RS_GRAPH_1* form)
-{
+QList<int32_t> lineColours(const frms_RS_GRAPH_1* form) {
     return {backColor(form->Cmd_DTR[0]), backColor(form->Cmd_DTR[1]), backColor(form->Cmd_RTS[0]),
             backColor(form->Cmd_RTS[1])};
 }
 
-bool lineButtonsEnabled(const frms_RS_GRAPH_1* form)
-{
-    return form->Cmd_DTR[0]->isEnabled() && form->Cmd_DTR[1]->isEnabled() && form->Cmd_RTS[0]->isEnabled() &&
-           form->Cmd_RTS[1]->isEnabled();
+bool lineButtonsEnabled(const frms_RS_GRAPH_1* form) {
+    return form->Cmd_DTR[0]->isEnabled() && form->Cmd_DTR[1]->isEnabled() &&
+           form->Cmd_RTS[0]->isEnabled() && form->Cmd_RTS[1]->isEnabled();
 }
 
-bool lineLabelsEnabled(const frms_RS_GRAPH_1* form)
-{
-    for (const QLabel* l : {form->lblCOM, form->lblBPS, form->lblDataSize, form->lblParity, form->lblStop, form->lblFlow})
+bool lineLabelsEnabled(const frms_RS_GRAPH_1* form) {
+    for (const QLabel* l : {form->lblCOM, form->lblBPS, form->lblDataSize, form->lblParity,
+                            form->lblStop, form->lblFlow})
         if (!l->isEnabled()) return false;
     return true;
 }
 
-bool noLampShows(const frms_RS_GRAPH_1* form)
-{
+bool noLampShows(const frms_RS_GRAPH_1* form) {
     for (int i = 0; i < 6; ++i)
         if (form->lblmsd[i]->isVisible() || form->lblmsdo[i]->isVisible()) return false;
     return true;
@@ -178,13 +180,14 @@ private slots:
     void scanningClosesTheDataFile();
 };
 
-void SerialTest::testPatterns_data()
-{
+void SerialTest::testPatterns_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QList<int>>("sampleNumbers"); // 1 = first sample after start-up
     QTest::addColumn<QList<int>>("expected");
-    QTest::addRow("sine: first samples") << 1 << QList<int>{1, 2, 3, 4, 5, 6} << QList<int>{0, 2, 3, 5, 7, 9};
-    QTest::addRow("sine: peak at 90 degrees") << 1 << QList<int>{90, 91, 92} << QList<int>{100, 100, 100};
+    QTest::addRow("sine: first samples")
+        << 1 << QList<int>{1, 2, 3, 4, 5, 6} << QList<int>{0, 2, 3, 5, 7, 9};
+    QTest::addRow("sine: peak at 90 degrees")
+        << 1 << QList<int>{90, 91, 92} << QList<int>{100, 100, 100};
     QTest::addRow("sine: negative half as two's complement")
         << 1 << QList<int>{181, 182, 271, 360} << QList<int>{0, 254, 156, 254};
     QTest::addRow("sine: period of 360") << 1 << QList<int>{361, 362, 451} << QList<int>{0, 2, 100};
@@ -199,8 +202,7 @@ void SerialTest::testPatterns_data()
     QTest::addRow("unknown kind gives 0") << 7 << QList<int>{1, 2} << QList<int>{0, 0};
 }
 
-void SerialTest::testPatterns()
-{
+void SerialTest::testPatterns() {
     QFETCH(int, kind);
     QFETCH(QList<int>, sampleNumbers);
     QFETCH(QList<int>, expected);
@@ -208,13 +210,13 @@ void SerialTest::testPatterns()
     ini::xsubSetDefaults(QString());
     const QList<int> all = samples(static_cast<int16_t>(kind), 500);
     QList<int> got;
-    for (int n : sampleNumbers) got << all[n - 1];
+    for (int n : sampleNumbers)
+        got << all[n - 1];
     QCOMPARE(got, expected);
     app() = AppState{};
 }
 
-void SerialTest::patternKindsKeepTheirOwnState()
-{
+void SerialTest::patternKindsKeepTheirOwnState() {
     app() = AppState{};
     ini::xsubSetDefaults(QString());
     QCOMPARE(samples(0, 3), (QList<int>{101, 102, 103}));
@@ -226,8 +228,7 @@ void SerialTest::patternKindsKeepTheirOwnState()
     app() = AppState{};
 }
 
-void SerialTest::countText_data()
-{
+void SerialTest::countText_data() {
     QTest::addColumn<qint64>("count");
     QTest::addColumn<QString>("text");
     QTest::addRow("zero") << qint64(0) << QStringLiteral("0");
@@ -237,29 +238,29 @@ void SerialTest::countText_data()
     QTest::addRow("the ceiling") << qint64(2100000000) << QStringLiteral("2,100,000,000");
 }
 
-void SerialTest::countText()
-{
+void SerialTest::countText() {
     QFETCH(qint64, count);
     QFETCH(QString, text);
     QCOMPARE(xfunCountText(count), text);
 }
 
-void SerialTest::counterSaturates_data()
-{
+void SerialTest::counterSaturates_data() {
     QTest::addColumn<int>("source");
     QTest::addColumn<int>("startCount");
     QTest::addColumn<int>("bytesPerTick");
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("label");
-    QTest::addRow("port: 20 bytes past the ceiling") << 0 << 2099999990 << 20 << 2100000000 << "2,100,000,000";
-    QTest::addRow("port: stays at the ceiling") << 0 << 2100000000 << 5 << 2100000000 << "2,100,000,000";
+    QTest::addRow("port: 20 bytes past the ceiling")
+        << 0 << 2099999990 << 20 << 2100000000 << "2,100,000,000";
+    QTest::addRow("port: stays at the ceiling")
+        << 0 << 2100000000 << 5 << 2100000000 << "2,100,000,000";
     QTest::addRow("port: just below") << 0 << 2099999990 << 9 << 2099999999 << "2,099,999,999";
     QTest::addRow("test pattern: one sample per tick") << 1 << 41 << 1 << 42 << "42";
-    QTest::addRow("test pattern: stays at the ceiling") << 1 << 2100000000 << 1 << 2100000000 << "2,100,000,000";
+    QTest::addRow("test pattern: stays at the ceiling")
+        << 1 << 2100000000 << 1 << 2100000000 << "2,100,000,000";
 }
 
-void SerialTest::counterSaturates()
-{
+void SerialTest::counterSaturates() {
     QFETCH(int, source);
     QFETCH(int, startCount);
     QFETCH(int, bytesPerTick);
@@ -267,11 +268,14 @@ void SerialTest::counterSaturates()
     QFETCH(QString, label);
     QTemporaryDir dir;
     auto [form, engine] = startWithFakeEngine(dir.path());
-    if (source == 0) comOn(engine);
-    else app().iScanSource = 1;
+    if (source == 0)
+        comOn(engine);
+    else
+        app().iScanSource = 1;
     app().lRcvCount = startCount;
     if (source == 0)
-        for (int i = 0; i < bytesPerTick; ++i) engine->pending.push_back(static_cast<uint8_t>(i));
+        for (int i = 0; i < bytesPerTick; ++i)
+            engine->pending.push_back(static_cast<uint8_t>(i));
     form->Timer_Receive_Timer();
     QCOMPARE(app().lRcvCount, expected);
     QCOMPARE(form->lbl_data_su->text(), label);
@@ -280,8 +284,7 @@ void SerialTest::counterSaturates()
     finish(form);
 }
 
-void SerialTest::requestFlagsServedOnlyInScanning_data()
-{
+void SerialTest::requestFlagsServedOnlyInScanning_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("redrawServed");
     QTest::addRow("Scanning") << 2 << true;
@@ -289,8 +292,7 @@ void SerialTest::requestFlagsServedOnlyInScanning_data()
     QTest::addRow("File") << 0 << false;
 }
 
-void SerialTest::requestFlagsServedOnlyInScanning()
-{
+void SerialTest::requestFlagsServedOnlyInScanning() {
     QFETCH(int, mode);
     QFETCH(bool, redrawServed);
     QTemporaryDir dir;
@@ -315,8 +317,7 @@ void SerialTest::requestFlagsServedOnlyInScanning()
     finish(form);
 }
 
-void SerialTest::dataOutsideLiveScanningIsStoredNotShown_data()
-{
+void SerialTest::dataOutsideLiveScanningIsStoredNotShown_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("liveDraw");
     QTest::addRow("Memory view") << 1 << 1;
@@ -324,8 +325,7 @@ void SerialTest::dataOutsideLiveScanningIsStoredNotShown_data()
     QTest::addRow("Scanning under a settings dialog") << 2 << 0;
 }
 
-void SerialTest::dataOutsideLiveScanningIsStoredNotShown()
-{
+void SerialTest::dataOutsideLiveScanningIsStoredNotShown() {
     QFETCH(int, mode);
     QFETCH(int, liveDraw);
     QTemporaryDir dir;
@@ -350,16 +350,14 @@ void SerialTest::dataOutsideLiveScanningIsStoredNotShown()
     finish(form);
 }
 
-void SerialTest::engineEndedLog_data()
-{
+void SerialTest::engineEndedLog_data() {
     QTest::addColumn<int>("logStatus");
     QTest::addColumn<int>("errorCode"); // 0: no message
     QTest::addRow("size limit reached") << 0 << 0;
     QTest::addRow("disk full") << 28 /* ENOSPC */ << 61;
 }
 
-void SerialTest::engineEndedLog()
-{
+void SerialTest::engineEndedLog() {
     QFETCH(int, logStatus);
     QFETCH(int, errorCode);
     QTemporaryDir dir;
@@ -401,10 +399,6 @@ void SerialTest::engineEndedLog()
         return;
     }
     const QString expected = appSub::fileErrText(errorCode);
-    if (expected.isEmpty() || watcher.shown == 0) {
-        finish(form);
-        QSKIP("file error texts and the message box are not part of this build yet");
-    }
     QCOMPARE(watcher.shown, 1);
     QVERIFY2(watcher.texts.contains(expected), qPrintable(watcher.texts.join(u'|')));
     QCOMPARE(countUnderBox, 3);
@@ -412,8 +406,7 @@ void SerialTest::engineEndedLog()
     finish(form);
 }
 
-void SerialTest::lampsFollowModemBits_data()
-{
+void SerialTest::lampsFollowModemBits_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QList<bool>>("litRows"); // RTS, CTS, DTR, DSR, DCD, RI
     QTest::addRow("none") << 0x00 << QList<bool>{false, false, false, false, false, false};
@@ -423,11 +416,11 @@ void SerialTest::lampsFollowModemBits_data()
     QTest::addRow("DSR") << 0x20 << QList<bool>{false, false, false, true, false, false};
     QTest::addRow("DCD") << 0x80 << QList<bool>{false, false, false, false, true, false};
     QTest::addRow("RI") << 0x40 << QList<bool>{false, false, false, false, false, true};
-    QTest::addRow("all, unused bits set") << 0xFF << QList<bool>{true, true, true, true, true, true};
+    QTest::addRow("all, unused bits set")
+        << 0xFF << QList<bool>{true, true, true, true, true, true};
 }
 
-void SerialTest::lampsFollowModemBits()
-{
+void SerialTest::lampsFollowModemBits() {
     QFETCH(int, status);
     QFETCH(QList<bool>, litRows);
     QTemporaryDir dir;
@@ -443,29 +436,33 @@ void SerialTest::lampsFollowModemBits()
     comOn(engine);
     form->Timer_Receive_Timer(); // no data: lamps refresh all the same
     for (int row = 0; row < 6; ++row)
-        QVERIFY2(litRows[row] ? lit(form, row) : unlit(form, row), qPrintable(form->lampCaption[row]->text()));
+        QVERIFY2(litRows[row] ? lit(form, row) : unlit(form, row),
+                 qPrintable(form->lampCaption[row]->text()));
     QCOMPARE(form->lbl_data_su->text(), QStringLiteral("0"));
 
     engine->modemStatus = static_cast<uint8_t>(~status);
     form->Timer_Receive_Timer();
-    for (int row = 0; row < 6; ++row) QVERIFY(litRows[row] ? unlit(form, row) : lit(form, row));
+    for (int row = 0; row < 6; ++row)
+        QVERIFY(litRows[row] ? unlit(form, row) : lit(form, row));
     finish(form);
 }
 
-void SerialTest::lineButtonsDriveTheLines_data()
-{
+void SerialTest::lineButtonsDriveTheLines_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("statusAfter"); // what the far end then reports
     QTest::addColumn<int>("code");
     QTest::addColumn<QList<int32_t>>("colours"); // DTR ON, DTR OFF, RTS ON, RTS OFF
-    QTest::addRow("DTR on") << "Cmd_DTR(0)" << 0x02 << 0x8002 << QList<int32_t>{kGreen, kGrey, kGrey, kRed};
-    QTest::addRow("DTR off") << "Cmd_DTR(1)" << 0x01 << 0x0002 << QList<int32_t>{kGrey, kRed, kGreen, kGrey};
-    QTest::addRow("RTS on") << "Cmd_RTS(0)" << 0x03 << 0x8001 << QList<int32_t>{kGreen, kGrey, kGreen, kGrey};
-    QTest::addRow("RTS off") << "Cmd_RTS(1)" << 0x00 << 0x0001 << QList<int32_t>{kGrey, kRed, kGrey, kRed};
+    QTest::addRow("DTR on") << "Cmd_DTR(0)" << 0x02 << 0x8002
+                            << QList<int32_t>{kGreen, kGrey, kGrey, kRed};
+    QTest::addRow("DTR off") << "Cmd_DTR(1)" << 0x01 << 0x0002
+                             << QList<int32_t>{kGrey, kRed, kGreen, kGrey};
+    QTest::addRow("RTS on") << "Cmd_RTS(0)" << 0x03 << 0x8001
+                            << QList<int32_t>{kGreen, kGrey, kGreen, kGrey};
+    QTest::addRow("RTS off") << "Cmd_RTS(1)" << 0x00 << 0x0001
+                             << QList<int32_t>{kGrey, kRed, kGrey, kRed};
 }
 
-void SerialTest::lineButtonsDriveTheLines()
-{
+void SerialTest::lineButtonsDriveTheLines() {
     QFETCH(QString, button);
     QFETCH(int, statusAfter);
     QFETCH(int, code);
@@ -486,12 +483,12 @@ void SerialTest::lineButtonsDriveTheLines()
     finish(form);
 }
 
-void SerialTest::lineButtonsDisabledWithoutPort()
-{
+void SerialTest::lineButtonsDisabledWithoutPort() {
     QTemporaryDir dir;
     auto [form, engine] = startWithFakeEngine(dir.path());
     QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM OFF"));
-    for (QPushButton* b : {form->Cmd_DTR[0], form->Cmd_DTR[1], form->Cmd_RTS[0], form->Cmd_RTS[1]}) {
+    for (QPushButton* b :
+         {form->Cmd_DTR[0], form->Cmd_DTR[1], form->Cmd_RTS[0], form->Cmd_RTS[1]}) {
         QVERIFY(!b->isEnabled());
         b->setEnabled(true); // even if a click got through
     }
@@ -504,23 +501,45 @@ void SerialTest::lineButtonsDisabledWithoutPort()
     finish(form);
 }
 
-void SerialTest::lineParamStrings_data()
-{
+void SerialTest::lineParamStrings_data() {
     QTest::addColumn<QString>("baud");
     QTest::addColumn<QString>("parity");
     QTest::addColumn<QString>("dataBits");
     QTest::addColumn<QString>("stopBits");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("9600 8N1") << "9600" << "なし" << "8 ビット" << "1 ビット" << "9600,0,8,0,0";
-    QTest::addRow("300, space, 7 bits, 2 stop") << "300" << "ｽﾍﾟｰｽ" << "7 ビット" << "2 ビット" << "300,4,7,1,0";
-    QTest::addRow("even") << "19200" << "偶数" << "8 ビット" << "1 ビット" << "19200,1,8,0,0";
-    QTest::addRow("odd") << "57600" << "奇数" << "7 ビット" << "1 ビット" << "57600,2,7,0,0";
-    QTest::addRow("mark") << "921600" << "ﾏｰｸ" << "8 ビット" << "2 ビット" << "921600,3,8,1,0";
-    QTest::addRow("odd stop-bit text counts as 1") << "1200" << "なし" << "8 ビット" << "1.5" << "1200,0,8,0,0";
+    QTest::addRow("9600 8N1") << "9600"
+                              << "なし"
+                              << "8 ビット"
+                              << "1 ビット"
+                              << "9600,0,8,0,0";
+    QTest::addRow("300, space, 7 bits, 2 stop") << "300"
+                                                << "ｽﾍﾟｰｽ"
+                                                << "7 ビット"
+                                                << "2 ビット"
+                                                << "300,4,7,1,0";
+    QTest::addRow("even") << "19200"
+                          << "偶数"
+                          << "8 ビット"
+                          << "1 ビット"
+                          << "19200,1,8,0,0";
+    QTest::addRow("odd") << "57600"
+                         << "奇数"
+                         << "7 ビット"
+                         << "1 ビット"
+                         << "57600,2,7,0,0";
+    QTest::addRow("mark") << "921600"
+                          << "ﾏｰｸ"
+                          << "8 ビット"
+                          << "2 ビット"
+                          << "921600,3,8,1,0";
+    QTest::addRow("odd stop-bit text counts as 1") << "1200"
+                                                   << "なし"
+                                                   << "8 ビット"
+                                                   << "1.5"
+                                                   << "1200,0,8,0,0";
 }
 
-void SerialTest::lineParamStrings()
-{
+void SerialTest::lineParamStrings() {
     QFETCH(QString, baud);
     QFETCH(QString, parity);
     QFETCH(QString, dataBits);
@@ -535,8 +554,10 @@ void SerialTest::lineParamStrings()
         auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
         QVERIFY(dialog);
         dialog->Opn_sel[0]->click();
-        for (auto [list, text] : {std::pair{dialog->combo1, baud}, {dialog->combo2, parity},
-                                  {dialog->combo3, dataBits}, {dialog->combo4, stopBits}}) {
+        for (auto [list, text] : {std::pair{dialog->combo1, baud},
+                                  {dialog->combo2, parity},
+                                  {dialog->combo3, dataBits},
+                                  {dialog->combo4, stopBits}}) {
             const int index = list->findText(text);
             if (index >= 0) list->setCurrentIndex(index);
         }
@@ -547,17 +568,18 @@ void SerialTest::lineParamStrings()
     finish(form);
 }
 
-void SerialTest::flowCodeAtStartUp_data()
-{
+void SerialTest::flowCodeAtStartUp_data() {
     QTest::addColumn<QString>("flow");
     QTest::addColumn<QString>("params");
-    QTest::addRow("none") << "なし" << "4800,0,8,0,0";
-    QTest::addRow("hardware") << "ハードウェア" << "4800,0,8,0,1";
-    QTest::addRow("anything else") << "XON/XOFF" << "4800,0,8,0,2";
+    QTest::addRow("none") << "なし"
+                          << "4800,0,8,0,0";
+    QTest::addRow("hardware") << "ハードウェア"
+                              << "4800,0,8,0,1";
+    QTest::addRow("anything else") << "XON/XOFF"
+                                   << "4800,0,8,0,2";
 }
 
-void SerialTest::flowCodeAtStartUp()
-{
+void SerialTest::flowCodeAtStartUp() {
     QFETCH(QString, flow);
     QFETCH(QString, params);
     QTemporaryDir dir;
@@ -574,21 +596,23 @@ void SerialTest::flowCodeAtStartUp()
     finish(form);
 }
 
-void SerialTest::dialogShowsSavedSettings_data()
-{
+void SerialTest::dialogShowsSavedSettings_data() {
     QTest::addColumn<int>("source");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("baud");
     QTest::addColumn<int>("testKind");
     QTest::addColumn<bool>("portListGrows"); // a saved value none of the lists offers
-    QTest::addRow("COM ON, listed values") << 0 << "COM3" << "19200" << 0 << false;
-    QTest::addRow("test pattern, a virtual device's path") << 1 << "/tmp/ttyV0" << "115200" << 2 << true;
-    QTest::addRow("COM OFF, a fast rate") << 2 << "COM1" << "3000000" << 1 << false;
-    QTest::addRow("edited file: unknown rate") << 0 << "COM4" << "31250" << 1 << true;
+    QTest::addRow("COM ON, listed values") << 0 << "COM3"
+                                           << "19200" << 0 << false;
+    QTest::addRow("test pattern, a virtual device's path") << 1 << "/tmp/ttyV0"
+                                                           << "115200" << 2 << true;
+    QTest::addRow("COM OFF, a fast rate") << 2 << "COM1"
+                                          << "3000000" << 1 << false;
+    QTest::addRow("edited file: unknown rate") << 0 << "COM4"
+                                               << "31250" << 1 << true;
 }
 
-void SerialTest::dialogShowsSavedSettings()
-{
+void SerialTest::dialogShowsSavedSettings() {
     QFETCH(int, source);
     QFETCH(QString, port);
     QFETCH(QString, baud);
@@ -611,13 +635,15 @@ void SerialTest::dialogShowsSavedSettings()
     const QStringList machine = frms_ScanningSelect::machinePorts();
     QStringList ports{"COM1", "COM2", "COM3", "COM4"};
     ports << machine;
-    QStringList rates{"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000",
-                      "57600", "115200", "230400", "460800", "921600", "1000000", "2000000", "3000000"};
+    QStringList rates{"300",    "600",    "1200",   "2400",    "4800",    "9600",
+                      "14400",  "19200",  "38400",  "56000",   "57600",   "115200",
+                      "230400", "460800", "921600", "1000000", "2000000", "3000000"};
     if (portListGrows && port.startsWith(u'/')) ports << port;
     if (portListGrows && !port.startsWith(u'/')) rates << baud;
     const auto items = [](const QComboBox* c) {
         QStringList out;
-        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
         return out;
     };
     QCOMPARE(items(dialog.Combo0), ports);
@@ -626,7 +652,8 @@ void SerialTest::dialogShowsSavedSettings()
     QCOMPARE(items(dialog.combo3), (QStringList{"8 ビット", "7 ビット"}));
     QCOMPARE(items(dialog.combo4), (QStringList{"1 ビット", "2 ビット"}));
     QCOMPARE(items(dialog.Combo5), QStringList{"なし"});
-    for (const QComboBox* c : {dialog.Combo0, dialog.combo1, dialog.combo2, dialog.combo3, dialog.combo4, dialog.Combo5})
+    for (const QComboBox* c :
+         {dialog.Combo0, dialog.combo1, dialog.combo2, dialog.combo3, dialog.combo4, dialog.Combo5})
         QVERIFY2(!c->isEditable(), qPrintable(c->objectName()));
 
     QCOMPARE(dialog.Combo0->currentText(), port);
@@ -638,13 +665,13 @@ void SerialTest::dialogShowsSavedSettings()
     QVERIFY(dialog.Opn_sel[source]->isChecked());
     QCOMPARE(dialog.frm_COM->isVisible(), source == 0);
     QCOMPARE(dialog.Frm_Test->isVisible(), source == 1);
-    for (int i = 0; i < 4; ++i) QVERIFY(!machine.contains(QStringLiteral("/dev/ttyS%1").arg(i)));
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!machine.contains(QStringLiteral("/dev/ttyS%1").arg(i)));
     QCOMPARE(QSet<QString>(machine.begin(), machine.end()).size(), machine.size());
     app() = AppState{};
 }
 
-void SerialTest::sourceOptionsSwitchFrames_data()
-{
+void SerialTest::sourceOptionsSwitchFrames_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<bool>("comFrame");
     QTest::addColumn<bool>("testFrame");
@@ -653,8 +680,7 @@ void SerialTest::sourceOptionsSwitchFrames_data()
     QTest::addRow("COM OFF") << "Opn_sel(2)" << false << false;
 }
 
-void SerialTest::sourceOptionsSwitchFrames()
-{
+void SerialTest::sourceOptionsSwitchFrames() {
     QFETCH(QString, option);
     QFETCH(bool, comFrame);
     QFETCH(bool, testFrame);
@@ -673,8 +699,7 @@ void SerialTest::sourceOptionsSwitchFrames()
     app() = AppState{};
 }
 
-void SerialTest::dialogOutcomes_data()
-{
+void SerialTest::dialogOutcomes_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("source");
@@ -682,14 +707,18 @@ void SerialTest::dialogOutcomes_data()
     QTest::addColumn<int>("closeCalls");
     QTest::addColumn<int>("testKind");
     QTest::addColumn<QString>("caption");
-    QTest::addRow("test pattern closes the port") << "Opn_sel(1)" << "Command1" << 1 << 0 << 1 << 0 << "Test";
-    QTest::addRow("COM OFF closes the port") << "Opn_sel(2)" << "Command1" << 2 << 0 << 1 << 1 << "COM OFF";
-    QTest::addRow("same port again is closed and reopened") << "Opn_sel(0)" << "Command1" << 0 << 1 << 1 << 1 << "COM ON";
-    QTest::addRow("cancel changes nothing") << "Opn_sel(1)" << "Command2" << 0 << 1 << 0 << 1 << "COM ON";
+    QTest::addRow("test pattern closes the port") << "Opn_sel(1)"
+                                                  << "Command1" << 1 << 0 << 1 << 0 << "Test";
+    QTest::addRow("COM OFF closes the port") << "Opn_sel(2)"
+                                             << "Command1" << 2 << 0 << 1 << 1 << "COM OFF";
+    QTest::addRow("same port again is closed and reopened")
+        << "Opn_sel(0)"
+        << "Command1" << 0 << 1 << 1 << 1 << "COM ON";
+    QTest::addRow("cancel changes nothing") << "Opn_sel(1)"
+                                            << "Command2" << 0 << 1 << 0 << 1 << "COM ON";
 }
 
-void SerialTest::dialogOutcomes()
-{
+void SerialTest::dialogOutcomes() {
     QFETCH(QString, option);
     QFETCH(QString, button);
     QFETCH(int, source);
@@ -733,8 +762,7 @@ void SerialTest::dialogOutcomes()
     finish(form);
 }
 
-void SerialTest::okOpensARealPort()
-{
+void SerialTest::okOpensARealPort() {
     Pty pty;
     QVERIFY(!pty.path().isEmpty());
     QTemporaryDir dir;
@@ -770,16 +798,21 @@ void SerialTest::okOpensARealPort()
     QVERIFY(t.c_cflag & CSTOPB);
 
     QVERIFY(pty.send(QByteArray("\x00\x7f\x80\xff", 4)));
-    QTRY_COMPARE(([form] { form->Timer_Receive_Timer(); return app().lRcvCount; })(), 4);
-    QCOMPARE((QList<int>{ini::xfunRingGet(0, 0), ini::xfunRingGet(1, 0), ini::xfunRingGet(2, 0), ini::xfunRingGet(3, 0)}),
+    QTRY_COMPARE(([form] {
+                     form->Timer_Receive_Timer();
+                     return app().lRcvCount;
+                 })(),
+                 4);
+    QCOMPARE((QList<int>{ini::xfunRingGet(0, 0), ini::xfunRingGet(1, 0), ini::xfunRingGet(2, 0),
+                         ini::xfunRingGet(3, 0)}),
              (QList<int>{0x00, 0x7f, 0x80, 0xff}));
     QCOMPARE(form->lbl_data_su->text(), QStringLiteral("4"));
-    for (int row = 0; row < 6; ++row) QVERIFY(unlit(form, row)); // a pty has no modem lines
+    for (int row = 0; row < 6; ++row)
+        QVERIFY(unlit(form, row)); // a pty has no modem lines
     finish(form);
 }
 
-void SerialTest::failedOkKeepsTheDialogOpen()
-{
+void SerialTest::failedOkKeepsTheDialogOpen() {
     Pty pty;
     QTemporaryDir dir;
     frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
@@ -830,16 +863,12 @@ void SerialTest::failedOkKeepsTheDialogOpen()
     QCOMPARE(s.lRcvCount, 0);
     QVERIFY(noLampShows(form));
 
-    if (message.isEmpty()) {
-        finish(form);
-        QSKIP("the message box is not part of this build yet");
-    }
-    QVERIFY2(message.contains(missing + QStringLiteral(" ポートがオープンできません")), qPrintable(message.join(u'|')));
+    QVERIFY2(message.contains(missing + QStringLiteral(" ポートがオープンできません")),
+             qPrintable(message.join(u'|')));
     finish(form);
 }
 
-void SerialTest::displayModes_data()
-{
+void SerialTest::displayModes_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("memCount");
     QTest::addColumn<QString>("countCaption");
@@ -851,22 +880,29 @@ void SerialTest::displayModes_data()
     QTest::addColumn<QString>("countText");
     QTest::addColumn<bool>("redrawPosted");
     const int32_t face = kButtonFace;
-    QTest::addRow("Scanning") << 2 << 5 << "Sampling Count" << "Tessavue Scanning" << ""
-                              << QList<int32_t>{kCyan, face, face} << QList<bool>{false, true, true, false, false}
+    QTest::addRow("Scanning") << 2 << 5 << "Sampling Count"
+                              << "Tessavue Scanning"
+                              << "" << QList<int32_t>{kCyan, face, face}
+                              << QList<bool>{false, true, true, false, false}
                               << int(Qt::ArrowCursor) << "1,234,567" << true;
-    QTest::addRow("Memory with data") << 1 << 5 << "Memory Count" << "Tessavue Memory Readings" << ""
-                                      << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, true, true}
-                                      << int(Qt::CrossCursor) << "unchanged" << false;
-    QTest::addRow("Memory, empty copy") << 1 << 0 << "Memory Count" << "Tessavue Memory Readings" << ""
-                                        << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, false, true}
-                                        << int(Qt::CrossCursor) << "unchanged" << false;
-    QTest::addRow("File") << 0 << 5 << "File Count" << "Tessavue File /data/LOG240101120000.log"
+    QTest::addRow("Memory with data")
+        << 1 << 5 << "Memory Count"
+        << "Tessavue Memory Readings"
+        << "" << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, true, true}
+        << int(Qt::CrossCursor) << "unchanged" << false;
+    QTest::addRow("Memory, empty copy")
+        << 1 << 0 << "Memory Count"
+        << "Tessavue Memory Readings"
+        << "" << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, false, true}
+        << int(Qt::CrossCursor) << "unchanged" << false;
+    QTest::addRow("File") << 0 << 5 << "File Count"
+                          << "Tessavue File /data/LOG240101120000.log"
                           << "/data/LOG240101120000.log" << QList<int32_t>{face, face, kCyan}
-                          << QList<bool>{true, false, false, false, true} << int(Qt::CrossCursor) << "unchanged" << false;
+                          << QList<bool>{true, false, false, false, true} << int(Qt::CrossCursor)
+                          << "unchanged" << false;
 }
 
-void SerialTest::displayModes()
-{
+void SerialTest::displayModes() {
     QFETCH(int, mode);
     QFETCH(int, memCount);
     QFETCH(QString, countCaption);
@@ -886,24 +922,31 @@ void SerialTest::displayModes()
     s.strDispFile = QStringLiteral("/data/LOG240101120000.log");
     form->lbl_data_su->setText(QStringLiteral("unchanged"));
     form->Cmd_Test->setEnabled(false); // as a file dialog would leave it
-    for (QPushButton* b : {form->Cmd_Print, form->Cmd_Clear, form->Cmd_memTOFile}) b->setEnabled(mode == 2);
+    for (QPushButton* b : {form->Cmd_Print, form->Cmd_Clear, form->Cmd_memTOFile})
+        b->setEnabled(mode == 2);
     s.iDispMode = static_cast<int16_t>(mode);
 
-    if (mode == 2) form->xsubDispScanning();
-    else if (mode == 1) form->xsubDispMemory();
-    else form->xsubDispFile();
+    if (mode == 2)
+        form->xsubDispScanning();
+    else if (mode == 1)
+        form->xsubDispMemory();
+    else
+        form->xsubDispFile();
 
     QCOMPARE(form->lbl_Count_Const->text(), countCaption);
     QCOMPARE(form->windowTitle(), title);
     QCOMPARE(s.strDispFile, dispFile);
-    QCOMPARE((QList<int32_t>{backColor(form->Cmd_Scanning), backColor(form->Cmd_Memory), backColor(form->Cmd_File)}),
+    QCOMPARE((QList<int32_t>{backColor(form->Cmd_Scanning), backColor(form->Cmd_Memory),
+                             backColor(form->Cmd_File)}),
              colours);
-    QCOMPARE((QList<bool>{form->Cmd_Print->isEnabled(), form->Cmd_Clear->isEnabled(), form->Cmd_Test->isEnabled(),
-                          form->Cmd_memTOFile->isEnabled(), form->lbl_XPosition->isEnabled()}),
+    QCOMPARE((QList<bool>{form->Cmd_Print->isEnabled(), form->Cmd_Clear->isEnabled(),
+                          form->Cmd_Test->isEnabled(), form->Cmd_memTOFile->isEnabled(),
+                          form->lbl_XPosition->isEnabled()}),
              enabled);
     QCOMPARE(form->lbl_Value->isEnabled(), enabled[4]);
     QCOMPARE(form->lbl_Value_hex->isEnabled(), enabled[4]);
-    QCOMPARE((QStringList{form->lbl_XPosition->text(), form->lbl_Value->text(), form->lbl_Value_hex->text()}),
+    QCOMPARE((QStringList{form->lbl_XPosition->text(), form->lbl_Value->text(),
+                          form->lbl_Value_hex->text()}),
              (QStringList{"-----", "-----", "---"}));
     QCOMPARE(int(form->pic_graph->cursor().shape()), pointer);
     QCOMPARE(form->lbl_data_su->text(), countText);
@@ -911,8 +954,7 @@ void SerialTest::displayModes()
     finish(form);
 }
 
-void SerialTest::scanningClosesTheDataFile()
-{
+void SerialTest::scanningClosesTheDataFile() {
     QTemporaryDir dir;
     auto [form, engine] = startWithFakeEngine(dir.path());
     AppState& s = app();
