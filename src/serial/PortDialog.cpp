@@ -18,7 +18,7 @@ constexpr int32_t kGreen = 0x00FF00;
 constexpr int32_t kRed = 0x0000FF;
 constexpr int32_t kLightGrey = 0xC0C0C0;
 
-// Rates above 115200 that USB adapters and microcontrollers commonly run at.
+// The classic rates, then the faster ones USB adapters and microcontrollers commonly run at.
 const QStringList kBaudRates = {
     QStringLiteral("300"),     QStringLiteral("600"),     QStringLiteral("1200"),
     QStringLiteral("2400"),    QStringLiteral("4800"),    QStringLiteral("9600"),
