@@ -130,10 +130,13 @@ void frms_RS_GRAPH_1::buildControls()
     Pic_Scale = named(new QWidget(pic_graph), QStringLiteral("Pic_Scale"));
     placeTw(Pic_Scale, 0, 0, 719, 5400);
     Pic_Scale->setAutoFillBackground(true);
+    // Text hangs from the label's top, which stands just above its scale line; the hex column
+    // keeps to the left edge so that it never runs into a long decimal such as "-128".
     auto scaleLabel = [this](const QString& name, float left, float top, float width) {
         auto* l = named(new QLabel(Pic_Scale), name);
         placeTw(l, left, top, width, 255);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        const bool hexColumn = name.contains(QLatin1String("Hex"));
+        l->setAlignment((hexColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop);
         QFont f = l->font();
         f.setPointSizeF(7.5);
         l->setFont(f);

@@ -59,6 +59,10 @@ public:
     void xsubReadoutReset();
     void xsubScaleLineDraw();
     uint8_t xfunLastDataGet(int32_t l);
+    // Positions the File-mode view at byte index start and reads its count bytes in one go, which
+    // xfunLastDataGet then hands out in order. False, after the error message and with the file
+    // closed, when the file cannot be read there.
+    bool xfunLastDataSeek(int64_t start, int32_t count);
     void xsubGraphRequest();
     void Cmd_Clear_Click();
     void Opn_YDim_Click(int index);
@@ -83,6 +87,13 @@ public:
     void Chk_curX_Click(int index);
     void Chk_CurY_Click(int index);
     void pic_graph_MouseMove(float x, float y);
+
+    // The File-mode screen read by xfunLastDataSeek: bytes, how many were read, the next one to
+    // hand out, and the error code due once the caller asks past what was read.
+    std::array<uint8_t, 800> m_fileScreen{};
+    int32_t m_fileScreenLen = 0;
+    int32_t m_fileScreenNext = 0;
+    int m_fileScreenErr = 0;
 
     // ---- memory view, data files, logging, loading (storage/) ----
     void Cmd_Memory_Click();

@@ -1,0 +1,592 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "graph/GraphMath.h"
+#include "storage/FileErrors.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Twips.h"
+
+using testsupport::finish;
+using testsupport::startWithFakeEngine;
+
+namespace {
+
+const QRgb kTraceRed = qRgb(255, 0, 0);
+
+// y of value d worked out in double precision, independently of the program's float steps.
+double expectedY(int d, bool isSigned)
+{
+    const double yMin = isSigned ? -130 : 0;
+    const double span = isSigned ? 260 : 255;
+    return 5040.0 - (d - yMin) / span * 4800.0;
+}
+
+void setView(frms_RS_GRAPH_1* form, bool isSigned) { form->Opn_YDim[isSigned ? 0 : 1]->click(); }
+
+void feed(const QList<int>& bytes)
+{
+    for (int b : bytes) ini::xsubRingAdd(0, static_cast<int16_t>(b));
+}
+
+// What a receive tick with data does to the pane.
+void tickRedraw(frms_RS_GRAPH_1* form)
+{
+    form->pic_graph->Cls();
+    form->xsubGraphDrawLive(0);
+}
+
+bool colourNear(const QImage& img, double xTw, double yTw, QRgb colour)
+{
+    const int px = static_cast<int>(xTw / 15.0);
+    const int py = static_cast<int>(yTw / 15.0);
+    for (int y = py - 1; y <= py + 1; ++y)
+        for (int x = px - 1; x <= px + 1; ++x)
+            if (img.valid(x, y) && img.pixel(x, y) == colour) return true;
+    return false;
+}
+
+// Rightmost pixel column holding the colour, -1 when none does.
+int rightmostColumn(const QImage& img, QRgb colour)
+{
+    for (int x = img.width() - 1; x >= 0; --x)
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixel(x, y) == colour) return x;
+    return -1;
+}
+
+int countColour(const QImage& img, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == colour;
+    return n;
+}
+
+QStringList readoutTexts(frms_RS_GRAPH_1* form, int i)
+{
+    return {form->lbl_cur_data[i]->text(), form->lbl_cur_data_hex[i]->text(),
+            form->lbl_cur_data_char[i]->text()};
+}
+
+const QStringList kEmptyReadout{QStringLiteral("-----"), QStringLiteral("---"), QStringLiteral("---")};
+
+// Answers every modal window that comes up until `done` is set, and keeps their texts.
+struct ModalWatch {
+    std::shared_ptr<bool> done = std::make_shared<bool>(false);
+    std::shared_ptr<QStringList> texts = std::make_shared<QStringList>();
+
+    ModalWatch()
+    {
+        auto poll = std::make_shared<std::function<void()>>();
+        *poll = [done = done, texts = texts, poll] {
+            if (*done) return;
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                auto* message = w->findChild<QLabel*>(QStringLiteral("Label1"));
+                texts->append(message ? message->text() : QString());
+                testsupport::clickChild(w, QStringLiteral("Command(1)"));
+            }
+            QTimer::singleShot(5, *poll);
+        };
+        QTimer::singleShot(0, *poll);
+    }
+    ~ModalWatch() { *done = true; }
+};
+
+void writeFile(const QString& path, int size)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i) bytes.append(static_cast<char>(i % 256));
+    f.write(bytes);
+}
+
+bool fdIsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+
+} // namespace
+
+class GraphTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void mapping_data();
+    void mapping();
+    void controlNames_data();
+    void controlNames();
+
+    void liveTraceLandsWhereTheMappingSays();
+    void oneSampleIsOnlyAPoint();
+    void readouts_data();
+    void readouts();
+    void cursorsOnTheSameSampleAndBeyondTheLast();
+    void viewRedraw_data();
+    void viewRedraw();
+    void fileThatCannotBeRead_data();
+    void fileThatCannotBeRead();
+    void fileThatShrankReadsZeroFromThereOn();
+
+    void yAxis_data();
+    void yAxis();
+    void switchingTwiceRestoresTheAxis_data();
+    void switchingTwiceRestoresTheAxis();
+    void switchingViewsRereadsTheSameBytes();
+    void clearEmptiesPaneCounterAndEngineCopy();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    testsupport::Started m_started;
+    frms_RS_GRAPH_1* form() const { return m_started.form; }
+};
+
+void GraphTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_started = startWithFakeEngine(m_dir->path());
+}
+
+void GraphTest::cleanup()
+{
+    finish(m_started.form);
+    m_started = {};
+    m_dir.reset();
+}
+
+void GraphTest::mapping_data()
+{
+    QTest::addColumn<bool>("isX");
+    QTest::addColumn<int>("a"); // K or v
+    QTest::addColumn<int>("b"); // N-1 or yMin
+    QTest::addColumn<int>("c"); // unused or span
+    QTest::addColumn<double>("expected");
+    QTest::addRow("signed -128") << false << -128 << -130 << 260 << 5003.08;
+    QTest::addRow("signed 127") << false << 127 << -130 << 260 << 295.38;
+    QTest::addRow("signed 0 on the middle") << false << 0 << -130 << 260 << 2640.0;
+    QTest::addRow("signed -1") << false << -1 << -130 << 260 << 2658.46;
+    QTest::addRow("unsigned 255 at the top") << false << 255 << 0 << 255 << 240.0;
+    QTest::addRow("unsigned 0 on the X axis") << false << 0 << 0 << 255 << 5040.0;
+    QTest::addRow("N=200 sample 1") << true << 1 << 199 << 0 << 759.196;
+    QTest::addRow("N=200 last sample at the right end") << true << 199 << 199 << 0 << 8520.0;
+    QTest::addRow("N=10 sample 0 on the Y axis") << true << 0 << 9 << 0 << 720.0;
+    QTest::addRow("N=10 sample 1") << true << 1 << 9 << 0 << 1586.667;
+    QTest::addRow("N=10 sample 2") << true << 2 << 9 << 0 << 2453.333;
+}
+
+void GraphTest::mapping()
+{
+    QFETCH(bool, isX);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, c);
+    QFETCH(double, expected);
+    const float got = isX ? xfunMapX(int16_t(a), int16_t(b), 7800, 720)
+                          : xfunMapY(int16_t(a), int16_t(c), int16_t(b), 4800, 5040);
+    QVERIFY2(std::abs(got - expected) < 0.005, qPrintable(QString::number(got, 'f', 4)));
+}
+
+void GraphTest::controlNames_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addRow("0 NUL") << 0 << "NUL";
+    QTest::addRow("10 LF") << 10 << "LF";
+    QTest::addRow("11 HM") << 11 << "HM";
+    QTest::addRow("12 CL") << 12 << "CL";
+    QTest::addRow("31 IS1") << 31 << "IS1";
+    QTest::addRow("32 space") << 32 << " ";
+    QTest::addRow("65 A") << 65 << "A";
+    QTest::addRow("127 DEL itself") << 127 << QString(QChar(127));
+    QTest::addRow("128 dot") << 128 << ".";
+    QTest::addRow("159 dot") << 159 << ".";
+    QTest::addRow("0xA1 katakana full stop") << 0xA1 << QStringLiteral("｡");
+    QTest::addRow("0xB1 katakana a") << 0xB1 << QStringLiteral("ｱ");
+    QTest::addRow("0xDF semi-voiced mark") << 0xDF << QStringLiteral("ﾟ");
+    QTest::addRow("224 dot") << 224 << ".";
+    QTest::addRow("255 dot") << 255 << ".";
+}
+
+void GraphTest::controlNames()
+{
+    QFETCH(int, code);
+    QFETCH(QString, name);
+    QCOMPARE(app().strCtrlName[code], name);
+    QCOMPARE(app().strCtrlName[0xA0].size(), 1);
+}
+
+void GraphTest::liveTraceLandsWhereTheMappingSays()
+{
+    setView(form(), true);
+    app().ChData[0].iXDim = 10;
+    feed({0, 127, 0x80}); // 0, +127, -128
+    tickRedraw(form());
+    const QImage& img = form()->pic_graph->image();
+    QVERIFY(colourNear(img, 720, 2640, kTraceRed));
+    QVERIFY(colourNear(img, 1586.667, 295.38, kTraceRed));
+    QVERIFY(colourNear(img, 2453.333, 5003.08, kTraceRed));
+    // The line between samples passes half-way between them.
+    QVERIFY(colourNear(img, (720 + 1586.667) / 2, (2640 + 295.38) / 2, kTraceRed));
+    QVERIFY(rightmostColumn(img, kTraceRed) <= int(2453.333 / 15) + 1);
+
+    // Once the screen is full the newest sample sits at the right end.
+    feed({0, 0, 0, 0, 0, 0, 0x7F});
+    tickRedraw(form());
+    QVERIFY(colourNear(form()->pic_graph->image(), 8520, 295.38, kTraceRed));
+}
+
+void GraphTest::oneSampleIsOnlyAPoint()
+{
+    feed({0});
+    tickRedraw(form());
+    const QImage& img = form()->pic_graph->image();
+    QVERIFY(colourNear(img, 720, 2640, kTraceRed));
+    QVERIFY(countColour(img, kTraceRed) <= 4);
+}
+
+void GraphTest::readouts_data()
+{
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addRow("signed 0x80") << true << 0x80 << QStringList{"-128", "80h", "."};
+    QTest::addRow("signed 0x0A") << true << 0x0A << QStringList{"10", "0Ah", "LF"};
+    QTest::addRow("signed 0xFF") << true << 0xFF << QStringList{"-1", "FFh", "."};
+    QTest::addRow("signed 0xB1 katakana") << true << 0xB1 << QStringList{"-79", "B1h", "ｱ"};
+    QTest::addRow("unsigned 0xB1 katakana") << false << 0xB1 << QStringList{"177", "B1h", "ｱ"};
+    QTest::addRow("unsigned 0xFF") << false << 0xFF << QStringList{"255", "FFh", "."};
+    QTest::addRow("unsigned 0") << false << 0 << QStringList{"0", "00h", "NUL"};
+    QTest::addRow("unsigned A") << false << 0x41 << QStringList{"65", "41h", "A"};
+}
+
+void GraphTest::readouts()
+{
+    QFETCH(bool, isSigned);
+    QFETCH(int, byte);
+    QFETCH(QStringList, expected);
+    setView(form(), isSigned);
+    feed({1, 2, byte, 3});
+    app().iCurXPos = {2, 3};
+    tickRedraw(form());
+    QCOMPARE(readoutTexts(form(), 0), expected);
+    QCOMPARE(readoutTexts(form(), 1)[0], QStringLiteral("3"));
+}
+
+void GraphTest::cursorsOnTheSameSampleAndBeyondTheLast()
+{
+    setView(form(), false);
+    QList<int> bytes;
+    for (int i = 0; i < 100; ++i) bytes << i;
+    feed(bytes);
+
+    app().iCurXPos = {42, 42};
+    tickRedraw(form());
+    QCOMPARE(readoutTexts(form(), 0), (QStringList{"42", "2Ah", "*"}));
+    QCOMPARE(readoutTexts(form(), 1), readoutTexts(form(), 0));
+
+    // A cursor past the hundredth sample finds nothing to read; the other one still reads.
+    app().iCurXPos = {150, 99};
+    tickRedraw(form());
+    QCOMPARE(readoutTexts(form(), 0), kEmptyReadout);
+    QCOMPARE(readoutTexts(form(), 1), (QStringList{"99", "63h", "c"}));
+}
+
+void GraphTest::viewRedraw_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("xDim");
+    QTest::addColumn<int>("drawn");
+    QTest::addRow("file of 150 from 100, 200 a screen") << 0 << 150 << 100 << 200 << 50;
+    QTest::addRow("file shorter than a screen") << 0 << 5 << 0 << 10 << 5;
+    QTest::addRow("file, full screen mid-file") << 0 << 3000 << 1234 << 800 << 800;
+    QTest::addRow("memory, 50 left from lMemTop") << 1 << 300 << 250 << 200 << 50;
+    QTest::addRow("memory, full screen") << 1 << 1000 << 10 << 100 << 100;
+}
+
+void GraphTest::viewRedraw()
+{
+    QFETCH(int, mode);
+    QFETCH(int, total);
+    QFETCH(int, top);
+    QFETCH(int, xDim);
+    QFETCH(int, drawn);
+    AppState& s = app();
+    setView(form(), false);
+    s.ChData[0].iXDim = int16_t(xDim);
+    s.iDispMode = int16_t(mode);
+    if (mode == 0) {
+        const QString path = m_dir->filePath(QStringLiteral("view.log"));
+        writeFile(path, total);
+        s.iFileNo = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        QVERIFY(s.iFileNo >= 0);
+        s.lFileLen = total;
+        s.lFileTop = top;
+    } else {
+        for (int i = 0; i < total; ++i) s.bMemBuf[i] = uint8_t(i % 256);
+        s.lMemCount = total;
+        s.lMemTop = top;
+    }
+    // Something left over from before must go: the view erases first.
+    form()->pic_graph->setForeColor(255);
+    form()->pic_graph->Line(8400, 300, 8500, 300);
+
+    const auto xOf = [&](int k) { return xfunMapX(int16_t(k), int16_t(xDim - 1), 7800, 720); };
+    s.iCurXPos = {0, int16_t(drawn - 1)};
+    form()->xsubGraphDrawView(0);
+    QCOMPARE(readoutTexts(form(), 0)[0], QString::number(top % 256));
+    QCOMPARE(readoutTexts(form(), 1)[0], QString::number((top + drawn - 1) % 256));
+    const QImage& img = form()->pic_graph->image();
+    QVERIFY(std::abs(rightmostColumn(img, kTraceRed) - xOf(drawn - 1) / 15) <= 1.5);
+    QVERIFY(colourNear(img, xOf(0), expectedY(top % 256, false), kTraceRed));
+
+    if (drawn < xDim) {
+        s.iCurXPos = {int16_t(drawn), 0};
+        form()->xsubGraphDrawView(0);
+        QCOMPARE(readoutTexts(form(), 0), kEmptyReadout);
+    }
+    if (mode == 0) {
+        QVERIFY(s.iFileNo >= 0); // a good file stays open for the next redraw
+        ::close(s.iFileNo);
+        s.iFileNo = -1;
+    }
+}
+
+void GraphTest::fileThatCannotBeRead_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("code");
+    QTest::addRow("a folder in place of the data file") << "folder" << 75;
+    QTest::addRow("a descriptor opened for writing only") << "writeonly" << 52;
+}
+
+void GraphTest::fileThatCannotBeRead()
+{
+    QFETCH(QString, what);
+    QFETCH(int, code);
+    AppState& s = app();
+    const QString path = m_dir->filePath(QStringLiteral("w.log"));
+    writeFile(path, 10);
+    const int fd = what == "folder" ? ::open(QFile::encodeName(m_dir->path()).constData(), O_RDONLY)
+                                    : ::open(QFile::encodeName(path).constData(), O_WRONLY);
+    QVERIFY(fd >= 0);
+    s.iDispMode = 0;
+    s.iFileNo = fd;
+    s.lFileLen = 10;
+    s.lFileTop = 0;
+    {
+        ModalWatch watch;
+        form()->xsubGraphDrawView(0);
+        QCOMPARE(*watch.texts, QStringList{appSub::fileErrText(code)});
+    }
+    QCOMPARE(s.iFileNo, -1);
+    QVERIFY(!fdIsOpen(fd));
+    QCOMPARE(countColour(form()->pic_graph->image(), kTraceRed), 0);
+
+    // Later redraws find no file and draw the scale lines only.
+    form()->xsubGraphDrawView(0);
+    QCOMPARE(countColour(form()->pic_graph->image(), kTraceRed), 0);
+    QVERIFY(colourNear(form()->pic_graph->image(), 4000, s.sngScaleY[3], qRgb(0, 0, 0)));
+}
+
+void GraphTest::fileThatShrankReadsZeroFromThereOn()
+{
+    AppState& s = app();
+    setView(form(), false);
+    const QString path = m_dir->filePath(QStringLiteral("shrinks.log"));
+    writeFile(path, 150);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    s.iDispMode = 0;
+    s.iFileNo = fd;
+    s.lFileLen = 150;
+    s.lFileTop = 100;
+    QVERIFY(QFile::resize(path, 120));
+
+    s.iCurXPos = {19, 30};
+    {
+        ModalWatch watch;
+        form()->xsubGraphDrawView(0);
+        QCOMPARE(*watch.texts, QStringList{appSub::fileErrText(62)});
+    }
+    QCOMPARE(readoutTexts(form(), 0)[0], QStringLiteral("119"));
+    QCOMPARE(readoutTexts(form(), 1), (QStringList{"0", "00h", "NUL"}));
+    QCOMPARE(s.iFileNo, -1);
+    QVERIFY(!fdIsOpen(fd));
+    // The rest of the screen lies on the X axis, up to the last sample the length promised.
+    const QImage& img = form()->pic_graph->image();
+    QVERIFY(colourNear(img, xfunMapX(49, 199, 7800, 720), 5040, kTraceRed));
+}
+
+void GraphTest::yAxis_data()
+{
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<QStringList>("extremes"); // max, max hex, min, min hex
+    QTest::addColumn<QStringList>("labels");   // Lbl_y(0..4)
+    QTest::addColumn<QStringList>("hexLabels");
+    QTest::addColumn<QList<double>>("tops");
+    QTest::addColumn<QList<int>>("gridValues"); // line_gx(1..24)
+    QTest::addColumn<QList<int>>("scaleValues"); // sngScaleY(0..), -999 for the X axis
+    QList<int> signedGrid, unsignedGrid;
+    for (int d = 120; d >= -120; d -= 10)
+        if (d != 0) signedGrid << d;
+    for (int d = 240; d >= 10; d -= 10) unsignedGrid << d;
+    QTest::addRow("signed")
+        << true << QStringList{"127", "7Fh", "-128", "80h"}
+        << QStringList{"100", "50", "0", "-50", "-100"} << QStringList{"64h", "32h", "00h", "CEh", "9Ch"}
+        << QList<double>{787.85, 1710.92, 2634, 3557.08, 4480.15} << signedGrid
+        << QList<int>{127, 100, 50, 0, -50, -100, -128};
+    QTest::addRow("unsigned")
+        << false << QStringList{"255", "FFh", "0", "00h"}
+        << QStringList{"200", "150", "", "100", "50"} << QStringList{"C8h", "96h", "", "64h", "32h"}
+        << QList<double>{1269.29, 2210.47, 2634, 3151.65, 4092.82} << unsignedGrid
+        << QList<int>{200, 150, 100, 50, 0};
+}
+
+void GraphTest::yAxis()
+{
+    QFETCH(bool, isSigned);
+    QFETCH(QStringList, extremes);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, hexLabels);
+    QFETCH(QList<double>, tops);
+    QFETCH(QList<int>, gridValues);
+    QFETCH(QList<int>, scaleValues);
+    // Come from the other view, so that everything shown is this view's own.
+    setView(form(), !isSigned);
+    setView(form(), isSigned);
+    frms_RS_GRAPH_1* f = form();
+    const AppState& s = app();
+    QCOMPARE(s.ChData[0].iSigned, isSigned ? 1 : 0);
+    QCOMPARE(s.ChData[0].iYMax, isSigned ? 130 : 255);
+    QCOMPARE(s.ChData[0].iYMin, isSigned ? -130 : 0);
+    QCOMPARE((QStringList{f->Lbl_Y_Max->text(), f->Lbl_Y_MaxHex->text(), f->Lbl_Y_Min->text(),
+                          f->Lbl_y_MinHex->text()}),
+             extremes);
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(f->Lbl_y[i]->text(), labels[i]);
+        QCOMPARE(f->Lbl_YHex[i]->text(), hexLabels[i]);
+        QVERIFY2(std::abs(topTw(f->Lbl_y[i]) - tops[i]) < 0.01, qPrintable(labels[i]));
+        QCOMPARE(topTw(f->Lbl_YHex[i]), topTw(f->Lbl_y[i]));
+    }
+    QCOMPARE(f->line_gx[0]->Y1(), 240.0f);
+    QVERIFY(f->line_gx[0]->Visible());
+    for (int k = 1; k <= 24; ++k) {
+        const int d = gridValues[k - 1];
+        QVERIFY2(std::abs(f->line_gx[k]->Y1() - expectedY(d, isSigned)) < 0.01, qPrintable(QString::number(d)));
+        QCOMPARE(f->line_gx[k]->Y2(), f->line_gx[k]->Y1());
+        const bool labelled = labels.contains(QString::number(d));
+        QCOMPARE(f->line_gx[k]->Visible(), !labelled);
+        QCOMPARE(f->line_gx[k]->BorderColor(), labelled ? 0x808080 : kButtonFace);
+    }
+    for (int i = 0; i < scaleValues.size(); ++i)
+        QVERIFY2(std::abs(s.sngScaleY[i] - expectedY(scaleValues[i], isSigned)) < 0.01, qPrintable(QString::number(i)));
+    QCOMPARE(f->line_X_base->Visible(), isSigned);
+    QVERIFY(!f->line_Ys[1]->Visible());
+
+    // The scale lines drawn across the pane: grey ones, and black for 0.
+    tickRedraw(f);
+    const QImage& img = f->pic_graph->image();
+    QVERIFY(colourNear(img, 4000, s.sngScaleY[1], qRgb(128, 128, 128)));
+    QVERIFY(colourNear(img, 4000, expectedY(0, isSigned), qRgb(0, 0, 0)));
+
+    QCOMPARE(leftTw(f->Pic_Scale), 0.0f);
+    QCOMPARE(topTw(f->Pic_Scale), 0.0f);
+    QCOMPARE(widthTw(f->Pic_Scale), 719.0f);
+    QCOMPARE(heightTw(f->Pic_Scale), 5400.0f);
+}
+
+void GraphTest::switchingTwiceRestoresTheAxis_data()
+{
+    QTest::addColumn<bool>("isSigned");
+    QTest::addRow("signed") << true;
+    QTest::addRow("unsigned") << false;
+}
+
+void GraphTest::switchingTwiceRestoresTheAxis()
+{
+    QFETCH(bool, isSigned);
+    frms_RS_GRAPH_1* f = form();
+    auto snapshot = [f] {
+        QStringList out;
+        for (QLabel* l : f->findChildren<QLabel*>())
+            if (l->parent() == f->Pic_Scale)
+                out << l->objectName() + '=' + l->text() + '@' + QString::number(topTw(l), 'g', 9);
+        for (LineShape* line : f->line_gx)
+            out << QString::number(line->Y1(), 'g', 9) + ' ' + QString::number(line->BorderColor()) +
+                       (line->Visible() ? " shown" : " hidden");
+        for (float y : app().sngScaleY) out << QString::number(y, 'g', 9);
+        out << QString::number(f->line_X_base->Visible());
+        return out;
+    };
+    setView(f, isSigned);
+    const QStringList before = snapshot();
+    setView(f, !isSigned);
+    QVERIFY(snapshot() != before);
+    setView(f, isSigned);
+    QCOMPARE(snapshot(), before);
+}
+
+void GraphTest::switchingViewsRereadsTheSameBytes()
+{
+    frms_RS_GRAPH_1* f = form();
+    setView(f, false);
+    feed({0xFF});
+    app().iCurXPos = {0, 0};
+    tickRedraw(f);
+    QVERIFY(colourNear(f->pic_graph->image(), 720, 240, kTraceRed));
+    QCOMPARE(readoutTexts(f, 0)[0], QStringLiteral("255"));
+
+    f->iRedrawReq = 0;
+    f->iClearReq = 0;
+    setView(f, true);
+    QCOMPARE(f->iRedrawReq, 1);
+    QCOMPARE(f->iClearReq, 1);
+    tickRedraw(f);
+    QVERIFY(colourNear(f->pic_graph->image(), 720, 2658.46, kTraceRed));
+    QVERIFY(!colourNear(f->pic_graph->image(), 720, 240, kTraceRed));
+    QCOMPARE(readoutTexts(f, 0), (QStringList{"-1", "FFh", "."}));
+}
+
+void GraphTest::clearEmptiesPaneCounterAndEngineCopy()
+{
+    frms_RS_GRAPH_1* f = form();
+    AppState& s = app();
+    feed({10, 20, 30});
+    s.lRcvCount = 3;
+    f->lbl_data_su->setText(QStringLiteral("3"));
+    s.iCurXPos = {1, 2};
+    tickRedraw(f);
+    QCOMPARE(readoutTexts(f, 0)[0], QStringLiteral("20"));
+
+    testsupport::clickChild(f, QStringLiteral("Cmd_Clear"));
+    QCOMPARE(s.ChData[0].lCount, 0);
+    QCOMPARE(s.lRcvCount, 0);
+    QCOMPARE(f->lbl_data_su->text(), QStringLiteral("0"));
+    QCOMPARE(readoutTexts(f, 0), kEmptyReadout);
+    QCOMPARE(readoutTexts(f, 1), kEmptyReadout);
+    QCOMPARE(m_started.engine->lastClearCalls, 1);
+    const QImage& img = f->pic_graph->image();
+    QCOMPARE(countColour(img, kTraceRed), 0);
+    QVERIFY(colourNear(img, 4000, s.sngScaleY[3], qRgb(0, 0, 0)));
+    QVERIFY(colourNear(img, 4000, s.sngScaleY[1], qRgb(128, 128, 128)));
+
+    // The next sample starts again at the left edge.
+    feed({30});
+    tickRedraw(f);
+    QVERIFY(colourNear(f->pic_graph->image(), 720, expectedY(30, true), kTraceRed));
+}
+
+QTEST_MAIN(GraphTest)
+#include "test_graph.moc"
