@@ -5,8 +5,10 @@
 // File error codes of the program (53 file not found, 61 disk full, ...) and their texts.
 namespace appSub {
 
-// The code for an errno value reported by the platform.
-int fileErrCodeFromErrno(int err);
+// The code for an errno value reported by the platform. With the path that failed, a missing
+// folder on the way to it (76) is told apart from a missing file (53). An errno that fits no
+// code of the table keeps a number of its own (1000 + errno) and so gets the fallback text.
+int fileErrCodeFromErrno(int err, const QString& path = QString());
 QString fileErrText(int code);
 // Shows the text of the code in the message box and waits until it is closed.
 void xsubFileErrMsg(int code);
