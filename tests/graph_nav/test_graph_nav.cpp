@@ -233,6 +233,8 @@ void GraphNavTest::barsMoveTheView_data()
     QTest::addRow("wider screen leaves the view past the last screen")
         << 0 << 1000LL << 100 << QStringList{"D1000", "N400", "R", "PR"} << QList<qint64>{900, 900, 900, 600}
         << QList<int>{1000, 999, 999, 1000};
+    QTest::addRow("memory: a screen wider than the copy hides the bars, thumb at the start")
+        << 1 << 500LL << 200 << QStringList{"N800"} << QList<qint64>{300} << QList<int>{0};
 }
 
 void GraphNavTest::barsMoveTheView()
@@ -540,6 +542,7 @@ void GraphNavTest::freeCursorReadsThePointer_data()
     QTest::addRow("unsigned, right end of the X axis") << 0 << false << 8520.0 << 5040.0 << "199" << "0" << "00h";
     QTest::addRow("unsigned, right of the last sample, 127.5 rounds to 128")
         << 0 << false << 8600.0 << 2640.0 << "-----" << "128" << "80h";
+    QTest::addRow("far right, beyond a 16-bit index") << 0 << false << 1.0e7 << 240.0 << "-----" << "255" << "FFh";
     QTest::addRow("signed, middle: index 99.5 rounds to 100") << 1 << true << 4620.0 << 2640.0 << "100" << "0" << "00h";
     QTest::addRow("signed, near the bottom reads -128") << 1 << true << 720.0 << 5003.0 << "0" << "-128" << "80h";
     QTest::addRow("signed, top of the axis is beyond 127") << 1 << true << 720.0 << 240.0 << "0" << "-----" << "---";
