@@ -25,25 +25,19 @@ constexpr float kIconLeftTw = 195;
 constexpr float kIconSizeTw = 480;
 constexpr int kIconPx = 32;
 
-QString indexed(const char* name, int i) {
+QString indexed(const char* name, int i)
+{
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
 } // namespace
 
-void MsgBoxX::setMsgMain(const QString& text) {
-    s_msgMain = text;
-}
-void MsgBoxX::setMsgTitle(const QString& title) {
-    s_msgTitle = title;
-}
-void MsgBoxX::setMsgType(int16_t type) {
-    s_msgType = type;
-}
-int16_t MsgBoxX::MsgAns() {
-    return s_msgAns;
-}
+void MsgBoxX::setMsgMain(const QString& text) { s_msgMain = text; }
+void MsgBoxX::setMsgTitle(const QString& title) { s_msgTitle = title; }
+void MsgBoxX::setMsgType(int16_t type) { s_msgType = type; }
+int16_t MsgBoxX::MsgAns() { return s_msgAns; }
 
-MsgBoxX::MsgBoxX() : QDialog(nullptr) {
+MsgBoxX::MsgBoxX() : QDialog(nullptr)
+{
     setupFixedDialog(this, QStringLiteral("MsgBoxX"), QString());
     setModal(true);
 
@@ -86,7 +80,8 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr) {
     Timer1->start();
 }
 
-void MsgBoxX::Form_Load() {
+void MsgBoxX::Form_Load()
+{
     for (int i = 1; i <= 7; ++i)
         Command[i]->hide();
     s_msgAns = 0;
@@ -127,7 +122,8 @@ void MsgBoxX::Form_Load() {
 
 // The window size in twips is the outer size, frame and title bar included, so the client
 // area is what remains once the window system's frame is known.
-void MsgBoxX::applyWindowGeometry() {
+void MsgBoxX::applyWindowGeometry()
+{
     const QSize frame = frameGeometry().size() - geometry().size();
     const QSize client(twipsToPx(widthTw(this)) - frame.width(),
                        twipsToPx(heightTw(this)) - frame.height());
@@ -135,27 +131,32 @@ void MsgBoxX::applyWindowGeometry() {
     move(twipsToPx(leftTw(this)), twipsToPx(topTw(this)));
 }
 
-void MsgBoxX::showEvent(QShowEvent* event) {
+void MsgBoxX::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     applyWindowGeometry();
 }
 
-void MsgBoxX::Timer1_Timer() {
+void MsgBoxX::Timer1_Timer()
+{
     Timer1->stop();
     Command[Msg::xfunDefaultButton(s_msgType)]->setFocus(Qt::OtherFocusReason);
     Text1->hide();
 }
 
-void MsgBoxX::Command_Click(int index) {
+void MsgBoxX::Command_Click(int index)
+{
     s_msgAns = static_cast<int16_t>(index);
     accept();
 }
 
-void MsgBoxX::done(int result) {
+void MsgBoxX::done(int result)
+{
     Form_Unload();
     QDialog::done(result);
 }
 
-void MsgBoxX::Form_Unload() {
+void MsgBoxX::Form_Unload()
+{
     if (s_msgAns == 0) s_msgAns = Msg::kNo;
 }

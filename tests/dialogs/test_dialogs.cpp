@@ -27,7 +27,8 @@ namespace {
 // Waits until the box has moved the focus to its default button, runs `act`, and closes the
 // box a little later should `act` have left it open, so a broken key or button fails the
 // comparison instead of hanging the test.
-void onNextBox(std::function<void(MsgBoxX*)> act) {
+void onNextBox(std::function<void(MsgBoxX*)> act)
+{
     onNextModal([act](QWidget* w) {
         auto* box = qobject_cast<MsgBoxX*>(w);
         if (!box) qFatal("the modal window is not the message box");
@@ -38,11 +39,13 @@ void onNextBox(std::function<void(MsgBoxX*)> act) {
     });
 }
 
-QString focusName(QWidget* w) {
+QString focusName(QWidget* w)
+{
     return w->focusWidget() ? w->focusWidget()->objectName() : QString();
 }
 
-QList<int16_t> visibleButtons(const MsgBoxX* box) {
+QList<int16_t> visibleButtons(const MsgBoxX* box)
+{
     QList<int16_t> ids;
     QList<QPushButton*> shown;
     for (int i = 1; i <= 7; ++i)
@@ -85,7 +88,8 @@ private slots:
     void penDialogAppliesThePen();
 };
 
-void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data() {
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
+{
     QTest::addColumn<int>("type");
     QTest::addColumn<QList<int>>("buttons");
     QTest::addColumn<int>("icon");
@@ -107,7 +111,8 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data() {
     QTest::addRow("information wins over the others") << 0x70 << L{1} << 3 << 1;
 }
 
-void DialogsTest::styleCodeChoosesButtonsIconAndDefault() {
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault()
+{
     QFETCH(int, type);
     QFETCH(QList<int>, buttons);
     QFETCH(int, icon);
@@ -121,7 +126,8 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault() {
     QCOMPARE(Msg::xfunDefaultButton(static_cast<int16_t>(type)), defaultButton);
 }
 
-void DialogsTest::boxLayoutArithmetic_data() {
+void DialogsTest::boxLayoutArithmetic_data()
+{
     QTest::addColumn<int>("type");
     QTest::addColumn<float>("labelWidth");
     QTest::addColumn<float>("labelHeight");
@@ -148,7 +154,8 @@ void DialogsTest::boxLayoutArithmetic_data() {
         << 0 << 9001.f << 180.f << 4263 << 9601.f << 1595.f << 0.f << 0.f << -300;
 }
 
-void DialogsTest::boxLayoutArithmetic() {
+void DialogsTest::boxLayoutArithmetic()
+{
     QFETCH(int, type);
     QFETCH(float, labelWidth);
     QFETCH(float, labelHeight);
@@ -177,7 +184,8 @@ void DialogsTest::boxLayoutArithmetic() {
     QCOMPARE(b.labelLeft, Msg::xfunIconIndex(in.type) >= 0 ? 780.f : 300.f);
 }
 
-void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data() {
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data()
+{
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("button");
     for (int type = 0; type <= 5; ++type) {
@@ -187,7 +195,8 @@ void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data() {
     }
 }
 
-void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton() {
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton()
+{
     QFETCH(int, type);
     QFETCH(int, button);
     QList<int16_t> shown;
@@ -201,7 +210,8 @@ void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton() {
     QCOMPARE(shown, QList<int16_t>(set.ids.begin(), set.ids.begin() + set.count));
 }
 
-void DialogsTest::enterAnswersTheFocusedButton_data() {
+void DialogsTest::enterAnswersTheFocusedButton_data()
+{
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("focused");
@@ -213,7 +223,8 @@ void DialogsTest::enterAnswersTheFocusedButton_data() {
     QTest::addRow("notice, Return") << 0 << int(Qt::Key_Return) << "Command(1)" << 1;
 }
 
-void DialogsTest::enterAnswersTheFocusedButton() {
+void DialogsTest::enterAnswersTheFocusedButton()
+{
     QFETCH(int, type);
     QFETCH(int, key);
     QFETCH(QString, focused);
@@ -228,7 +239,8 @@ void DialogsTest::enterAnswersTheFocusedButton() {
     QCOMPARE(got, answer);
 }
 
-void DialogsTest::closingWithoutAButtonAnswersNo_data() {
+void DialogsTest::closingWithoutAButtonAnswersNo_data()
+{
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("escape");
     QTest::addRow("close box on a notice without No") << 0 << false;
@@ -236,7 +248,8 @@ void DialogsTest::closingWithoutAButtonAnswersNo_data() {
     QTest::addRow("Escape on yes no cancel") << 3 << true;
 }
 
-void DialogsTest::closingWithoutAButtonAnswersNo() {
+void DialogsTest::closingWithoutAButtonAnswersNo()
+{
     QFETCH(int, type);
     QFETCH(bool, escape);
     onNextBox([escape](MsgBoxX* box) {
@@ -248,7 +261,8 @@ void DialogsTest::closingWithoutAButtonAnswersNo() {
     QCOMPARE(Msg::MsgBoxAsk(QStringLiteral("x"), static_cast<int16_t>(type), {}), Msg::kNo);
 }
 
-void DialogsTest::boxGeometryFollowsItsText() {
+void DialogsTest::boxGeometryFollowsItsText()
+{
     struct Seen {
         float labelLeft, labelTop, labelWidth, labelHeight, width, height, okLeft, okTop;
         QSize framePx;
@@ -295,7 +309,8 @@ void DialogsTest::boxGeometryFollowsItsText() {
     QCOMPARE(longText.okLeft, float((c - 2550) / 2 + 200));
 }
 
-void DialogsTest::titleFallsBackToTheApplicationTitle() {
+void DialogsTest::titleFallsBackToTheApplicationTitle()
+{
     QStringList titles;
     for (const QString& title : {QString(), QStringLiteral("ポート")}) {
         onNextBox([&titles](MsgBoxX* box) {
@@ -307,7 +322,8 @@ void DialogsTest::titleFallsBackToTheApplicationTitle() {
     QCOMPARE(titles, (QStringList{QStringLiteral("Tessavue"), QStringLiteral("ポート")}));
 }
 
-void DialogsTest::xDimTextReading_data() {
+void DialogsTest::xDimTextReading_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("numeric");
     QTest::addColumn<double>("value");
@@ -327,7 +343,8 @@ void DialogsTest::xDimTextReading_data() {
     QTest::addRow("point alone") << "." << false << 0.0;
 }
 
-void DialogsTest::xDimTextReading() {
+void DialogsTest::xDimTextReading()
+{
     QFETCH(QString, text);
     QFETCH(bool, numeric);
     QFETCH(double, value);
@@ -340,7 +357,8 @@ namespace {
 enum class Close { Ok, Cancel, CloseBox };
 }
 
-void DialogsTest::xDimDialogAppliesTheValue_data() {
+void DialogsTest::xDimDialogAppliesTheValue_data()
+{
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("close");
     QTest::addColumn<QString>("shownAtOk");
@@ -360,7 +378,8 @@ void DialogsTest::xDimDialogAppliesTheValue_data() {
         << "300" << int(Close::CloseBox) << "" << 200 << 0;
 }
 
-void DialogsTest::xDimDialogAppliesTheValue() {
+void DialogsTest::xDimDialogAppliesTheValue()
+{
     QFETCH(QString, typed);
     QFETCH(int, close);
     QFETCH(QString, shownAtOk);
@@ -404,7 +423,8 @@ void DialogsTest::xDimDialogAppliesTheValue() {
     finish(form);
 }
 
-void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen() {
+void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen()
+{
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     bool openAfterOk = false;
@@ -427,7 +447,8 @@ void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen() {
     finish(started.form);
 }
 
-void DialogsTest::xDimPresetSelectionFollowsTheValue() {
+void DialogsTest::xDimPresetSelectionFollowsTheValue()
+{
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     struct Seen {
@@ -471,7 +492,8 @@ void DialogsTest::xDimPresetSelectionFollowsTheValue() {
     finish(started.form);
 }
 
-void DialogsTest::penDialogAppliesThePen_data() {
+void DialogsTest::penDialogAppliesThePen_data()
+{
     QTest::addColumn<int>("startColor");
     QTest::addColumn<int>("swatch");
     QTest::addColumn<int>("width");
@@ -490,7 +512,8 @@ void DialogsTest::penDialogAppliesThePen_data() {
     QTest::addRow("black swatch") << 0x123456 << 8 << 2 << int(Close::Ok) << 0x000000 << 2;
 }
 
-void DialogsTest::penDialogAppliesThePen() {
+void DialogsTest::penDialogAppliesThePen()
+{
     QFETCH(int, startColor);
     QFETCH(int, swatch);
     QFETCH(int, width);
