@@ -19,7 +19,9 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click()
     xsubCurXPlace();
     lbl_XDiv->setText(QString::number(ch.iXDim));
 
-    // The view start stays where it is; only the bars follow the new screen width.
+    // The view start stays where it is; only the bars follow the new screen width. The set-up
+    // hides them when the series fits one screen (and always in Scanning), and a hidden bar
+    // has no thumb to place.
     iScrollBusy = 1;
     xsubPosBarSetup();
     if (HScroll1->isVisibleTo(this)) xsubPosBarSync();
