@@ -1,22 +1,118 @@
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "TestSupport.h"
 #include "app/AppState.h"
+#include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 
 using testsupport::finish;
 using testsupport::startWithFakeEngine;
 
+namespace {
+
+void writeSettings(const QString& dir, const QString& text)
+{
+    QFile f(appSub::settingsPath(dir));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(appSub::toCp932(text));
+}
+
+QString firstRunFile(const QString& dir)
+{
+    return QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n") +
+           dir + QStringLiteral(",1\r\n255\r\n,,1,,0\r\n0\r\n");
+}
+
+AppState freshState(const QString& dir)
+{
+    AppState s;
+    s.strProgramDir = dir;
+    return s;
+}
+
+} // namespace
+
 class AppTest : public QObject {
     Q_OBJECT
 private slots:
+    void ringWindowReads_data();
+    void ringWindowReads();
+    void ringCountSaturatesAndClearEmptiesTheWindow();
+
     void firstStartWritesTheDocumentedSettingsFile();
+    void settingsReadingStopsAtTheFirstBadField_data();
+    void settingsReadingStopsAtTheFirstBadField();
+    void damagedValuesAreBroughtIntoRange_data();
+    void damagedValuesAreBroughtIntoRange();
+    void textsWithCommasSurviveASaveAndALoad();
+    void writingReplacesTheFileWhole();
+
+    void firstStartShowsClosedPortDefaults();
+    void portThatCannotOpenGivesOneNoticeAndGoesOn();
+    void savedPortIsOpenedWithItsLineParameters();
+    void answeringNoToTheExitQuestionChangesNothing();
+    void closingStopsTheLogAndThePortAndSaves();
+    void secondInstanceIsRefused();
+    void clockTextHasDayMonthYearHoursMinutes();
 };
+
+void AppTest::ringWindowReads_data()
+{
+    QTest::addColumn<int>("appends");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("expectedRingPos");
+    // The value stored at ring position p is (p % 251), so the position read can be told.
+    QTest::addRow("fewer samples than a screen: oldest first") << 5 << 0 << 0;
+    QTest::addRow("fewer samples than a screen: newest") << 5 << 4 << 4;
+    QTest::addRow("wrap after 327,681 appends: newest is ring position 0") << 327681 << 199 << 0;
+    QTest::addRow("write position 3 after a wrap: oldest of the window") << 327683 << 0 << 327483;
+    QTest::addRow("write position 3 after a wrap: newest of the window") << 327683 << 199 << 2;
+}
+
+void AppTest::ringWindowReads()
+{
+    QFETCH(int, appends);
+    QFETCH(int, position);
+    QFETCH(int, expectedRingPos);
+    app() = AppState{};
+    for (int i = 0; i < appends; ++i) {
+        const int pos = app().ChData[0].lWritePos;
+        ini::xsubRingAdd(0, static_cast<int16_t>(pos % 251));
+    }
+    QCOMPARE(ini::xfunRingGet(position, 0), static_cast<int16_t>(expectedRingPos % 251));
+    app() = AppState{};
+}
+
+void AppTest::ringCountSaturatesAndClearEmptiesTheWindow()
+{
+    app() = AppState{};
+    for (int i = 0; i < 327680; ++i) ini::xsubRingAdd(0, 1);
+    QCOMPARE(app().ChData[0].lWritePos, 0);
+    ini::xsubRingAdd(0, 7);
+    ini::xsubRingAdd(0, 8);
+    QCOMPARE(app().ChData[0].lCount, 327681);
+    QCOMPARE(app().bRingBuf[0], uint8_t(7));
+    ini::xsubRingClear();
+    QCOMPARE(app().ChData[0].lCount, 0);
+    QCOMPARE(app().ChData[0].lWritePos, 0);
+    ini::xsubRingAdd(0, 9);
+    QCOMPARE(ini::xfunRingGet(0, 0), int16_t(9));
+#ifdef NDEBUG
+    // A channel outside the table is refused, never written.
+    ini::xsubRingAdd(9, 5);
+    ini::xsubRingAdd(-1, 5);
+    QCOMPARE(app().ChData[0].lCount, 1);
+    QCOMPARE(ini::xfunRingGet(0, 9), int16_t(0));
+#endif
+    app() = AppState{};
+}
 
 void AppTest::firstStartWritesTheDocumentedSettingsFile()
 {
@@ -25,11 +121,256 @@ void AppTest::firstStartWritesTheDocumentedSettingsFile()
     started.form->Form_Unload();
     QFile f(appSub::settingsPath(dir.path()));
     QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray expected = appSub::toCp932(
-        QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n") +
-        dir.path() + QStringLiteral(",1\r\n255\r\n,,1,,0\r\n0\r\n"));
-    QCOMPARE(f.readAll(), expected);
+    QCOMPARE(f.readAll(), appSub::toCp932(firstRunFile(dir.path())));
     finish(started.form);
+}
+
+void AppTest::settingsReadingStopsAtTheFirstBadField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("xdim");
+    QTest::addColumn<int>("logMax");
+    QTest::addColumn<QString>("port");
+    QTest::addRow("file ends after line 1")
+        << QStringLiteral("0,COM3,19200,偶数,7 ビット,2 ビット,なし\r\n") << 200 << 1 << "COM3";
+    QTest::addRow("letters in the X dimension")
+        << QStringLiteral("1,COM2,4800,奇数,8 ビット,1 ビット,なし\r\nabc\r\n0\r\n1,2,1,1\r\n")
+        << 200 << 1 << "COM2";
+    QTest::addRow("X dimension too large for a 16-bit field")
+        << QStringLiteral("1,COM2,4800,奇数,8 ビット,1 ビット,なし\r\n40000\r\n0\r\n") << 200 << 1
+        << "COM2";
+    QTest::addRow("complete file")
+        << QStringLiteral("1,COM4,300,ｽﾍﾟｰｽ,7 ビット,2 ビット,なし\r\n123\r\n0\r\n0,0,0,0\r\n0,0,0,0\r\n/d,7\r\n255\r\n,,1,,0\r\n1\r\n")
+        << 123 << 7 << "COM4";
+}
+
+void AppTest::settingsReadingStopsAtTheFirstBadField()
+{
+    QFETCH(QString, text);
+    QFETCH(int, xdim);
+    QFETCH(int, logMax);
+    QFETCH(QString, port);
+    QTemporaryDir dir;
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    writeSettings(dir.path(), text);
+    appSub::xsubSettingsRead();
+    QCOMPARE(app().strPortName, port);
+    QCOMPARE(int(app().ChData[0].iXDim), xdim);
+    QCOMPARE(int(app().lLogMaxMB), logMax);
+    QCOMPARE(int(app().ChData[0].iSigned), xdim == 123 ? 0 : 1);
+    app() = AppState{};
+}
+
+void AppTest::damagedValuesAreBroughtIntoRange_data()
+{
+    QTest::addColumn<QString>("lines2to6");
+    QTest::addColumn<int>("xdim");
+    QTest::addColumn<int>("isigned");
+    QTest::addColumn<int>("curX0");
+    QTest::addColumn<int>("curY1");
+    QTest::addColumn<int>("xOn0");
+    QTest::addColumn<int>("logMax");
+    QTest::addRow("X dimension 0 and log size 0") << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
+    QTest::addRow("X dimension 5000, sign flag 7, log size 99")
+        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 1 << 0 << 0 << 0 << 10;
+    QTest::addRow("negative sign flag, cursors out of reach")
+        << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 1 << 3;
+    QTest::addRow("Y cursor above 255") << "200\r\n0\r\n10,20,1,0\r\n0,300,0,0\r\n,3" << 200 << 0 << 10 << 255 << 1 << 3;
+}
+
+void AppTest::damagedValuesAreBroughtIntoRange()
+{
+    QFETCH(QString, lines2to6);
+    QFETCH(int, xdim);
+    QFETCH(int, isigned);
+    QFETCH(int, curX0);
+    QFETCH(int, curY1);
+    QFETCH(int, xOn0);
+    QFETCH(int, logMax);
+    QTemporaryDir dir;
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    writeSettings(dir.path(), QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n") + lines2to6 +
+                                  QStringLiteral("\r\n255\r\n,,1,,0\r\n0\r\n"));
+    appSub::xsubSettingsRead();
+    const AppState& s = app();
+    QCOMPARE(int(s.ChData[0].iXDim), xdim);
+    QCOMPARE(int(s.ChData[0].iSigned), isigned);
+    QCOMPARE(int(s.ChData[0].iYMax), isigned ? 130 : 255);
+    QCOMPARE(int(s.iCurXPos[0]), curX0);
+    QCOMPARE(int(s.iCurYPos[1]), curY1);
+    QCOMPARE(int(s.iCurXOn[0]), xOn0);
+    QCOMPARE(int(s.lLogMaxMB), logMax);
+    // The rest of the file still counts, and an empty folder means the program's own.
+    QCOMPARE(s.lPenColor, 255);
+    QCOMPARE(s.strDataDir, dir.path());
+    app() = AppState{};
+}
+
+void AppTest::textsWithCommasSurviveASaveAndALoad()
+{
+    QTemporaryDir dir;
+    AppState s = freshState(dir.path());
+    ini::xsubSetDefaults(dir.path());
+    s = std::move(app());
+    s.strPrintAuthor = QStringLiteral("A,B");
+    s.strPrintTitle = QStringLiteral("say \"hi\", twice");
+    s.strDataDir = QStringLiteral("/data, old");
+    s.ChData[0].lColor = 0x123456;
+    const QByteArray bytes = appSub::settingsBytes(s);
+    AppState back = freshState(dir.path());
+    appSub::applySettings(bytes, back);
+    QCOMPARE(back.strPrintAuthor, s.strPrintAuthor);
+    QCOMPARE(back.strPrintTitle, s.strPrintTitle);
+    QCOMPARE(back.strDataDir, s.strDataDir);
+    QCOMPARE(back.lPenColor, 0x123456);
+    QCOMPARE(int(back.iMemSaveMode), 0);
+    // Texts without commas are written as they are, as older files have them.
+    QVERIFY(bytes.contains(appSub::toCp932(QStringLiteral("\r\n\"/data, old\",1\r\n"))));
+    QVERIFY(bytes.startsWith(appSub::toCp932(QStringLiteral("2,COM1,9600,なし,"))));
+    app() = AppState{};
+}
+
+void AppTest::writingReplacesTheFileWhole()
+{
+    QTemporaryDir dir;
+    writeSettings(dir.path(), QString(5000, u'x'));
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    appSub::xsubSettingsWrite();
+    QFile f(appSub::settingsPath(dir.path()));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), appSub::toCp932(firstRunFile(dir.path())));
+    // Nothing but the settings file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    app() = AppState{};
+}
+
+void AppTest::firstStartShowsClosedPortDefaults()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* f = started.form;
+    QVERIFY(started.engine->openedPorts.empty());
+    QCOMPARE(f->windowTitle(), QStringLiteral("Tessavue Scanning"));
+    QCOMPARE(f->Cmd_Test->text(), QStringLiteral("COM OFF"));
+    const QStringList texts = {f->lblCOM->text(), f->lblBPS->text(), f->lblDataSize->text(),
+                               f->lblParity->text(), f->lblStop->text(), f->lblFlow->text()};
+    QCOMPARE(texts, (QStringList{"COM1", "9600BPS", "8 ﾋﾞｯﾄ", "ﾊﾟﾘﾃｨなし", "1 ｽﾄｯﾌﾟﾋﾞｯﾄ", "ﾌﾛｰなし"}));
+    QVERIFY(!f->lblCOM->isEnabled());
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(!f->lblmsd[i]->isVisibleTo(f));
+        QVERIFY(!f->lblmsdo[i]->isVisibleTo(f));
+    }
+    QCOMPARE(f->lbl_XDiv->text(), QStringLiteral("200"));
+    finish(f);
+}
+
+void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn()
+{
+    QTemporaryDir dir;
+    writeSettings(dir.path(), QStringLiteral("0,COM3,9600,なし,8 ビット,1 ビット,なし\r\n"));
+    app() = AppState{};
+    auto fake = std::make_unique<FakeEngine>();
+    fake->openSucceeds = false;
+    FakeEngine* engine = fake.get();
+    app().engine = std::move(fake);
+    int notices = 0;
+    QString noticeText;
+    testsupport::onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        ++notices;
+        noticeText = box->text();
+        QCOMPARE(box->windowTitle(), QString());
+        QCOMPARE(box->buttons().size(), 1);
+        box->accept();
+    });
+    frms_RS_GRAPH_1* f = ini::xsubStartUp(dir.path());
+    testsupport::stopTimers(f);
+    QCOMPARE(notices, 1);
+    QCOMPARE(noticeText, QStringLiteral("COM ポートがオープンできません"));
+    QCOMPARE(engine->openedPorts, std::vector<std::string>{"COM3"});
+    QVERIFY(engine->lineParams.empty());
+    QCOMPARE(int(app().iPortOpen), 0);
+    QCOMPARE(int(app().iScanSource), 0);
+    QCOMPARE(f->Cmd_Test->text(), QStringLiteral("COM ON"));
+    QVERIFY(!f->lblCOM->isEnabled());
+    QVERIFY(!f->lblmsdo[0]->isVisibleTo(f));
+    finish(f);
+}
+
+void AppTest::savedPortIsOpenedWithItsLineParameters()
+{
+    QTemporaryDir dir;
+    writeSettings(dir.path(), QStringLiteral("0,/dev/ttyUSB0,115200,奇数,7 ビット,2 ビット,ソフト\r\n"));
+    app() = AppState{};
+    auto fake = std::make_unique<FakeEngine>();
+    FakeEngine* engine = fake.get();
+    frms_RS_GRAPH_1* f = testsupport::startWithEngine(dir.path(), std::move(fake));
+    QCOMPARE(engine->openedPorts, std::vector<std::string>{"/dev/ttyUSB0"});
+    QCOMPARE(engine->lineParams, std::vector<std::string>{"115200,2,7,1,2"});
+    QCOMPARE(engine->resetCalls, 1);
+    QCOMPARE(int(app().iPortOpen), 1);
+    QVERIFY(f->lblCOM->isEnabled());
+    QCOMPARE(f->lblCOM->text(), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(f->lblParity->text(), QStringLiteral("ﾊﾟﾘﾃｨ奇数"));
+    finish(f);
+}
+
+void AppTest::answeringNoToTheExitQuestionChangesNothing()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    app().iLogOn = 1;
+    app().iPortOpen = 1;
+    testsupport::onNextModal([](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(7)")); });
+    QVERIFY(!started.form->close());
+    QVERIFY(started.form->isVisible());
+    QCOMPARE(started.engine->logStopCalls, 0);
+    QCOMPARE(started.engine->closeCalls, 0);
+    QVERIFY(!QFile::exists(appSub::settingsPath(dir.path())));
+    app().iLogOn = 0;
+    app().iPortOpen = 0;
+    finish(started.form);
+}
+
+void AppTest::closingStopsTheLogAndThePortAndSaves()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    app().iLogOn = 1;
+    app().iPortOpen = 1;
+    app().ChData[0].iXDim = 321;
+    testsupport::onNextModal([](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(6)")); });
+    started.form->setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(started.form->close());
+    QCOMPARE(started.engine->logStopCalls, 1);
+    QCOMPARE(started.engine->closeCalls, 1);
+    QFile f(appSub::settingsPath(dir.path()));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains("\r\n321\r\n"));
+    finish(started.form);
+}
+
+void AppTest::secondInstanceIsRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(ini::xfunSingleInstance(dir.path()));
+    QVERIFY(!ini::xfunSingleInstance(dir.path()));
+    QTemporaryDir other;
+    QVERIFY(ini::xfunSingleInstance(other.path()));
+}
+
+void AppTest::clockTextHasDayMonthYearHoursMinutes()
+{
+    const QString t = frms_RS_GRAPH_1::dateText();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-\\d{4} "
+                                               "([01]\\d|2[0-3]):[0-5]\\d$"))
+                 .match(t)
+                 .hasMatch(),
+             qPrintable(t));
 }
 
 QTEST_MAIN(AppTest)

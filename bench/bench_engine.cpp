@@ -1,0 +1,156 @@
+// How fast received bytes get through the engine when drained at the program's receive cadence,
+// next to `cat` reading a pty of its own for the same time as the reference. Both feed random
+// bytes into the pty master as fast as the other side takes them.
+#include "SerialEngine.h"
+
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr auto kRunTime = 5s;
+constexpr size_t kWriteChunk = 64 * 1024;
+// The drain can take ~32 MB/s; a pty takes far more. The writer stays at most this far ahead so
+// the engine's pending buffer never has to drop and every loss counted is a real one.
+constexpr uint64_t kMostAhead = 8 * 1024 * 1024;
+
+// The stream repeats random bytes with a period that is no power of two, so a repeated or
+// shifted stretch shows. The head is repeated after the period so a chunk can start anywhere.
+constexpr size_t patternPeriod = (1 << 24) + 7;
+
+std::vector<uint8_t> makePattern() {
+    std::mt19937 generator(12345);
+    std::vector<uint8_t> bytes(patternPeriod + kWriteChunk);
+    std::generate_n(bytes.begin(), patternPeriod, [&] { return static_cast<uint8_t>(generator()); });
+    std::copy_n(bytes.begin(), kWriteChunk, bytes.begin() + patternPeriod);
+    return bytes;
+}
+const std::vector<uint8_t> pattern = makePattern();
+
+// Writes the stream from `position` on; a chunk never runs past the end of the pattern.
+ssize_t writeStream(int fd, uint64_t position) {
+    return write(fd, pattern.data() + position % patternPeriod, kWriteChunk);
+}
+
+double megabytesPerSecond(uint64_t bytes, Clock::duration time) {
+    return double(bytes) / 1e6 / std::chrono::duration<double>(time).count();
+}
+
+double measureCat() {
+    termios raw{};
+    cfmakeraw(&raw);
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0)
+        return 0;
+    pid_t cat = fork();
+    if (cat == 0) {
+        dup2(slave, STDIN_FILENO);
+        freopen("/dev/null", "w", stdout);
+        close(master);
+        execlp("cat", "cat", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(slave);
+    uint64_t written = 0;
+    const auto start = Clock::now();
+    while (Clock::now() - start < kRunTime) {
+        ssize_t n = writeStream(master, written);
+        if (n <= 0)
+            break;
+        written += static_cast<uint64_t>(n);
+    }
+    const auto elapsed = Clock::now() - start;
+    kill(cat, SIGTERM);
+    waitpid(cat, nullptr, 0);
+    close(master);
+    return megabytesPerSecond(written, elapsed);
+}
+
+struct EngineFigures {
+    double megabytesPerSecond = 0;
+    uint64_t lost = 0;
+    uint64_t mismatched = 0;
+};
+
+EngineFigures measureEngine() {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return {};
+    const std::string path = ptsname(master);
+    close(slave);
+    auto engine = tessavue::makeLinuxSerialEngine();
+    if (engine->OpenCommPort(path) != -1)
+        return {};
+
+    std::atomic<uint64_t> written = 0, drained = 0;
+    std::atomic<bool> stopWriting = false;
+    std::thread writer([&] {
+        while (!stopWriting) {
+            if (written - drained > kMostAhead) {
+                std::this_thread::sleep_for(100us);
+                continue;
+            }
+            ssize_t n = writeStream(master, written);
+            if (n <= 0)
+                break;
+            written += static_cast<uint64_t>(n);
+        }
+    });
+
+    // The program's receive tick: wake on each 1 ms boundary, fetch once, take every byte.
+    EngineFigures figures;
+    const auto start = Clock::now();
+    auto nextTick = start;
+    auto lastArrival = start;
+    while (!stopWriting || (drained < written && Clock::now() - lastArrival < 2s)) {
+        nextTick += 1ms;
+        std::this_thread::sleep_until(nextTick);
+        int32_t count = 0, scratch = 0, aux = 0;
+        int16_t logSt = 0;
+        engine->RcvDataFirst(count, scratch, 0, logSt, aux);
+        const uint64_t first = drained;
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t value = 0;
+            engine->RcvDataNext(value, static_cast<int16_t>(i));
+            figures.mismatched += value != pattern[(first + i) % patternPeriod];
+        }
+        drained += static_cast<uint64_t>(count);
+        if (count > 0)
+            lastArrival = Clock::now();
+        if (!stopWriting && Clock::now() - start >= kRunTime) {
+            stopWriting = true;
+            writer.join(); // finishes its last write while the engine keeps reading
+        }
+    }
+    figures.megabytesPerSecond = megabytesPerSecond(drained, lastArrival - start);
+    figures.lost = written - drained; // what the engine dropped is among these
+    engine->CloseCommPort();
+    close(master);
+    return figures;
+}
+
+} // namespace
+
+int main() {
+    const double cat = measureCat();
+    const EngineFigures engine = measureEngine();
+    std::printf("engine_MBps=%.1f cat_MBps=%.1f lost_bytes=%llu mismatched_bytes=%llu\n",
+                engine.megabytesPerSecond, cat, static_cast<unsigned long long>(engine.lost),
+                static_cast<unsigned long long>(engine.mismatched));
+    return engine.lost == 0 && engine.mismatched == 0 ? 0 : 1;
+}
