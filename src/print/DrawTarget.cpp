@@ -6,8 +6,10 @@
 #include "toolkit/Twips.h"
 
 namespace {
-// Every target starts in the face the program shows its Japanese texts in.
-const QString kPageFace = QStringLiteral("Noto Sans CJK JP");
+// Every target starts in a face whose digits keep their character codes in a PDF (those of
+// Noto Sans CJK JP come out of Qt's PDF writer as glyphs without text, so a page printed to a
+// PDF could not be searched or copied); Japanese falls back to Noto Sans CJK JP.
+const QString kPageFace = QStringLiteral("DejaVu Sans");
 constexpr int kStartFontPoints = 9;
 } // namespace
 
