@@ -1,8 +1,25 @@
-// Placeholder until this subject is built.
-#include "app/AppState.h"
-#include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
 #include "dialogs/Msg.h"
 
-int16_t Msg::MsgBoxAsk(const QString&, int16_t, const QString&) { return 6; }
-void Msg::MsgBoxShow(const QString&, int16_t, const QString&) {}
+#include "MsgBoxX.h"
+
+namespace {
+void showBox(const QString& message, int16_t type, const QString& title)
+{
+    MsgBoxX::setMsgTitle(title);
+    MsgBoxX::setMsgMain(message);
+    MsgBoxX::setMsgType(type);
+    MsgBoxX box;
+    box.exec();
+}
+} // namespace
+
+int16_t Msg::MsgBoxAsk(const QString& message, int16_t type, const QString& title)
+{
+    showBox(message, type, title);
+    return MsgBoxX::MsgAns();
+}
+
+void Msg::MsgBoxShow(const QString& message, int16_t type, const QString& title)
+{
+    showBox(message, type, title);
+}

@@ -1,0 +1,297 @@
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "dialogs/Msg.h"
+#include "dialogs/MsgBoxLayout.h"
+#include "dialogs/MsgBoxX.h"
+#include "toolkit/Twips.h"
+
+using testsupport::onNextModal;
+
+namespace {
+
+// Waits until the box has moved the focus to its default button, runs `act`, and closes the
+// box a little later should `act` have left it open, so a broken key or button fails the
+// comparison instead of hanging the test.
+void onNextBox(std::function<void(MsgBoxX*)> act)
+{
+    onNextModal([act](QWidget* w) {
+        auto* box = qobject_cast<MsgBoxX*>(w);
+        if (!box) qFatal("the modal window is not the message box");
+        if (!QTest::qWaitFor([box] { return box->Text1->isHidden(); }))
+            qWarning("the box never moved the focus to its default button");
+        act(box);
+        QTimer::singleShot(500, box, [box] { box->close(); });
+    });
+}
+
+QString focusName(QWidget* w) { return w->focusWidget() ? w->focusWidget()->objectName() : QString(); }
+
+QList<int16_t> visibleButtons(const MsgBoxX* box)
+{
+    QList<int16_t> ids;
+    QList<QPushButton*> shown;
+    for (int i = 1; i <= 7; ++i)
+        if (box->Command[i]->isVisibleTo(box)) shown.append(box->Command[i]);
+    std::sort(shown.begin(), shown.end(), [](auto* a, auto* b) { return leftTw(a) < leftTw(b); });
+    for (auto* b : shown) ids.append(static_cast<int16_t>(b->objectName().mid(8, 1).toInt()));
+    return ids;
+}
+
+} // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { ini::xsubSetDefaults(QDir::tempPath()); }
+
+    void styleCodeChoosesButtonsIconAndDefault_data();
+    void styleCodeChoosesButtonsIconAndDefault();
+    void boxLayoutArithmetic_data();
+    void boxLayoutArithmetic();
+
+    void boxShowsTheSetAndAnswersTheClickedButton_data();
+    void boxShowsTheSetAndAnswersTheClickedButton();
+    void enterAnswersTheFocusedButton_data();
+    void enterAnswersTheFocusedButton();
+    void closingWithoutAButtonAnswersNo_data();
+    void closingWithoutAButtonAnswersNo();
+    void boxGeometryFollowsItsText();
+    void titleFallsBackToTheApplicationTitle();
+};
+
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QList<int>>("buttons");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("defaultButton");
+    using L = QList<int>;
+    QTest::addRow("OK alone") << 0 << L{1} << -1 << 1;
+    QTest::addRow("OK Cancel, second") << 1 + 256 << L{1, 2} << -1 << 2;
+    QTest::addRow("abort retry ignore, third") << 2 + 512 << L{3, 4, 5} << -1 << 5;
+    QTest::addRow("abort retry ignore, second") << 2 + 256 << L{3, 4, 5} << -1 << 4;
+    QTest::addRow("yes no cancel, third wins over second") << 3 + 512 + 256 << L{6, 7, 2} << -1 << 2;
+    QTest::addRow("yes no with question icon") << 36 << L{6, 7} << 1 << 6;
+    QTest::addRow("yes no, second") << 4 + 256 << L{6, 7} << -1 << 7;
+    QTest::addRow("yes no ignores third") << 4 + 512 << L{6, 7} << -1 << 6;
+    QTest::addRow("retry cancel, tested before yes no") << 5 << L{4, 2} << -1 << 4;
+    QTest::addRow("retry cancel, second") << 5 + 256 << L{4, 2} << -1 << 2;
+    QTest::addRow("stop icon") << 16 << L{1} << 0 << 1;
+    QTest::addRow("0x30 is exclamation, not question") << 48 << L{1} << 2 << 1;
+    QTest::addRow("information wins over the others") << 0x70 << L{1} << 3 << 1;
+}
+
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault()
+{
+    QFETCH(int, type);
+    QFETCH(QList<int>, buttons);
+    QFETCH(int, icon);
+    QFETCH(int, defaultButton);
+    const Msg::ButtonSet set = Msg::xfunButtonSet(static_cast<int16_t>(type));
+    QList<int> got;
+    for (int s = 0; s < set.count; ++s) got.append(set.ids[s]);
+    QCOMPARE(got, buttons);
+    QCOMPARE(Msg::xfunIconIndex(static_cast<int16_t>(type)), icon);
+    QCOMPARE(Msg::xfunDefaultButton(static_cast<int16_t>(type)), defaultButton);
+}
+
+void DialogsTest::boxLayoutArithmetic_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<float>("labelWidth");
+    QTest::addColumn<float>("labelHeight");
+    QTest::addColumn<int>("rowStart");
+    QTest::addColumn<float>("width");
+    QTest::addColumn<float>("height");
+    QTest::addColumn<float>("secondButtonLeft");
+    QTest::addColumn<float>("iconTop");
+    QTest::addColumn<int>("left");
+    // One OK button: row width 975 + 500 = 1475, so the row starts at 200 up to LW + 600 = 1475.
+    QTest::addRow("one button, row as wide as the text")
+        << 0 << 875.f << 180.f << 200 << 1475.f << 1595.f << 0.f << 0.f << 3762;
+    QTest::addRow("one button under wider text is centred")
+        << 0 << 1005.f << 180.f << 265 << 1605.f << 1595.f << 0.f << 0.f << 3697;
+    QTest::addRow("short text under three buttons")
+        << 3 << 60.f << 180.f << 200 << 3625.f << 1595.f << 1275.f << 0.f << 2687;
+    // With an icon the label starts at 300; D = 180 - 480 = -300.
+    QTest::addRow("icon beside one text line")
+        << 36 << 3000.f << 180.f << 965 << 4080.f << 1695.f << 2040.f << 150.f << 2460;
+    // D = 195 - 480 = -285; -285 \ 2 is -142 (toward zero), not -143.
+    QTest::addRow("icon offset truncates toward zero")
+        << 64 << 600.f << 195.f << 302 << 1680.f << 1710.f << 0.f << 158.f << 3660;
+    QTest::addRow("box wider than the screen: left truncates toward zero")
+        << 0 << 9001.f << 180.f << 4263 << 9601.f << 1595.f << 0.f << 0.f << -300;
+}
+
+void DialogsTest::boxLayoutArithmetic()
+{
+    QFETCH(int, type);
+    QFETCH(float, labelWidth);
+    QFETCH(float, labelHeight);
+    QFETCH(int, rowStart);
+    QFETCH(float, width);
+    QFETCH(float, height);
+    QFETCH(float, secondButtonLeft);
+    QFETCH(float, iconTop);
+    QFETCH(int, left);
+    Msg::BoxLayoutInput in;
+    in.type = static_cast<int16_t>(type);
+    in.labelWidth = labelWidth;
+    in.labelHeight = labelHeight;
+    in.screenWidth = 9000;
+    in.screenHeight = 7000;
+    const Msg::BoxLayout b = Msg::xfunBoxLayout(in);
+    QCOMPARE(b.rowStart, rowStart);
+    QCOMPARE(b.width, width);
+    QCOMPARE(b.height, height);
+    QCOMPARE(b.buttonLeft[0], static_cast<float>(rowStart));
+    if (secondButtonLeft > 0) QCOMPARE(b.buttonLeft[1], secondButtonLeft);
+    QCOMPARE(b.buttonTop, height - 315 - 500);
+    if (iconTop > 0) QCOMPARE(b.iconTop, iconTop);
+    QCOMPARE(b.left, left);
+    QCOMPARE(b.top, static_cast<int32_t>(std::nearbyint(7000 - height)) / 2);
+    QCOMPARE(b.labelLeft, Msg::xfunIconIndex(in.type) >= 0 ? 780.f : 300.f);
+}
+
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("button");
+    for (int type = 0; type <= 5; ++type) {
+        const Msg::ButtonSet set = Msg::xfunButtonSet(static_cast<int16_t>(type));
+        for (int s = 0; s < set.count; ++s)
+            QTest::addRow("type %d, button %d", type, set.ids[s]) << type << int(set.ids[s]);
+    }
+}
+
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton()
+{
+    QFETCH(int, type);
+    QFETCH(int, button);
+    QList<int16_t> shown;
+    onNextBox([&](MsgBoxX* box) {
+        shown = visibleButtons(box);
+        box->Command[button]->click();
+    });
+    const int16_t answer = Msg::MsgBoxAsk(QStringLiteral("テスト"), static_cast<int16_t>(type), {});
+    QCOMPARE(answer, button);
+    const Msg::ButtonSet set = Msg::xfunButtonSet(static_cast<int16_t>(type));
+    QCOMPARE(shown, QList<int16_t>(set.ids.begin(), set.ids.begin() + set.count));
+}
+
+void DialogsTest::enterAnswersTheFocusedButton_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<int>("answer");
+    QTest::addRow("exit question, Enter") << 36 << int(Qt::Key_Enter) << "Command(6)" << 6;
+    QTest::addRow("yes no second, Return") << 4 + 256 << int(Qt::Key_Return) << "Command(7)" << 7;
+    QTest::addRow("yes no cancel third, Space") << 3 + 512 + 256 << int(Qt::Key_Space)
+                                              << "Command(2)" << 2;
+    QTest::addRow("notice, Return") << 0 << int(Qt::Key_Return) << "Command(1)" << 1;
+}
+
+void DialogsTest::enterAnswersTheFocusedButton()
+{
+    QFETCH(int, type);
+    QFETCH(int, key);
+    QFETCH(QString, focused);
+    QFETCH(int, answer);
+    QString focusedAtStart;
+    onNextBox([&](MsgBoxX* box) {
+        focusedAtStart = focusName(box);
+        QTest::keyClick(box->focusWidget(), static_cast<Qt::Key>(key));
+    });
+    const int16_t got = Msg::MsgBoxAsk(QStringLiteral("確認"), static_cast<int16_t>(type), {});
+    QCOMPARE(focusedAtStart, focused);
+    QCOMPARE(got, answer);
+}
+
+void DialogsTest::closingWithoutAButtonAnswersNo_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("escape");
+    QTest::addRow("close box on a notice without No") << 0 << false;
+    QTest::addRow("close box on OK Cancel") << 1 << false;
+    QTest::addRow("Escape on yes no cancel") << 3 << true;
+}
+
+void DialogsTest::closingWithoutAButtonAnswersNo()
+{
+    QFETCH(int, type);
+    QFETCH(bool, escape);
+    onNextBox([escape](MsgBoxX* box) {
+        if (escape)
+            QTest::keyClick(box->focusWidget(), Qt::Key_Escape);
+        else
+            box->close();
+    });
+    QCOMPARE(Msg::MsgBoxAsk(QStringLiteral("x"), static_cast<int16_t>(type), {}), Msg::kNo);
+}
+
+void DialogsTest::boxGeometryFollowsItsText()
+{
+    struct Seen {
+        float labelLeft, labelTop, labelWidth, labelHeight, width, height, okLeft, okTop;
+        QSize framePx;
+        bool iconShown;
+    };
+    auto look = [](int16_t type, const QString& text) {
+        Seen seen{};
+        onNextBox([&seen](MsgBoxX* box) {
+            seen = {leftTw(box->Label1), topTw(box->Label1),   widthTw(box->Label1),
+                    heightTw(box->Label1), widthTw(box),        heightTw(box),
+                    leftTw(box->Command[1]), topTw(box->Command[1]), box->frameGeometry().size(),
+                    box->Icon1[1]->isVisibleTo(box)};
+            box->Command[1]->click();
+        });
+        Msg::MsgBoxShow(text, type, {});
+        return seen;
+    };
+
+    const Seen shortText = look(0, QStringLiteral("OK"));
+    QCOMPARE(shortText.labelLeft, 300.f);
+    QCOMPARE(shortText.labelTop, 200.f);
+    QVERIFY(shortText.labelWidth + 600 <= 1475);
+    QCOMPARE(shortText.okLeft, 200.f);
+    QCOMPARE(shortText.width, 1475.f);
+    QCOMPARE(shortText.height, 200 + shortText.labelHeight + 200 + 315 + 700);
+    QCOMPARE(shortText.okTop, shortText.height - 315 - 500);
+    QCOMPARE(shortText.framePx, QSize(twipsToPx(shortText.width), twipsToPx(shortText.height)));
+    QVERIFY(!shortText.iconShown);
+
+    const Seen longText =
+        look(1 + 32, QStringLiteral("すでにこのファイルはあります｡上書きしますか？"));
+    QVERIFY(longText.iconShown);
+    QCOMPARE(longText.labelLeft, 780.f);
+    QCOMPARE(longText.labelTop, 300.f);
+    const int c = static_cast<int>(780 + longText.labelWidth + 300);
+    QVERIFY(c > 2 * 975 + 600);
+    QCOMPARE(longText.width, float(c));
+    QCOMPARE(longText.okLeft, float((c - 2550) / 2 + 200));
+}
+
+void DialogsTest::titleFallsBackToTheApplicationTitle()
+{
+    QStringList titles;
+    for (const QString& title : {QString(), QStringLiteral("ポート")}) {
+        onNextBox([&titles](MsgBoxX* box) {
+            titles.append(box->windowTitle());
+            box->Command[1]->click();
+        });
+        Msg::MsgBoxShow(QStringLiteral("x"), 0, title);
+    }
+    QCOMPARE(titles, (QStringList{QStringLiteral("Tessavue"), QStringLiteral("ポート")}));
+}
+
+QTEST_MAIN(DialogsTest)
+#include "test_dialogs.moc"
