@@ -92,7 +92,6 @@ void frms_Print_test::Form_Load()
         Opn_author[1]->setChecked(true);
         Text2->clear();
     }
-    Text2->setVisible(Opn_author[0]->isChecked());
     opn_data[s.iPrintData == 0 ? 0 : s.iPrintData == 1 ? 1 : 2]->setChecked(true);
 }
 

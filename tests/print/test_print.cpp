@@ -44,7 +44,9 @@ public:
             QWidget* w = QApplication::activeModalWidget();
             if (!w || w == m_keep) return;
             QStringList texts;
-            for (const QLabel* label : w->findChildren<QLabel*>()) texts << label->text();
+            for (const QLabel* label : w->findChildren<QLabel*>()) {
+                if (!label->text().isEmpty()) texts << label->text();
+            }
             m_messages << texts.join(QLatin1Char('\n'));
             w->close();
         });
