@@ -660,7 +660,8 @@ void PrintTest::printsMemoryViewOnTheDefaultPrinter()
     QVERIFY2(catcher.messages().isEmpty(), qPrintable(catcher.messages().join(QLatin1Char('\n'))));
     QVERIFY(dialog.Command1->isEnabled());
     QVERIFY(dialog.isVisible());
-    dialog.Picture1->grab().save(QStringLiteral("/tmp/tessavue_print_preview.png"));
+    // For a person to look at: the preview as shown, and below the printed page as rendered.
+    dialog.grab().save(QStringLiteral("/tmp/tessavue_print_dialog.png"));
 
     QVERIFY2(waitForEmptyQueue(printer.printerName()), "the print job did not finish");
     QString pdf;
