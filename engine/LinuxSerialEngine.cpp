@@ -68,14 +68,12 @@ private:
             }
             if (watched[1].revents != 0)
                 return;
-            if (watched[0].revents == 0)
-                continue;
             ssize_t received = read(fd_, buffer.data(), buffer.size());
             if (received > 0) {
                 pending_.append(buffer.data(), static_cast<size_t>(received));
                 continue;
             }
-            bool hungUp = watched[0].revents & (POLLHUP | POLLERR | POLLNVAL);
+            bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
             if (received < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp)))
                 continue;
             return;

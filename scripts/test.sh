@@ -4,6 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# The print test prints for real, on a PDF printer of a CUPS server started here when none runs.
+bash scripts/cups-pdf.sh start || echo "no PDF printer: the real print test will be skipped"
+trap 'bash scripts/cups-pdf.sh stop' EXIT
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 

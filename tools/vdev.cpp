@@ -117,8 +117,13 @@ std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
             pattern.push_back(static_cast<uint8_t>(generator()));
     } else if (options.wave == "file") {
         std::ifstream in(options.file, std::ios::binary);
-        pattern.assign(std::istreambuf_iterator<char>(in), {});
-        if (!in.eof() || pattern.empty()) {
+        try {
+            if (in)
+                pattern.assign(std::istreambuf_iterator<char>(in), {});
+        } catch (const std::ios_base::failure&) { // a directory opens but cannot be read
+            pattern.clear();
+        }
+        if (pattern.empty()) {
             std::fprintf(stderr, "tessavue-vdev: cannot read a byte from --file '%s'\n",
                          options.file.c_str());
             return std::nullopt;
@@ -171,16 +176,18 @@ int main(int argc, char** argv) {
     }
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
+
+    // Caught before the link exists, so a stop never leaves it behind.
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     if (!placeLink(slavePath, options->link)) {
         std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", options->link.c_str(),
                      std::strerror(errno));
         return 1;
     }
 
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     std::printf("%s\n", options->link.c_str());
     std::fflush(stdout);
 

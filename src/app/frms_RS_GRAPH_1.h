@@ -74,9 +74,16 @@ public:
     void xsubPosBarSync();
     void HScroll1_Change();
     void HScroll2_Change();
-    // The position-bar set-up rule shared by "From File", "View" and the X-dimension dialog:
-    // visibility, Max, LargeChange, Min, Value and iBarLast for the current mode; callers hold
-    // iScrollBusy.
+    // The position-bar set-up shared by "From File", "View" and the X-dimension dialog, for the
+    // current iDispMode. The caller sets iScrollBusy = 1 before and back to 0 after it.
+    // Scanning: hides HScroll1 and HScroll2, nothing else. File (T = lFileLen) and Memory
+    // (T = lMemCount), N = iXDim: both bars shown when T > N (File) or T >= N (Memory), else
+    // hidden; HScroll1 Max = T when T <= 3,000 (File) or 30,000 (Memory), else 30,000;
+    // pageStep (LargeChange) = 1 when Max <= 10, else Max / 10 rounded half-even; Min = 0,
+    // Value = 0, iBarLast = 0. The view position is not touched. Each caller then finishes:
+    // "From File" (lFileTop already 0) re-arms Timer1 with 100 ms; "View" sets lMemTop =
+    // max(lMemCount - iXDim, 0), HScroll1 Value = Max (iBarLast stays 0) and calls
+    // xsubGraphRequest; the X-dimension dialog calls xsubPosBarSync in File and Memory mode.
     void xsubPosBarSetup();
     void xsubCurXClamp();
     void xsubCurXPlace();

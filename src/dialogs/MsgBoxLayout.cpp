@@ -59,7 +59,8 @@ BoxLayout xfunBoxLayout(const BoxLayoutInput& in)
     b.left = toInt(in.screenWidth - b.width) / 2;
     b.top = toInt(in.screenHeight - b.height) / 2;
 
-    for (int s = 0; s < n; ++s) b.buttonLeft[s] = (in.buttonWidth + 100) * s + b.rowStart;
+    for (int s = 0; s < n; ++s)
+        b.buttonLeft[s] = (in.buttonWidth + 100) * s + b.rowStart;
     b.buttonTop = b.height - in.buttonHeight - 500;
 
     b.iconTop = b.labelTop + toInt(in.labelHeight - in.iconHeight) / 2;

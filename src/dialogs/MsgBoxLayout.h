@@ -8,7 +8,15 @@
 namespace Msg {
 
 // Answer codes, which are also the indices of the buttons Command(1)..Command(7).
-enum Answer : int16_t { kOK = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7 };
+enum Answer : int16_t {
+    kOK = 1,
+    kCancel = 2,
+    kAbort = 3,
+    kRetry = 4,
+    kIgnore = 5,
+    kYes = 6,
+    kNo = 7
+};
 
 struct ButtonSet {
     std::array<int16_t, 3> ids{}; // answer codes in slot order, left to right

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "DialogSetup.h"
 #include "MsgBoxLayout.h"
 #include "app/AppState.h"
 #include "toolkit/Twips.h"
@@ -37,30 +38,27 @@ int16_t MsgBoxX::MsgAns() { return s_msgAns; }
 
 MsgBoxX::MsgBoxX() : QDialog(nullptr)
 {
-    setObjectName(QStringLiteral("MsgBoxX"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setupFixedDialog(this, QStringLiteral("MsgBoxX"), QString());
     setModal(true);
 
-    static const char* const captions[] = {"OK", "ｷｬﾝｾﾙ", "中止", "再試行", "無視", "はい", "いいえ"};
+    static const char* const captions[] = {"OK",   "ｷｬﾝｾﾙ", "中止",  "再試行",
+                                           "無視", "はい",  "いいえ"};
     for (int i = 1; i <= 7; ++i) {
-        auto* b = new QPushButton(QString::fromUtf8(captions[i - 1]), this);
-        b->setObjectName(indexed("Command", i));
+        auto* b =
+            named(new QPushButton(QString::fromUtf8(captions[i - 1]), this), indexed("Command", i));
         placeTw(b, 0, 0, kButtonWidthTw, kButtonHeightTw);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_Click(i); });
         Command[i] = b;
     }
 
-    Label1 = new QLabel(QStringLiteral("Label1"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = named(new QLabel(QStringLiteral("Label1"), this), QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText);
 
     static const QStyle::StandardPixmap icons[] = {
         QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion, QStyle::SP_MessageBoxWarning,
         QStyle::SP_MessageBoxInformation};
     for (int i = 0; i < 4; ++i) {
-        auto* icon = new QLabel(this);
-        icon->setObjectName(indexed("Icon1", i));
+        auto* icon = named(new QLabel(this), indexed("Icon1", i));
         icon->setPixmap(style()->standardIcon(icons[i], nullptr, this).pixmap(kIconPx, kIconPx));
         placeTw(icon, kIconLeftTw, 0, kIconSizeTw, kIconSizeTw);
         icon->hide();
@@ -69,12 +67,10 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr)
 
     // Holds the focus while the box comes up, so no button is pressed by a key that was
     // still down when the box appeared.
-    Text1 = new QLineEdit(QStringLiteral("Dummy"), this);
-    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1 = named(new QLineEdit(QStringLiteral("Dummy"), this), QStringLiteral("Text1"));
     placeTw(Text1, 6960, 7200, 1215, 285);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(1);
     connect(Timer1, &QTimer::timeout, this, &MsgBoxX::Timer1_Timer);
@@ -86,7 +82,8 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr)
 
 void MsgBoxX::Form_Load()
 {
-    for (int i = 1; i <= 7; ++i) Command[i]->hide();
+    for (int i = 1; i <= 7; ++i)
+        Command[i]->hide();
     s_msgAns = 0;
     if (s_msgTitle.isEmpty()) s_msgTitle = app().strAppTitle;
     setWindowTitle(s_msgTitle);

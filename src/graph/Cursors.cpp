@@ -1,15 +1,162 @@
-// Placeholder until this subject is built.
+#include <QCheckBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <algorithm>
+#include <initializer_list>
+
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
-#include "dialogs/Msg.h"
+#include "graph/ScrollMath.h"
+#include "toolkit/PictureBox.h"
 
-void frms_RS_GRAPH_1::xsubCurXClamp() {}
-void frms_RS_GRAPH_1::xsubCurXPlace() {}
-void frms_RS_GRAPH_1::xsubCurYPlace() {}
-void frms_RS_GRAPH_1::xsubCurYBarSync() {}
-void frms_RS_GRAPH_1::hsc_x_Change(int) {}
-void frms_RS_GRAPH_1::VSc_Y_Change(int) {}
-void frms_RS_GRAPH_1::Chk_curX_Click(int) {}
-void frms_RS_GRAPH_1::Chk_CurY_Click(int) {}
-void frms_RS_GRAPH_1::pic_graph_MouseMove(float, float) {}
+namespace {
+// Sample number of screen index 0 in the current mode.
+int64_t sampleOrigin()
+{
+    switch (app().iDispMode) {
+    case 0: return app().lFileTop;
+    case 1: return app().lMemTop;
+    default: return 0;
+    }
+}
+
+bool signedView() { return app().ChData[0].iSigned == 1; }
+} // namespace
+
+void frms_RS_GRAPH_1::xsubCurXClamp()
+{
+    const int16_t last = static_cast<int16_t>(app().ChData[0].iXDim - 1);
+    for (int16_t& pos : app().iCurXPos) pos = std::min(pos, last);
+}
+
+void frms_RS_GRAPH_1::xsubCurXPlace()
+{
+    const AppState& s = app();
+    const int16_t N = s.ChData[0].iXDim;
+    for (int i = 0; i < 2; ++i)
+        line_x_pro[i]->setX(nav::cursorX(s.iCurXPos[i], N, line_X_base->X1(), line_X_base->X2()));
+    const int64_t origin = sampleOrigin();
+    for (int i = 0; i < 2; ++i) {
+        const bool on = chk_curx[i]->isChecked();
+        line_x_pro[i]->setVisible(on);
+        if (on) lbl_cur_x[i]->setText(nav::countText(origin + s.iCurXPos[i]));
+        for (QWidget* w : std::initializer_list<QWidget*>{lbl_cur_x[i], lbl_cur_data[i], lbl_cur_data_hex[i],
+                                                          lbl_cur_data_char[i], hsc_x[i]})
+            w->setVisible(on);
+    }
+}
+
+void frms_RS_GRAPH_1::xsubCurYPlace()
+{
+    const AppState& s = app();
+    const ChannelRecord& ch = s.ChData[0];
+    for (int i = 0; i < 2; ++i)
+        line_y_pro[i]->setY(nav::cursorY(s.iCurYPos[i], ch.iYMax, ch.iYMin, line_Y_base->Y1(), line_Y_base->Y2()));
+    for (int i = 0; i < 2; ++i) {
+        const bool on = chk_curY[i]->isChecked();
+        line_y_pro[i]->setVisible(on);
+        if (on) lbl_cur_y[i]->setText(QString::number(s.iCurYPos[i]));
+        lbl_cur_y[i]->setVisible(on);
+        vsc_y[i]->setVisible(on);
+    }
+}
+
+void frms_RS_GRAPH_1::xsubCurYBarSync()
+{
+    for (QScrollBar* bar : vsc_y) bar->setRange(0, 255);
+    for (int i = 0; i < 2; ++i) {
+        int16_t& pos = app().iCurYPos[i];
+        // The top of a bar is the highest value of the view; the Value set here runs
+        // VSc_Y_Change as a user move would.
+        if (signedView()) {
+            pos = std::min<int16_t>(pos, 127);
+            vsc_y[i]->setValue(127 - pos);
+        } else {
+            pos = std::max<int16_t>(pos, 0);
+            vsc_y[i]->setValue(vsc_y[i]->maximum() - pos);
+        }
+    }
+}
+
+void frms_RS_GRAPH_1::VSc_Y_Change(int index)
+{
+    const int value = vsc_y[index]->value();
+    app().iCurYPos[index] = static_cast<int16_t>(signedView() ? 127 - value : vsc_y[index]->maximum() - value);
+    xsubCurYPlace();
+    if (app().iDispMode == 2) {
+        iYAxisReq = 1;
+        iRedrawReq = 1;
+    } else {
+        rearmTimer1(10);
+    }
+}
+
+void frms_RS_GRAPH_1::hsc_x_Change(int index)
+{
+    if (iSpinBusy == 1) return;
+    iSpinBusy = 1;
+    int16_t& pos = app().iCurXPos[index];
+    const int16_t last = static_cast<int16_t>(app().ChData[0].iXDim - 1);
+    const bool right = hsc_x[index]->value() != 0;
+    const bool scanning = app().iDispMode == 2;
+    int16_t moved = -1;
+    if (scanning) {
+        if (right && pos < last) {
+            ++pos;
+            iXAxisReq = 1;
+        } else if (!right && pos > 0) {
+            --pos;
+            iXAxisReq = 1;
+        }
+    } else if (right ? pos < last : pos != 0) {
+        pos = static_cast<int16_t>(pos + (right ? 1 : -1));
+        xsubCurXPlace();
+    } else {
+        // The cursor stands at the edge of the screen: the data moves under it instead.
+        moved = right ? xfunViewStepFwd() : xfunViewStepBack();
+        xsubCurXPlace();
+        if (moved == -1) {
+            iScrollBusy = 1;
+            xsubPosBarSync();
+            iScrollBusy = 0;
+        }
+    }
+    hsc_x[index]->setValue(1);
+    if (!scanning && moved == -1) rearmTimer1(10);
+    iRedrawReq = 1;
+    iSpinBusy = 0;
+}
+
+void frms_RS_GRAPH_1::Chk_curX_Click(int index)
+{
+    xsubCurXPlace();
+    xsubGraphRequest();
+    app().iCurXOn[index] = chk_curx[index]->isChecked() ? 1 : 0;
+}
+
+void frms_RS_GRAPH_1::Chk_CurY_Click(int index)
+{
+    xsubCurYPlace();
+    xsubGraphRequest();
+    app().iCurYOn[index] = chk_curY[index]->isChecked() ? 1 : 0;
+}
+
+void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y)
+{
+    const QString noValue = QStringLiteral("-----");
+    const QString noHex = QStringLiteral("---");
+    const AppState& s = app();
+    if (s.iDispMode == 2) {
+        lbl_XPosition->setText(noValue);
+        lbl_Value->setText(noValue);
+        lbl_Value_hex->setText(noHex);
+        return;
+    }
+    // The pointer's position, not the stored sample: the index is within the screen.
+    const ChannelRecord& ch = s.ChData[0];
+    const auto K = nav::screenIndexAt(x, line_X_base->X1(), line_X_base->X2(), ch.iXDim);
+    lbl_XPosition->setText(K ? QString::number(*K) : noValue);
+    const auto v = nav::valueAt(y, line_Y_base->Y1(), line_Y_base->Y2(), ch.iYMax, ch.iYMin, signedView());
+    lbl_Value->setText(v ? QString::number(*v) : noValue);
+    lbl_Value_hex->setText(v ? nav::hexText(*v) : noHex);
+}

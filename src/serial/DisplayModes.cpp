@@ -1,11 +1,82 @@
-// Placeholder until this subject is built.
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "CountText.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
-#include "dialogs/Msg.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Twips.h"
 
-void frms_RS_GRAPH_1::xsubDispScanning() {}
-void frms_RS_GRAPH_1::xsubDispMemory() {}
-void frms_RS_GRAPH_1::xsubDispFile() {}
-void frms_RS_GRAPH_1::Cmd_scanning_Click() {}
-void frms_RS_GRAPH_1::xsubLogButton() {}
+namespace {
+
+constexpr int32_t kCyan = 0xFFFF00;
+constexpr int32_t kRed = 0x0000FF;
+constexpr int32_t kLightGrey = 0xC0C0C0;
+
+// What the three display modes set alike; the rest differs per mode and stays with it.
+struct ModeLook {
+    const char* countCaption;
+    QString windowCaption;
+    QPushButton* highlighted;
+    bool printEnabled;
+    bool clearEnabled;
+    bool memToFileEnabled;
+    bool freeCursorEnabled;
+    Qt::CursorShape pointer;
+};
+
+} // namespace
+
+static void applyModeLook(frms_RS_GRAPH_1* w, const ModeLook& look) {
+    w->lbl_Count_Const->setText(QLatin1String(look.countCaption));
+    w->setWindowTitle(look.windowCaption);
+    for (QPushButton* b : {w->Cmd_Scanning, w->Cmd_Memory, w->Cmd_File})
+        setBackColor(b, b == look.highlighted ? kCyan : kButtonFace);
+    w->Cmd_Print->setEnabled(look.printEnabled);
+    w->Cmd_Clear->setEnabled(look.clearEnabled);
+    w->Cmd_memTOFile->setEnabled(look.memToFileEnabled);
+    w->lbl_XPosition->setText(QStringLiteral("-----"));
+    w->lbl_Value->setText(QStringLiteral("-----"));
+    w->lbl_Value_hex->setText(QStringLiteral("---"));
+    for (QLabel* l : {w->lbl_XPosition, w->lbl_Value, w->lbl_Value_hex})
+        l->setEnabled(look.freeCursorEnabled);
+    w->pic_graph->setCursor(look.pointer);
+}
+
+void frms_RS_GRAPH_1::xsubDispScanning() {
+    AppState& s = app();
+    s.strDispFile.clear();
+    applyModeLook(this, {"Sampling Count", s.strAppTitle + QStringLiteral(" Scanning"),
+                         Cmd_Scanning, false, true, false, false, Qt::ArrowCursor});
+    Cmd_Test->setEnabled(true);
+    lbl_data_su->setText(xfunCountText(s.lRcvCount));
+    iRedrawReq = 1;
+    iClearReq = 1;
+}
+
+void frms_RS_GRAPH_1::xsubDispMemory() {
+    AppState& s = app();
+    s.strDispFile.clear();
+    applyModeLook(this, {"Memory Count", s.strAppTitle + QStringLiteral(" Memory Readings"),
+                         Cmd_Memory, true, false, s.lMemCount >= 1, true, Qt::CrossCursor});
+}
+
+void frms_RS_GRAPH_1::xsubDispFile() {
+    const AppState& s = app();
+    applyModeLook(this, {"File Count", s.strAppTitle + QStringLiteral(" File ") + s.strDispFile,
+                         Cmd_File, true, false, false, true, Qt::CrossCursor});
+}
+
+void frms_RS_GRAPH_1::Cmd_scanning_Click() {
+    app().iDispMode = 2;
+    xsubDataFileClose();
+    HScroll1->setVisible(false);
+    HScroll2->setVisible(false);
+    xsubCurXPlace();
+    xsubDispScanning();
+}
+
+void frms_RS_GRAPH_1::xsubLogButton() {
+    setBackColor(Cmd_Log, app().iLogOn == 1 ? kRed : kLightGrey);
+}

@@ -1,11 +1,265 @@
-// Placeholder until this subject is built.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+
+#include "LineParams.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
 #include "dialogs/Msg.h"
+#include "frms_ScanningSelect.h"
+#include "toolkit/Twips.h"
 
-void frms_RS_GRAPH_1::Cmd_test_Click() {}
-void frms_RS_GRAPH_1::Cmd_DTR_Click(int) {}
-void frms_RS_GRAPH_1::Cmd_RTS_Click(int) {}
-void frms_RS_GRAPH_1::xsubDispSource() {}
-void frms_RS_GRAPH_1::xsubLineButtons() {}
+namespace {
+
+constexpr int32_t kGreen = 0x00FF00;
+constexpr int32_t kRed = 0x0000FF;
+constexpr int32_t kLightGrey = 0xC0C0C0;
+
+// The classic rates, then the faster ones USB adapters and microcontrollers commonly run at.
+const QStringList kBaudRates = {
+    QStringLiteral("300"),     QStringLiteral("600"),     QStringLiteral("1200"),
+    QStringLiteral("2400"),    QStringLiteral("4800"),    QStringLiteral("9600"),
+    QStringLiteral("14400"),   QStringLiteral("19200"),   QStringLiteral("38400"),
+    QStringLiteral("56000"),   QStringLiteral("57600"),   QStringLiteral("115200"),
+    QStringLiteral("230400"),  QStringLiteral("460800"),  QStringLiteral("921600"),
+    QStringLiteral("1000000"), QStringLiteral("2000000"), QStringLiteral("3000000")};
+
+QString indexed(const char* name, int i) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
+}
+
+// Selects the item with this text; a text the list lacks (a device path, an edited settings
+// file) is added as an item of its own, so the dialog can show and reopen what was saved.
+void selectOrAdd(QComboBox* list, const QString& text) {
+    int index = list->findText(text, Qt::MatchExactly);
+    if (index < 0) {
+        list->addItem(text);
+        index = list->count() - 1;
+    }
+    list->setCurrentIndex(index);
+}
+
+QRadioButton* option(QWidget* parent, const QString& name, const QString& text, int x, int y) {
+    auto* b = new QRadioButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(x, y, 110, 22);
+    return b;
+}
+
+} // namespace
+
+frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frms_ScanningSelect"));
+    setWindowTitle(QStringLiteral("Scanning Select"));
+    setModal(true);
+    buildControls();
+    Form_Load();
+}
+
+void frms_ScanningSelect::buildControls() {
+    setFixedSize(424, 236);
+
+    auto* select = new QGroupBox(QStringLiteral("Select"), this);
+    select->setObjectName(QStringLiteral("Frm_Select"));
+    select->setGeometry(10, 8, 130, 104);
+    const char* sources[3] = {"COM ON", "Test Paturn", "COM OFF"};
+    for (int i = 0; i < 3; ++i) {
+        Opn_sel[i] =
+            option(select, indexed("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
+        connect(Opn_sel[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) Opn_sel_Click(i);
+        });
+    }
+
+    frm_COM = new QGroupBox(this);
+    frm_COM->setObjectName(QStringLiteral("frm_COM"));
+    frm_COM->setGeometry(150, 8, 264, 220);
+    const char* captions[6] = {"COM Port",  "Buard Rate", "Parity",
+                               "Data Size", "Stop Bit",   "Flow Control"};
+    const char* names[6] = {"Combo0", "combo1", "combo2", "combo3", "combo4", "Combo5"};
+    std::array<QComboBox*, 6> lists{};
+    for (int i = 0; i < 6; ++i) {
+        const int y = 16 + 33 * i;
+        auto* caption = new QLabel(QLatin1String(captions[i]), frm_COM);
+        caption->setGeometry(10, y, 90, 26);
+        lists[i] = new QComboBox(frm_COM); // not editable: only the listed items can be chosen
+        lists[i]->setObjectName(QLatin1String(names[i]));
+        lists[i]->setGeometry(100, y, 154, 26);
+    }
+    Combo0 = lists[0];
+    combo1 = lists[1];
+    combo2 = lists[2];
+    combo3 = lists[3];
+    combo4 = lists[4];
+    Combo5 = lists[5];
+
+    Frm_Test = new QGroupBox(QStringLiteral("Test Paturn"), this);
+    Frm_Test->setObjectName(QStringLiteral("Frm_Test"));
+    Frm_Test->setGeometry(150, 8, 264, 104);
+    for (int i = 0; i < 3; ++i)
+        opn_tp[i] = option(Frm_Test, indexed("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12,
+                           22 + 26 * i);
+
+    Command1 = new QPushButton(QStringLiteral("Ｏ Ｋ"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(10, 160, 130, 30);
+    Command1->setDefault(true);
+    Command2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(10, 198, 130, 30);
+    connect(Command1, &QPushButton::clicked, this, &frms_ScanningSelect::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frms_ScanningSelect::Command2_Click);
+}
+
+QStringList frms_ScanningSelect::machinePorts() {
+    QStringList ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString path = info.systemLocation();
+        bool isComName = false;
+        for (int i = 0; i < 4; ++i)
+            isComName |= path == QStringLiteral("/dev/ttyS%1").arg(i);
+        if (!isComName && !ports.contains(path)) ports.append(path);
+    }
+    ports.sort();
+    return ports;
+}
+
+void frms_ScanningSelect::Form_Load() {
+    const AppState& s = app();
+    Combo0->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+                      QStringLiteral("COM4")});
+    Combo0->addItems(machinePorts());
+    combo1->addItems(kBaudRates);
+    combo2->addItems({QStringLiteral("なし"), QStringLiteral("偶数"), QStringLiteral("奇数"),
+                      QStringLiteral("ﾏｰｸ"), QStringLiteral("ｽﾍﾟｰｽ")});
+    combo3->addItems({QStringLiteral("8 ビット"), QStringLiteral("7 ビット")});
+    combo4->addItems({QStringLiteral("1 ビット"), QStringLiteral("2 ビット")});
+    Combo5->addItem(QStringLiteral("なし"));
+
+    selectOrAdd(Combo0, s.strPortName);
+    selectOrAdd(combo1, s.strBaud);
+    selectOrAdd(combo2, s.strParity);
+    selectOrAdd(combo3, s.strDataBits);
+    selectOrAdd(combo4, s.strStopBits);
+    Combo5->setCurrentIndex(0);
+
+    if (s.iTestKind >= 0 && s.iTestKind <= 2) opn_tp[s.iTestKind]->setChecked(true);
+
+    if (s.iScanSource >= 0 && s.iScanSource <= 2) Opn_sel[s.iScanSource]->setChecked(true);
+    frm_COM->setVisible(s.iScanSource == 0);
+    Frm_Test->setVisible(s.iScanSource == 1);
+}
+
+void frms_ScanningSelect::Opn_sel_Click(int index) {
+    frm_COM->setVisible(index == 0);
+    Frm_Test->setVisible(index == 1);
+}
+
+void frms_ScanningSelect::Command1_Click() {
+    AppState& s = app();
+    const auto closePort = [&s] {
+        if (s.iPortOpen == 1) {
+            s.engine->CloseCommPort();
+            s.iPortOpen = 0;
+        }
+    };
+
+    if (Opn_sel[0]->isChecked()) {
+        s.iScanSource = 0;
+        const QString params = xfunLineParamString(combo1->currentText(), combo2->currentText(),
+                                                   combo3->currentText(), combo4->currentText(), 0);
+        // The old port is always released first, even when the same port is chosen again.
+        if (s.iPortOpen == 1) s.engine->CloseCommPort();
+        const QString port = Combo0->currentText();
+        if (s.engine->OpenCommPort(port.toStdString()) != -1) {
+            s.iPortOpen = 0;
+            Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません"), 0, QString());
+            return;
+        }
+        s.engine->SetCommPortParam(params.toStdString());
+        s.strPortName = port;
+        s.strBaud = combo1->currentText();
+        s.strParity = combo2->currentText();
+        s.strDataBits = combo3->currentText();
+        s.strStopBits = combo4->currentText();
+        s.iPortOpen = 1;
+    } else if (Opn_sel[1]->isChecked()) {
+        s.iScanSource = 1;
+        for (int16_t k = 0; k < 3; ++k)
+            if (opn_tp[k]->isChecked()) s.iTestKind = k;
+        closePort();
+    } else {
+        s.iScanSource = 2;
+        closePort();
+    }
+    accept();
+}
+
+void frms_ScanningSelect::Command2_Click() {
+    reject();
+}
+
+// ---- the main window's source button and line control ----
+
+void frms_RS_GRAPH_1::Cmd_test_Click() {
+    AppState& s = app();
+    s.iLiveDraw = 0;
+    {
+        frms_ScanningSelect dialog(this);
+        dialog.exec();
+    }
+    xsubDispSource();
+    iRedrawReq = 1;
+    iClearReq = 1;
+    s.iLiveDraw = 1;
+    xsubPortLabels();
+}
+
+void frms_RS_GRAPH_1::xsubDispSource() {
+    switch (app().iScanSource) {
+    case 0:
+        Cmd_Test->setText(QStringLiteral("COM ON"));
+        break;
+    case 1:
+        Cmd_Test->setText(QStringLiteral("Test"));
+        break;
+    case 2:
+        Cmd_Test->setText(QStringLiteral("COM OFF"));
+        break;
+    default:
+        break;
+    }
+    xsubLineButtons();
+}
+
+void frms_RS_GRAPH_1::xsubLineButtons() {
+    const AppState& s = app();
+    const bool open = s.iPortOpen == 1;
+    if (open) {
+        uint8_t status = 0;
+        s.engine->ReadModemStatus(status);
+        const auto showLine = [](const std::array<QPushButton*, 2>& buttons, bool on) {
+            setBackColor(buttons[0], on ? kGreen : kLightGrey);
+            setBackColor(buttons[1], on ? kLightGrey : kRed);
+        };
+        showLine(Cmd_RTS, (status & 0x01) != 0);
+        showLine(Cmd_DTR, (status & 0x02) != 0);
+    }
+    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]})
+        b->setEnabled(open);
+}
+
+void frms_RS_GRAPH_1::Cmd_DTR_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8002) : int16_t(0x0002));
+    xsubLineButtons();
+}
+
+void frms_RS_GRAPH_1::Cmd_RTS_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8001) : int16_t(0x0001));
+    xsubLineButtons();
+}

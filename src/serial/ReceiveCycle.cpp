@@ -1,9 +1,133 @@
-// Placeholder until this subject is built.
+#include <QLabel>
+#include <cmath>
+#include <numbers>
+
+#include "CountText.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "storage/FileErrors.h"
-#include "dialogs/Msg.h"
+#include "toolkit/PictureBox.h"
 
-void frms_RS_GRAPH_1::Timer_Receive_Timer() {}
-void frms_RS_GRAPH_1::xsubModemLamps(uint8_t) {}
-int16_t ini::xfunTestData() { return 0; }
+namespace {
+
+// A modal box opened under a tick runs a nested event loop in which the timer fires again; a
+// nested tick must not fetch while the outer one is still handing over its batch.
+bool g_receiveTickRunning = false;
+
+// Lamp rows 0..5 (RTS, CTS, DTR, DSR, DCD, RI) and their modem status bits.
+constexpr uint8_t kLampBits[6] = {0x01, 0x10, 0x02, 0x20, 0x80, 0x40};
+
+void addToCount(int32_t added) {
+    int32_t& count = app().lRcvCount;
+    count = static_cast<int32_t>(std::min<int64_t>(int64_t{count} + added, kRcvCountMax));
+}
+
+} // namespace
+
+void frms_RS_GRAPH_1::Timer_Receive_Timer() {
+    if (g_receiveTickRunning) return;
+    g_receiveTickRunning = true;
+    AppState& s = app();
+    int16_t logWriteError = 0;
+
+    const auto showCountIfLive = [this, &s] {
+        if (s.iLiveDraw != 1 || s.iDispMode != 2) return;
+        iRedrawReq = 1;
+        iClearReq = 1;
+        lbl_data_su->setText(xfunCountText(s.lRcvCount));
+    };
+
+    if (s.iScanSource == 1) {
+        ini::xsubRingAdd(0, ini::xfunTestData());
+        addToCount(1);
+        showCountIfLive();
+    } else if (s.iScanSource == 0 && s.iPortOpen == 1) {
+        int32_t count = 0;
+        int32_t scratch = 0;
+        s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
+        if (s.iLogSt != tessavue::SerialEngine::kLogContinues && s.iLogOn == 1) {
+            s.iLogOn = 0;
+            s.engine->LogStop();
+            s.strLogFile.clear();
+            xsubLogButton();
+            // The engine closed the log because a write failed (its errno), not at the size
+            // limit: the user must learn that the log is incomplete.
+            if (s.iLogSt > 0) logWriteError = s.iLogSt;
+        }
+        if (count != 0) {
+            for (int32_t i = 0; i < count; ++i) {
+                uint8_t value = 0;
+                s.engine->RcvDataNext(value, static_cast<int16_t>(i));
+                ini::xsubRingAdd(0, value);
+            }
+            addToCount(count);
+            showCountIfLive();
+        }
+        uint8_t status = 0;
+        s.engine->ReadModemStatus(status);
+        xsubModemLamps(status);
+    }
+
+    if (iXAxisReq == 1) {
+        xsubCurXPlace();
+        iXAxisReq = 0;
+    }
+    if (iYAxisReq == 1) {
+        xsubCurYPlace();
+        iYAxisReq = 0;
+    }
+    if (iRedrawReq == 1 && s.iDispMode == 2) {
+        if (iClearReq == 1) pic_graph->Cls();
+        xsubGraphDrawLive(0);
+        iRedrawReq = 0;
+    }
+    iClearReq = 0;
+    g_receiveTickRunning = false;
+
+    // Shown only once the tick's work is done, so reception goes on under the box; the log is
+    // already marked stopped, so later ticks cannot report the same failure again.
+    if (logWriteError > 0) appSub::xsubFileErrMsg(appSub::fileErrCodeFromErrno(logWriteError));
+}
+
+void frms_RS_GRAPH_1::xsubModemLamps(uint8_t status) {
+    for (int i = 0; i < 6; ++i) {
+        const bool on = (status & kLampBits[i]) != 0;
+        lblmsd[i]->setVisible(!on);
+        lblmsdo[i]->setVisible(on);
+    }
+}
+
+int16_t ini::xfunTestData() {
+    AppState& s = app();
+    switch (s.iTestKind) {
+    case 0:
+        s.bSawLevel = s.bSawLevel == 255 ? 0 : s.bSawLevel + 1;
+        return s.bSawLevel;
+    case 1: {
+        const float sine = static_cast<float>(std::sin(s.dSinAngle * std::numbers::pi / 180));
+        const auto v = static_cast<int32_t>(std::nearbyint(static_cast<double>(sine) * 100));
+        s.dSinAngle = s.dSinAngle < 359 ? s.dSinAngle + 1 : 0;
+        return static_cast<int16_t>(v & 0xFF);
+    }
+    case 2:
+        if (++s.iTriTick == 10) {
+            s.iTriTick = 0;
+            if (s.iTriDown == 0) {
+                s.iTriLevel += 10;
+                if (s.iTriLevel >= 127) {
+                    s.iTriLevel = 127;
+                    s.iTriDown = 1;
+                }
+            } else {
+                s.iTriLevel -= 10;
+                if (s.iTriLevel <= -128) {
+                    s.iTriLevel = -128;
+                    s.iTriDown = 0;
+                }
+            }
+        }
+        return static_cast<int16_t>(s.iTriLevel & 0xFF);
+    default:
+        return 0;
+    }
+}

@@ -1,8 +1,50 @@
-// Placeholder until this subject is built.
+#include <QDateTime>
+#include <QFile>
+
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
 #include "dialogs/Msg.h"
+#include "storage/StorageNames.h"
+#include "storage/frms_LogStart.h"
 
-void frms_RS_GRAPH_1::Cmd_Log_Click() {}
-void frms_RS_GRAPH_1::xsubLogToggle() {}
+namespace {
+constexpr int32_t kBytesPerMB = 1024 * 1024;
+} // namespace
+
+void frms_RS_GRAPH_1::Cmd_Log_Click()
+{
+    xsubLogToggle();
+    xsubLogButton();
+    xsubGraphRequest();
+    iRedrawReq = 1;
+    iClearReq = 1;
+}
+
+void frms_RS_GRAPH_1::xsubLogToggle()
+{
+    AppState& s = app();
+    if (s.iLogOn != 0) {
+        const int16_t answer = Msg::MsgBoxAsk(QStringLiteral("ログを中止しますか？"), 4, QString());
+        // The engine may have ended the log by itself while the question was open.
+        if (answer == 6 && s.iLogOn == 1) {
+            s.engine->LogStop();
+            s.strLogFile.clear();
+            s.iLogOn = 0;
+        }
+        return;
+    }
+    s.strLogFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("LOG"), QDateTime::currentDateTime());
+    {
+        frms_LogStart dialog(this);
+        dialog.exec();
+    }
+    if (s.iDlgOK != 1) {
+        s.strLogFile.clear();
+        return;
+    }
+    if (s.engine->LogStart(QFile::encodeName(s.strLogFile).toStdString(), 0, s.lLogMaxMB * kBytesPerMB) == -1) {
+        s.iLogOn = 1;
+    } else {
+        Msg::MsgBoxShow(QStringLiteral("ファイルがオープンできません｡"), 0, QString());
+    }
+}

@@ -48,18 +48,20 @@ void finish(frms_RS_GRAPH_1* form)
 
 void onNextModal(std::function<void(QWidget*)> act)
 {
-    auto timer = std::make_shared<QElapsedTimer>();
-    timer->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, timer, poll] {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(5);
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, waited] {
         if (QWidget* w = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
             act(w);
             return;
         }
-        if (timer->elapsed() > 5000) qFatal("no modal window came up");
-        QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+        if (waited.elapsed() > 5000) qFatal("no modal window came up");
+    });
+    poll->start();
 }
 
 void clickChild(QWidget* w, const QString& objectName)

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,12 +9,18 @@
 
 #include "TestSupport.h"
 #include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/Msg.h"
 #include "dialogs/MsgBoxLayout.h"
 #include "dialogs/MsgBoxX.h"
+#include "dialogs/frms_X_Dimension.h"
+#include "dialogs/frms_set.h"
+#include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
+using testsupport::finish;
 using testsupport::onNextModal;
+using testsupport::startWithFakeEngine;
 
 namespace {
 
@@ -32,7 +39,10 @@ void onNextBox(std::function<void(MsgBoxX*)> act)
     });
 }
 
-QString focusName(QWidget* w) { return w->focusWidget() ? w->focusWidget()->objectName() : QString(); }
+QString focusName(QWidget* w)
+{
+    return w->focusWidget() ? w->focusWidget()->objectName() : QString();
+}
 
 QList<int16_t> visibleButtons(const MsgBoxX* box)
 {
@@ -41,7 +51,8 @@ QList<int16_t> visibleButtons(const MsgBoxX* box)
     for (int i = 1; i <= 7; ++i)
         if (box->Command[i]->isVisibleTo(box)) shown.append(box->Command[i]);
     std::sort(shown.begin(), shown.end(), [](auto* a, auto* b) { return leftTw(a) < leftTw(b); });
-    for (auto* b : shown) ids.append(static_cast<int16_t>(b->objectName().mid(8, 1).toInt()));
+    for (auto* b : shown)
+        ids.append(static_cast<int16_t>(b->objectName().mid(8, 1).toInt()));
     return ids;
 }
 
@@ -65,6 +76,16 @@ private slots:
     void closingWithoutAButtonAnswersNo();
     void boxGeometryFollowsItsText();
     void titleFallsBackToTheApplicationTitle();
+
+    void xDimTextReading_data();
+    void xDimTextReading();
+    void xDimDialogAppliesTheValue_data();
+    void xDimDialogAppliesTheValue();
+    void xDimNonNumericTextKeepsTheDialogOpen();
+    void xDimPresetSelectionFollowsTheValue();
+
+    void penDialogAppliesThePen_data();
+    void penDialogAppliesThePen();
 };
 
 void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
@@ -78,7 +99,8 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
     QTest::addRow("OK Cancel, second") << 1 + 256 << L{1, 2} << -1 << 2;
     QTest::addRow("abort retry ignore, third") << 2 + 512 << L{3, 4, 5} << -1 << 5;
     QTest::addRow("abort retry ignore, second") << 2 + 256 << L{3, 4, 5} << -1 << 4;
-    QTest::addRow("yes no cancel, third wins over second") << 3 + 512 + 256 << L{6, 7, 2} << -1 << 2;
+    QTest::addRow("yes no cancel, third wins over second")
+        << 3 + 512 + 256 << L{6, 7, 2} << -1 << 2;
     QTest::addRow("yes no with question icon") << 36 << L{6, 7} << 1 << 6;
     QTest::addRow("yes no, second") << 4 + 256 << L{6, 7} << -1 << 7;
     QTest::addRow("yes no ignores third") << 4 + 512 << L{6, 7} << -1 << 6;
@@ -97,7 +119,8 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault()
     QFETCH(int, defaultButton);
     const Msg::ButtonSet set = Msg::xfunButtonSet(static_cast<int16_t>(type));
     QList<int> got;
-    for (int s = 0; s < set.count; ++s) got.append(set.ids[s]);
+    for (int s = 0; s < set.count; ++s)
+        got.append(set.ids[s]);
     QCOMPARE(got, buttons);
     QCOMPARE(Msg::xfunIconIndex(static_cast<int16_t>(type)), icon);
     QCOMPARE(Msg::xfunDefaultButton(static_cast<int16_t>(type)), defaultButton);
@@ -195,8 +218,8 @@ void DialogsTest::enterAnswersTheFocusedButton_data()
     QTest::addColumn<int>("answer");
     QTest::addRow("exit question, Enter") << 36 << int(Qt::Key_Enter) << "Command(6)" << 6;
     QTest::addRow("yes no second, Return") << 4 + 256 << int(Qt::Key_Return) << "Command(7)" << 7;
-    QTest::addRow("yes no cancel third, Space") << 3 + 512 + 256 << int(Qt::Key_Space)
-                                              << "Command(2)" << 2;
+    QTest::addRow("yes no cancel third, Space")
+        << 3 + 512 + 256 << int(Qt::Key_Space) << "Command(2)" << 2;
     QTest::addRow("notice, Return") << 0 << int(Qt::Key_Return) << "Command(1)" << 1;
 }
 
@@ -248,9 +271,15 @@ void DialogsTest::boxGeometryFollowsItsText()
     auto look = [](int16_t type, const QString& text) {
         Seen seen{};
         onNextBox([&seen](MsgBoxX* box) {
-            seen = {leftTw(box->Label1), topTw(box->Label1),   widthTw(box->Label1),
-                    heightTw(box->Label1), widthTw(box),        heightTw(box),
-                    leftTw(box->Command[1]), topTw(box->Command[1]), box->frameGeometry().size(),
+            seen = {leftTw(box->Label1),
+                    topTw(box->Label1),
+                    widthTw(box->Label1),
+                    heightTw(box->Label1),
+                    widthTw(box),
+                    heightTw(box),
+                    leftTw(box->Command[1]),
+                    topTw(box->Command[1]),
+                    box->frameGeometry().size(),
                     box->Icon1[1]->isVisibleTo(box)};
             box->Command[1]->click();
         });
@@ -291,6 +320,247 @@ void DialogsTest::titleFallsBackToTheApplicationTitle()
         Msg::MsgBoxShow(QStringLiteral("x"), 0, title);
     }
     QCOMPARE(titles, (QStringList{QStringLiteral("Tessavue"), QStringLiteral("ポート")}));
+}
+
+void DialogsTest::xDimTextReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("numeric");
+    QTest::addColumn<double>("value");
+    QTest::addRow("plain integer") << "256" << true << 256.0;
+    QTest::addRow("negative") << "-5" << true << -5.0;
+    QTest::addRow("plus sign") << "+40" << true << 40.0;
+    QTest::addRow("half rounds to even, down") << "12.5" << true << 12.0;
+    QTest::addRow("half rounds to even, up") << "13.5" << true << 14.0;
+    QTest::addRow("bare fraction") << ".6" << true << 1.0;
+    QTest::addRow("trailing point") << "64." << true << 64.0;
+    QTest::addRow("beyond 16 bits") << "99999999999" << true << 99999999999.0;
+    QTest::addRow("letters") << "abc" << false << 0.0;
+    QTest::addRow("empty") << "" << false << 0.0;
+    QTest::addRow("digits then letters") << "12a" << false << 0.0;
+    QTest::addRow("exponent") << "1e3" << false << 0.0;
+    QTest::addRow("sign alone") << "-" << false << 0.0;
+    QTest::addRow("point alone") << "." << false << 0.0;
+}
+
+void DialogsTest::xDimTextReading()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, numeric);
+    QFETCH(double, value);
+    const std::optional<double> got = xfunXDimRead(text);
+    QCOMPARE(got.has_value(), numeric);
+    if (numeric) QCOMPARE(*got, value);
+}
+
+namespace {
+enum class Close { Ok, Cancel, CloseBox };
+}
+
+void DialogsTest::xDimDialogAppliesTheValue_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("close");
+    QTest::addColumn<QString>("shownAtOk");
+    QTest::addColumn<int>("xDim");
+    QTest::addColumn<int>("clearReq");
+    QTest::addRow("spaces around 256") << "  256 " << int(Close::Ok) << "256" << 256 << 1;
+    QTest::addRow("not a preset") << "123" << int(Close::Ok) << "123" << 123 << 1;
+    QTest::addRow("lowest") << "10" << int(Close::Ok) << "10" << 10 << 1;
+    QTest::addRow("highest, rounded from a fraction")
+        << "800.4" << int(Close::Ok) << "800.4" << 800 << 1;
+    QTest::addRow("9 is refused") << "9" << int(Close::Ok) << "9" << 200 << 0;
+    QTest::addRow("801 is refused") << "801" << int(Close::Ok) << "801" << 200 << 0;
+    QTest::addRow("too large for 16 bits") << "70000" << int(Close::Ok) << "70000" << 200 << 0;
+    QTest::addRow("negative") << "-5" << int(Close::Ok) << "-5" << 200 << 0;
+    QTest::addRow("cancel discards the typing") << "300" << int(Close::Cancel) << "" << 200 << 0;
+    QTest::addRow("close box discards the typing")
+        << "300" << int(Close::CloseBox) << "" << 200 << 0;
+}
+
+void DialogsTest::xDimDialogAppliesTheValue()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, close);
+    QFETCH(QString, shownAtOk);
+    QFETCH(int, xDim);
+    QFETCH(int, clearReq);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* form = started.form;
+    form->iClearReq = 0;
+    form->iRedrawReq = 0;
+
+    QString shown;
+    int liveDrawWhileOpen = -1;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_X_Dimension*>(w);
+        if (!dialog) qFatal("the modal window is not the X-dimension dialog");
+        liveDrawWhileOpen = app().iLiveDraw;
+        dialog->Text1->setText(typed);
+        if (close == int(Close::Ok)) {
+            dialog->Command1->click();
+            shown = dialog->Text1->text();
+        } else if (close == int(Close::Cancel)) {
+            dialog->Command2->click();
+        } else {
+            dialog->close();
+        }
+        if (dialog->isVisible()) dialog->reject();
+    });
+    form->cmd_x_dimension_Click();
+
+    QCOMPARE(liveDrawWhileOpen, 0);
+    QCOMPARE(shown, shownAtOk);
+    QCOMPARE(int(app().ChData[0].iXDim), xDim);
+    QCOMPARE(form->lbl_XDiv->text(), QString::number(xDim));
+    QCOMPARE(int(form->iClearReq), clearReq);
+    QCOMPARE(form->iRedrawReq, int16_t(1));
+    QCOMPARE(app().iLiveDraw, int16_t(1));
+    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(form->Timer1->interval(), 10);
+    QCOMPARE(form->iScrollBusy, int16_t(0));
+    finish(form);
+}
+
+void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    bool openAfterOk = false;
+    QString textAfterOk;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = static_cast<frms_X_Dimension*>(w);
+        for (const QString& text : {QStringLiteral(" abc "), QStringLiteral("")}) {
+            dialog->Text1->setText(text);
+            dialog->Command1->click();
+            openAfterOk = dialog->isVisible();
+            textAfterOk = dialog->Text1->text();
+            if (!openAfterOk) return;
+        }
+        dialog->Command2->click();
+    });
+    started.form->cmd_x_dimension_Click();
+    QVERIFY(openAfterOk);
+    QCOMPARE(textAfterOk, QString());
+    QCOMPARE(app().ChData[0].iXDim, int16_t(200));
+    finish(started.form);
+}
+
+void DialogsTest::xDimPresetSelectionFollowsTheValue()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    struct Seen {
+        QString text;
+        QString selected;
+        int count;
+    };
+    QList<Seen> seen;
+    // Opens the dialog, notes what it shows, and leaves through `act`.
+    auto open = [&](std::function<void(frms_X_Dimension*)> act) {
+        onNextModal([&seen, act](QWidget* w) {
+            auto* dialog = static_cast<frms_X_Dimension*>(w);
+            seen.append(
+                {dialog->Text1->text(),
+                 dialog->Cmb_x->currentIndex() < 0 ? QString() : dialog->Cmb_x->currentText(),
+                 dialog->Cmb_x->count()});
+            act(dialog);
+        });
+        started.form->cmd_x_dimension_Click();
+    };
+    // The user steps from 200 to the next preset with the keyboard.
+    open([](frms_X_Dimension* d) {
+        QTest::keyClick(d->Cmb_x, Qt::Key_Down);
+        d->Command1->click();
+    });
+    open([](frms_X_Dimension* d) {
+        d->Text1->setText(QStringLiteral("123"));
+        d->Command1->click();
+    });
+    open([](frms_X_Dimension* d) { d->Command2->click(); });
+
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(seen[0].text, QStringLiteral("200"));
+    QCOMPARE(seen[0].selected, QStringLiteral("200"));
+    QCOMPARE(seen[0].count, 36);
+    QCOMPARE(seen[1].text, QStringLiteral("225"));
+    QCOMPARE(seen[1].selected, QStringLiteral("225"));
+    QCOMPARE(seen[2].text, QStringLiteral("123"));
+    QCOMPARE(seen[2].selected, QString());
+    QCOMPARE(app().ChData[0].iXDim, int16_t(123));
+    finish(started.form);
+}
+
+void DialogsTest::penDialogAppliesThePen_data()
+{
+    QTest::addColumn<int>("startColor");
+    QTest::addColumn<int>("swatch");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("close");
+    QTest::addColumn<int>("color");
+    QTest::addColumn<int>("lineWidth");
+    QTest::addRow("swatch 6 then OK gives blue")
+        << 0x0000FF << 6 << 0 << int(Close::Ok) << 0xFF0000 << 1;
+    QTest::addRow("swatch 6 then Cancel keeps red")
+        << 0x0000FF << 6 << 0 << int(Close::Cancel) << 0x0000FF << 1;
+    QTest::addRow("close box keeps the pen")
+        << 0x0000FF << 8 << 5 << int(Close::CloseBox) << 0x0000FF << 1;
+    QTest::addRow("width 10") << 0x0000FF << -1 << 10 << int(Close::Ok) << 0x0000FF << 10;
+    QTest::addRow("colour outside the palette survives OK")
+        << 0x123456 << -1 << 0 << int(Close::Ok) << 0x123456 << 1;
+    QTest::addRow("black swatch") << 0x123456 << 8 << 2 << int(Close::Ok) << 0x000000 << 2;
+}
+
+void DialogsTest::penDialogAppliesThePen()
+{
+    QFETCH(int, startColor);
+    QFETCH(int, swatch);
+    QFETCH(int, width);
+    QFETCH(int, close);
+    QFETCH(int, color);
+    QFETCH(int, lineWidth);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* form = started.form;
+    app().lPenColor = startColor;
+    app().ChData[0].lColor = startColor;
+    form->iClearReq = 0;
+    form->iRedrawReq = 0;
+
+    int previewAtOpen = -1;
+    QString widthAtOpen;
+    int liveDrawWhileOpen = -1;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_set*>(w);
+        if (!dialog) qFatal("the modal window is not the pen dialog");
+        previewAtOpen = backColor(dialog->lbl_set_clr);
+        widthAtOpen = dialog->cmb_LineDraw->currentText();
+        liveDrawWhileOpen = app().iLiveDraw;
+        if (swatch >= 0) QTest::mouseClick(dialog->lbl_clr[swatch], Qt::LeftButton);
+        if (width > 0) dialog->cmb_LineDraw->setCurrentIndex(width - 1);
+        if (close == int(Close::Ok))
+            dialog->Command1->click();
+        else if (close == int(Close::Cancel))
+            dialog->Command2->click();
+        else
+            dialog->close();
+    });
+    form->Cmd_set_Click();
+
+    QCOMPARE(previewAtOpen, startColor);
+    QCOMPARE(widthAtOpen, QStringLiteral("1"));
+    QCOMPARE(liveDrawWhileOpen, 0);
+    QCOMPARE(app().lPenColor, color);
+    QCOMPARE(app().ChData[0].lColor, color);
+    QCOMPARE(app().lLineWidth, lineWidth);
+    QCOMPARE(form->pic_graph->DrawWidth(), lineWidth);
+    QCOMPARE(app().iLiveDraw, int16_t(1));
+    QCOMPARE(form->iRedrawReq, int16_t(1));
+    QCOMPARE(form->iClearReq, int16_t(0));
+    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(form->Timer1->interval(), 10);
+    finish(form);
 }
 
 QTEST_MAIN(DialogsTest)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <utility>
+
+// Creates a control of the storage dialogs with its objectName and place (pixels); extra
+// arguments go to the control's constructor before the parent.
+template <typename W, typename... Args>
+W* placedChild(QWidget* parent, const QString& name, const QRect& geometry, Args&&... args)
+{
+    auto* w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    return w;
+}

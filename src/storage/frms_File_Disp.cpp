@@ -1,0 +1,124 @@
+#include "storage/frms_File_Disp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <cerrno>
+#include <dirent.h>
+#include <unistd.h>
+
+#include "app/AppState.h"
+#include "dialogs/Msg.h"
+#include "storage/DataFiles.h"
+#include "storage/FileErrors.h"
+#include "storage/FormControls.h"
+#include "storage/StorageNames.h"
+
+namespace {
+constexpr int kPathNotFound = 76;
+constexpr int kDeviceUnavailable = 68;
+
+// 0 when the folder can be listed, else its file error code.
+int folderErrCode(const QString& path)
+{
+    DIR* d = ::opendir(QFile::encodeName(path).constData());
+    if (!d) return appSub::fileErrCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, path);
+    ::closedir(d);
+    return 0;
+}
+} // namespace
+
+frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frms_File_Disp"));
+    setWindowTitle(QStringLiteral("Read File"));
+    setFixedSize(560, 400);
+
+    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {16, 10, 400, 24},
+                                 QStringLiteral("ダブルクリックでファイルを選択してください｡"));
+    lbl_Folder = placedChild<QLabel>(this, QStringLiteral("lbl_Folder"), {16, 38, 528, 24});
+    lbl_Folder->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Dir1 = placedChild<QListWidget>(this, QStringLiteral("Dir1"), {16, 70, 256, 280});
+    File1 = placedChild<QListWidget>(this, QStringLiteral("File1"), {288, 70, 256, 280});
+    Cmd_MyFolder = placedChild<QPushButton>(this, QStringLiteral("Cmd_MyFolder"), {16, 360, 120, 30}, QStringLiteral("My Folder"));
+
+    // itemActivated: a double-click, or Enter on the current entry.
+    connect(Dir1, &QListWidget::itemActivated, this, &frms_File_Disp::Dir1_Change);
+    connect(File1, &QListWidget::itemActivated, this, &frms_File_Disp::File1_DblClick);
+    connect(Cmd_MyFolder, &QPushButton::clicked, this, &frms_File_Disp::Cmd_MyFolder_Click);
+
+    Form_Load();
+}
+
+void frms_File_Disp::Form_Load()
+{
+    app().strSelFile.clear();
+    pointAtDataDir();
+}
+
+void frms_File_Disp::Cmd_MyFolder_Click()
+{
+    app().strDataDir = app().strProgramDir;
+    pointAtDataDir();
+}
+
+void frms_File_Disp::pointAtDataDir()
+{
+    AppState& s = app();
+    const int code = pointAt(s.strDataDir);
+    if (code == kPathNotFound || code == kDeviceUnavailable) {
+        s.strDataDir = s.strProgramDir;
+        pointAt(s.strDataDir);
+    }
+}
+
+int frms_File_Disp::pointAt(const QString& path)
+{
+    if (const int code = folderErrCode(path)) return code;
+    const QDir dir(path);
+    m_folder = dir.absolutePath();
+    lbl_Folder->setText(m_folder);
+
+    Dir1->clear();
+    if (!dir.isRoot()) Dir1->addItem(QStringLiteral(".."));
+    Dir1->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name));
+    File1->clear();
+    File1->addItems(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name));
+    return 0;
+}
+
+void frms_File_Disp::Dir1_Change(QListWidgetItem* item)
+{
+    if (!item) return;
+    const QString target = QDir::cleanPath(QDir(m_folder).filePath(item->text()));
+    if (const int code = pointAt(target)) appSub::xsubFileErrMsg(code);
+}
+
+void frms_File_Disp::File1_DblClick(QListWidgetItem* item)
+{
+    if (!item) return;
+    AppState& s = app();
+    s.strSelFile = QDir(m_folder).filePath(item->text());
+    if (appSub::xfunIsLogFile(s.strSelFile, s.strLogFile)) {
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0, QString());
+        s.strSelFile.clear();
+        return;
+    }
+    int code = 0;
+    const int fd = appSub::xfunOpenForRead(s.strSelFile, code);
+    if (fd < 0) {
+        appSub::xsubFileErrMsg(code);
+        s.strSelFile.clear();
+        return;
+    }
+    ::close(fd);
+    accept();
+}
+
+void frms_File_Disp::done(int result)
+{
+    app().strDataDir = m_folder;
+    QDialog::done(result);
+}

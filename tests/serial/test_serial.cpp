@@ -1,0 +1,988 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/Settings.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "serial/CountText.h"
+#include "serial/LineParams.h"
+#include "serial/frms_ScanningSelect.h"
+#include "storage/FileErrors.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Twips.h"
+
+using testsupport::finish;
+using testsupport::onNextModal;
+using testsupport::startWithEngine;
+using testsupport::startWithFakeEngine;
+
+namespace {
+
+constexpr int32_t kGreen = 0x00FF00;
+constexpr int32_t kRed = 0x0000FF;
+constexpr int32_t kGrey = 0xC0C0C0;
+constexpr int32_t kCyan = 0xFFFF00;
+
+// A pseudo-terminal whose slave the program opens by its path; the test writes at the master.
+class Pty {
+public:
+    Pty() {
+        if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0)
+            m_path = QString::fromLocal8Bit(ptsname(m_master));
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    ~Pty() {
+        ::close(m_master);
+        ::close(m_slave);
+    }
+    const QString& path() const { return m_path; }
+    int slave() const { return m_slave; }
+    bool send(const QByteArray& bytes) const {
+        return ::write(m_master, bytes.constData(), bytes.size()) == bytes.size();
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+};
+
+// Watches for modal windows other than `except` while a call runs: keeps their label texts,
+// runs `whileOpen` under the first one (as a timer would tick under it) and closes each.
+class ModalWatcher {
+public:
+    explicit ModalWatcher(QWidget* except = nullptr, std::function<void()> whileOpen = {})
+        : m_except(except), m_whileOpen(std::move(whileOpen)) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { check(); });
+        m_poll.start(5);
+    }
+    QStringList texts;
+    int shown = 0;
+
+private:
+    void check() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w == m_except || m_seen.contains(w)) return;
+        m_seen.append(w);
+        ++shown;
+        for (const QLabel* l : w->findChildren<QLabel*>())
+            texts << l->text();
+        if (shown == 1 && m_whileOpen) m_whileOpen();
+        if (auto* ok = w->findChild<QPushButton*>(QStringLiteral("Command(1)")))
+            ok->click();
+        else
+            w->close();
+    }
+    QWidget* m_except;
+    std::function<void()> m_whileOpen;
+    QList<QWidget*> m_seen;
+    QTimer m_poll;
+};
+
+QList<int> samples(int16_t kind, int count) {
+    app().iTestKind = kind;
+    QList<int> out;
+    for (int i = 0; i < count; ++i)
+        out << ini::xfunTestData();
+    return out;
+}
+
+// Puts a started window on an open port of the scripted engine, as the dialog would.
+void comOn(FakeEngine* engine) {
+    app().iScanSource = 0;
+    app().iPortOpen = 1;
+    engine->portOpen = true;
+}
+
+bool lit(const frms_RS_GRAPH_1* form, int row) {
+    return form->lblmsdo[row]->isVisible() && !form->lblmsd[row]->isVisible();
+}
+bool unlit(const frms_RS_GRAPH_1* form, int row) {
+    return form->lblmsd[row]->isVisible() && !form->lblmsdo[row]->isVisible();
+}
+
+QList<int32_t> lineColours(const frms_RS_GRAPH_1* form) {
+    return {backColor(form->Cmd_DTR[0]), backColor(form->Cmd_DTR[1]), backColor(form->Cmd_RTS[0]),
+            backColor(form->Cmd_RTS[1])};
+}
+
+bool lineButtonsEnabled(const frms_RS_GRAPH_1* form) {
+    return form->Cmd_DTR[0]->isEnabled() && form->Cmd_DTR[1]->isEnabled() &&
+           form->Cmd_RTS[0]->isEnabled() && form->Cmd_RTS[1]->isEnabled();
+}
+
+bool lineLabelsEnabled(const frms_RS_GRAPH_1* form) {
+    for (const QLabel* l : {form->lblCOM, form->lblBPS, form->lblDataSize, form->lblParity,
+                            form->lblStop, form->lblFlow})
+        if (!l->isEnabled()) return false;
+    return true;
+}
+
+bool noLampShows(const frms_RS_GRAPH_1* form) {
+    for (int i = 0; i < 6; ++i)
+        if (form->lblmsd[i]->isVisible() || form->lblmsdo[i]->isVisible()) return false;
+    return true;
+}
+
+} // namespace
+
+class SerialTest : public QObject {
+    Q_OBJECT
+private slots:
+    void testPatterns_data();
+    void testPatterns();
+    void patternKindsKeepTheirOwnState();
+    void countText_data();
+    void countText();
+    void counterSaturates_data();
+    void counterSaturates();
+    void requestFlagsServedOnlyInScanning_data();
+    void requestFlagsServedOnlyInScanning();
+    void dataOutsideLiveScanningIsStoredNotShown_data();
+    void dataOutsideLiveScanningIsStoredNotShown();
+    void engineEndedLog_data();
+    void engineEndedLog();
+    void lampsFollowModemBits_data();
+    void lampsFollowModemBits();
+    void lineButtonsDriveTheLines_data();
+    void lineButtonsDriveTheLines();
+    void lineButtonsDisabledWithoutPort();
+    void lineParamStrings_data();
+    void lineParamStrings();
+    void flowCodeAtStartUp_data();
+    void flowCodeAtStartUp();
+    void dialogShowsSavedSettings_data();
+    void dialogShowsSavedSettings();
+    void sourceOptionsSwitchFrames_data();
+    void sourceOptionsSwitchFrames();
+    void dialogOutcomes_data();
+    void dialogOutcomes();
+    void okOpensARealPort();
+    void failedOkKeepsTheDialogOpen();
+    void displayModes_data();
+    void displayModes();
+    void scanningClosesTheDataFile();
+};
+
+void SerialTest::testPatterns_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<int>>("sampleNumbers"); // 1 = first sample after start-up
+    QTest::addColumn<QList<int>>("expected");
+    QTest::addRow("sine: first samples")
+        << 1 << QList<int>{1, 2, 3, 4, 5, 6} << QList<int>{0, 2, 3, 5, 7, 9};
+    QTest::addRow("sine: peak at 90 degrees")
+        << 1 << QList<int>{90, 91, 92} << QList<int>{100, 100, 100};
+    QTest::addRow("sine: negative half as two's complement")
+        << 1 << QList<int>{181, 182, 271, 360} << QList<int>{0, 254, 156, 254};
+    QTest::addRow("sine: period of 360") << 1 << QList<int>{361, 362, 451} << QList<int>{0, 2, 100};
+    QTest::addRow("triangle: nine zeros, then ten of each step")
+        << 2 << QList<int>{1, 9, 10, 19, 20, 120, 129} << QList<int>{0, 0, 10, 10, 20, 120, 120};
+    QTest::addRow("triangle: clipped at 127, then falling")
+        << 2 << QList<int>{130, 139, 140, 149, 150} << QList<int>{127, 127, 117, 117, 107};
+    QTest::addRow("triangle: clipped at -128, then rising")
+        << 2 << QList<int>{389, 390, 399, 400} << QList<int>{256 - 123, 128, 128, 256 - 118};
+    QTest::addRow("sawtooth: from 100 to 255, then 0")
+        << 0 << QList<int>{1, 155, 156, 157, 411, 412} << QList<int>{101, 255, 0, 1, 255, 0};
+    QTest::addRow("unknown kind gives 0") << 7 << QList<int>{1, 2} << QList<int>{0, 0};
+}
+
+void SerialTest::testPatterns() {
+    QFETCH(int, kind);
+    QFETCH(QList<int>, sampleNumbers);
+    QFETCH(QList<int>, expected);
+    app() = AppState{};
+    ini::xsubSetDefaults(QString());
+    const QList<int> all = samples(static_cast<int16_t>(kind), 500);
+    QList<int> got;
+    for (int n : sampleNumbers)
+        got << all[n - 1];
+    QCOMPARE(got, expected);
+    app() = AppState{};
+}
+
+void SerialTest::patternKindsKeepTheirOwnState() {
+    app() = AppState{};
+    ini::xsubSetDefaults(QString());
+    QCOMPARE(samples(0, 3), (QList<int>{101, 102, 103}));
+    QCOMPARE(samples(1, 3), (QList<int>{0, 2, 3}));
+    QCOMPARE(samples(2, 10).last(), 10);
+    QCOMPARE(samples(0, 1), QList<int>{104});
+    QCOMPARE(samples(1, 1), QList<int>{5});
+    QCOMPARE(samples(2, 10), (QList<int>{10, 10, 10, 10, 10, 10, 10, 10, 10, 20}));
+    app() = AppState{};
+}
+
+void SerialTest::countText_data() {
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("zero") << qint64(0) << QStringLiteral("0");
+    QTest::addRow("below a thousand") << qint64(999) << QStringLiteral("999");
+    QTest::addRow("a thousand") << qint64(1000) << QStringLiteral("1,000");
+    QTest::addRow("millions") << qint64(1234567) << QStringLiteral("1,234,567");
+    QTest::addRow("the ceiling") << qint64(2100000000) << QStringLiteral("2,100,000,000");
+}
+
+void SerialTest::countText() {
+    QFETCH(qint64, count);
+    QFETCH(QString, text);
+    QCOMPARE(xfunCountText(count), text);
+}
+
+void SerialTest::counterSaturates_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("startCount");
+    QTest::addColumn<int>("bytesPerTick");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("label");
+    QTest::addRow("port: 20 bytes past the ceiling")
+        << 0 << 2099999990 << 20 << 2100000000 << "2,100,000,000";
+    QTest::addRow("port: stays at the ceiling")
+        << 0 << 2100000000 << 5 << 2100000000 << "2,100,000,000";
+    QTest::addRow("port: just below") << 0 << 2099999990 << 9 << 2099999999 << "2,099,999,999";
+    QTest::addRow("test pattern: one sample per tick") << 1 << 41 << 1 << 42 << "42";
+    QTest::addRow("test pattern: stays at the ceiling")
+        << 1 << 2100000000 << 1 << 2100000000 << "2,100,000,000";
+}
+
+void SerialTest::counterSaturates() {
+    QFETCH(int, source);
+    QFETCH(int, startCount);
+    QFETCH(int, bytesPerTick);
+    QFETCH(int, expected);
+    QFETCH(QString, label);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    if (source == 0)
+        comOn(engine);
+    else
+        app().iScanSource = 1;
+    app().lRcvCount = startCount;
+    if (source == 0)
+        for (int i = 0; i < bytesPerTick; ++i)
+            engine->pending.push_back(static_cast<uint8_t>(i));
+    form->Timer_Receive_Timer();
+    QCOMPARE(app().lRcvCount, expected);
+    QCOMPARE(form->lbl_data_su->text(), label);
+    QCOMPARE(app().ChData[0].lCount, bytesPerTick);
+    QVERIFY(engine->pending.empty());
+    finish(form);
+}
+
+void SerialTest::requestFlagsServedOnlyInScanning_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("redrawServed");
+    QTest::addRow("Scanning") << 2 << true;
+    QTest::addRow("Memory") << 1 << false;
+    QTest::addRow("File") << 0 << false;
+}
+
+void SerialTest::requestFlagsServedOnlyInScanning() {
+    QFETCH(int, mode);
+    QFETCH(bool, redrawServed);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    app().iDispMode = static_cast<int16_t>(mode);
+    form->iXAxisReq = 1;
+    form->iYAxisReq = 1;
+    form->iRedrawReq = 1;
+    form->iClearReq = 1;
+    // A mark in the picture that only erasing removes.
+    form->pic_graph->setForeColor(0x00FF00);
+    form->pic_graph->Line(7800, 300, 8400, 300);
+    const QPoint mark(twipsToPx(8100), twipsToPx(300));
+    QCOMPARE(form->pic_graph->image().pixelColor(mark), QColor(0, 255, 0));
+
+    form->Timer_Receive_Timer();
+    QCOMPARE(form->iXAxisReq, int16_t(0));
+    QCOMPARE(form->iYAxisReq, int16_t(0));
+    QCOMPARE(form->iRedrawReq, int16_t(redrawServed ? 0 : 1));
+    QCOMPARE(form->iClearReq, int16_t(0));
+    if (!redrawServed) QCOMPARE(form->pic_graph->image().pixelColor(mark), QColor(0, 255, 0));
+    finish(form);
+}
+
+void SerialTest::dataOutsideLiveScanningIsStoredNotShown_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("liveDraw");
+    QTest::addRow("Memory view") << 1 << 1;
+    QTest::addRow("File view") << 0 << 1;
+    QTest::addRow("Scanning under a settings dialog") << 2 << 0;
+}
+
+void SerialTest::dataOutsideLiveScanningIsStoredNotShown() {
+    QFETCH(int, mode);
+    QFETCH(int, liveDraw);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    form->Timer_Receive_Timer(); // serves the start-up redraw
+    app().iDispMode = static_cast<int16_t>(mode);
+    app().iLiveDraw = static_cast<int16_t>(liveDraw);
+    form->lbl_data_su->setText(QStringLiteral("77"));
+    engine->push({1, 2, 3});
+    form->Timer_Receive_Timer();
+    QCOMPARE(app().lRcvCount, 3);
+    QCOMPARE(app().ChData[0].lCount, 3);
+    QCOMPARE(ini::xfunRingGet(2, 0), int16_t(3));
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("77"));
+    QCOMPARE(form->iRedrawReq, int16_t(0));
+
+    app().iLiveDraw = 1;
+    form->Cmd_scanning_Click();
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("3"));
+    QCOMPARE(form->iRedrawReq, int16_t(1));
+    finish(form);
+}
+
+void SerialTest::engineEndedLog_data() {
+    QTest::addColumn<int>("logStatus");
+    QTest::addColumn<int>("errorCode"); // 0: no message
+    QTest::addRow("size limit reached") << 0 << 0;
+    QTest::addRow("disk full") << 28 /* ENOSPC */ << 61;
+}
+
+void SerialTest::engineEndedLog() {
+    QFETCH(int, logStatus);
+    QFETCH(int, errorCode);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    QCOMPARE(engine->LogStart("/tmp/unused.log", 0, 1048576), -1);
+    app().iLogOn = 1;
+    app().strLogFile = QStringLiteral("/tmp/unused.log");
+    form->xsubLogButton();
+    QCOMPARE(backColor(form->Cmd_Log), kRed);
+
+    engine->nextLogStatus = static_cast<int16_t>(logStatus);
+    engine->push({10, 20});
+    int countUnderBox = -1;
+    ModalWatcher watcher(nullptr, [&] {
+        // Timers keep ticking under the box; the engine may report the failure again.
+        engine->nextLogStatus = static_cast<int16_t>(logStatus);
+        engine->push({30});
+        form->Timer_Receive_Timer();
+        countUnderBox = app().lRcvCount;
+    });
+    form->Timer_Receive_Timer();
+
+    QCOMPARE(app().iLogOn, int16_t(0));
+    QCOMPARE(app().strLogFile, QString());
+    QCOMPARE(backColor(form->Cmd_Log), kGrey);
+    QCOMPARE(engine->logStopCalls, 1);
+    QVERIFY(!engine->logOpen);
+    QVERIFY(app().lRcvCount >= 2);
+
+    engine->push({40, 50, 60});
+    form->Timer_Receive_Timer();
+    QCOMPARE(ini::xfunRingGet(app().ChData[0].lCount - 1, 0), int16_t(60));
+    QCOMPARE(form->lbl_data_su->text(), QString::number(app().lRcvCount));
+
+    if (errorCode == 0) {
+        QCOMPARE(watcher.shown, 0);
+        finish(form);
+        return;
+    }
+    const QString expected = appSub::fileErrText(errorCode);
+    QCOMPARE(watcher.shown, 1);
+    QVERIFY2(watcher.texts.contains(expected), qPrintable(watcher.texts.join(u'|')));
+    QCOMPARE(countUnderBox, 3);
+    QCOMPARE(engine->logStopCalls, 1);
+    finish(form);
+}
+
+void SerialTest::lampsFollowModemBits_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QList<bool>>("litRows"); // RTS, CTS, DTR, DSR, DCD, RI
+    QTest::addRow("none") << 0x00 << QList<bool>{false, false, false, false, false, false};
+    QTest::addRow("RTS") << 0x01 << QList<bool>{true, false, false, false, false, false};
+    QTest::addRow("CTS") << 0x10 << QList<bool>{false, true, false, false, false, false};
+    QTest::addRow("DTR") << 0x02 << QList<bool>{false, false, true, false, false, false};
+    QTest::addRow("DSR") << 0x20 << QList<bool>{false, false, false, true, false, false};
+    QTest::addRow("DCD") << 0x80 << QList<bool>{false, false, false, false, true, false};
+    QTest::addRow("RI") << 0x40 << QList<bool>{false, false, false, false, false, true};
+    QTest::addRow("all, unused bits set")
+        << 0xFF << QList<bool>{true, true, true, true, true, true};
+}
+
+void SerialTest::lampsFollowModemBits() {
+    QFETCH(int, status);
+    QFETCH(QList<bool>, litRows);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    QVERIFY(noLampShows(form));
+
+    // No lamp update without an open port.
+    engine->modemStatus = static_cast<uint8_t>(status);
+    app().iScanSource = 0;
+    form->Timer_Receive_Timer();
+    QVERIFY(noLampShows(form));
+
+    comOn(engine);
+    form->Timer_Receive_Timer(); // no data: lamps refresh all the same
+    for (int row = 0; row < 6; ++row)
+        QVERIFY2(litRows[row] ? lit(form, row) : unlit(form, row),
+                 qPrintable(form->lampCaption[row]->text()));
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("0"));
+
+    engine->modemStatus = static_cast<uint8_t>(~status);
+    form->Timer_Receive_Timer();
+    for (int row = 0; row < 6; ++row)
+        QVERIFY(litRows[row] ? unlit(form, row) : lit(form, row));
+    finish(form);
+}
+
+void SerialTest::lineButtonsDriveTheLines_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("statusAfter"); // what the far end then reports
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QList<int32_t>>("colours"); // DTR ON, DTR OFF, RTS ON, RTS OFF
+    QTest::addRow("DTR on") << "Cmd_DTR(0)" << 0x02 << 0x8002
+                            << QList<int32_t>{kGreen, kGrey, kGrey, kRed};
+    QTest::addRow("DTR off") << "Cmd_DTR(1)" << 0x01 << 0x0002
+                             << QList<int32_t>{kGrey, kRed, kGreen, kGrey};
+    QTest::addRow("RTS on") << "Cmd_RTS(0)" << 0x03 << 0x8001
+                            << QList<int32_t>{kGreen, kGrey, kGreen, kGrey};
+    QTest::addRow("RTS off") << "Cmd_RTS(1)" << 0x00 << 0x0001
+                             << QList<int32_t>{kGrey, kRed, kGrey, kRed};
+}
+
+void SerialTest::lineButtonsDriveTheLines() {
+    QFETCH(QString, button);
+    QFETCH(int, statusAfter);
+    QFETCH(int, code);
+    QFETCH(QList<int32_t>, colours);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    form->xsubDispSource();
+    QVERIFY(lineButtonsEnabled(form));
+    QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM ON"));
+
+    engine->modemStatus = static_cast<uint8_t>(statusAfter);
+    testsupport::clickChild(form, button);
+    QCOMPARE(engine->lineCodes.size(), size_t(1));
+    QCOMPARE(static_cast<uint16_t>(engine->lineCodes[0]), static_cast<uint16_t>(code));
+    QCOMPARE(lineColours(form), colours);
+    QVERIFY(lineButtonsEnabled(form));
+    finish(form);
+}
+
+void SerialTest::lineButtonsDisabledWithoutPort() {
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM OFF"));
+    for (QPushButton* b :
+         {form->Cmd_DTR[0], form->Cmd_DTR[1], form->Cmd_RTS[0], form->Cmd_RTS[1]}) {
+        QVERIFY(!b->isEnabled());
+        b->setEnabled(true); // even if a click got through
+    }
+    const QList<int32_t> before = lineColours(form);
+    form->Cmd_DTR_Click(0);
+    form->Cmd_RTS_Click(1);
+    QVERIFY(engine->lineCodes.empty());
+    QCOMPARE(lineColours(form), before);
+    QVERIFY(!form->Cmd_DTR[0]->isEnabled() && !form->Cmd_RTS[1]->isEnabled());
+    finish(form);
+}
+
+void SerialTest::lineParamStrings_data() {
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("dataBits");
+    QTest::addColumn<QString>("stopBits");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("9600 8N1") << "9600"
+                              << "なし"
+                              << "8 ビット"
+                              << "1 ビット"
+                              << "9600,0,8,0,0";
+    QTest::addRow("300, space, 7 bits, 2 stop") << "300"
+                                                << "ｽﾍﾟｰｽ"
+                                                << "7 ビット"
+                                                << "2 ビット"
+                                                << "300,4,7,1,0";
+    QTest::addRow("even") << "19200"
+                          << "偶数"
+                          << "8 ビット"
+                          << "1 ビット"
+                          << "19200,1,8,0,0";
+    QTest::addRow("odd") << "57600"
+                         << "奇数"
+                         << "7 ビット"
+                         << "1 ビット"
+                         << "57600,2,7,0,0";
+    QTest::addRow("mark") << "921600"
+                          << "ﾏｰｸ"
+                          << "8 ビット"
+                          << "2 ビット"
+                          << "921600,3,8,1,0";
+    QTest::addRow("odd stop-bit text counts as 1") << "1200"
+                                                   << "なし"
+                                                   << "8 ビット"
+                                                   << "1.5"
+                                                   << "1200,0,8,0,0";
+}
+
+void SerialTest::lineParamStrings() {
+    QFETCH(QString, baud);
+    QFETCH(QString, parity);
+    QFETCH(QString, dataBits);
+    QFETCH(QString, stopBits);
+    QFETCH(QString, expected);
+    QCOMPARE(xfunLineParamString(baud, parity, dataBits, stopBits, 0), expected);
+
+    // The same choice made in the dialog reaches the engine.
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        dialog->Opn_sel[0]->click();
+        for (auto [list, text] : {std::pair{dialog->combo1, baud},
+                                  {dialog->combo2, parity},
+                                  {dialog->combo3, dataBits},
+                                  {dialog->combo4, stopBits}}) {
+            const int index = list->findText(text);
+            if (index >= 0) list->setCurrentIndex(index);
+        }
+        dialog->Command1->click();
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(engine->lineParams, std::vector<std::string>{expected.toStdString()});
+    finish(form);
+}
+
+void SerialTest::flowCodeAtStartUp_data() {
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<QString>("params");
+    QTest::addRow("none") << "なし"
+                          << "4800,0,8,0,0";
+    QTest::addRow("hardware") << "ハードウェア"
+                              << "4800,0,8,0,1";
+    QTest::addRow("anything else") << "XON/XOFF"
+                                   << "4800,0,8,0,2";
+}
+
+void SerialTest::flowCodeAtStartUp() {
+    QFETCH(QString, flow);
+    QFETCH(QString, params);
+    QTemporaryDir dir;
+    QFile f(appSub::settingsPath(dir.path()));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(appSub::toCp932(QStringLiteral("0,COM2,4800,なし,8 ビット,1 ビット,%1\r\n").arg(flow)));
+    f.close();
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    QCOMPARE(engine->openedPorts, std::vector<std::string>{"COM2"});
+    QCOMPARE(engine->lineParams, std::vector<std::string>{params.toStdString()});
+    QCOMPARE(engine->resetCalls, 1);
+    QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM ON"));
+    QVERIFY(lineButtonsEnabled(form));
+    finish(form);
+}
+
+void SerialTest::dialogShowsSavedSettings_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<int>("testKind");
+    QTest::addColumn<bool>("portListGrows"); // a saved value none of the lists offers
+    QTest::addRow("COM ON, listed values") << 0 << "COM3"
+                                           << "19200" << 0 << false;
+    QTest::addRow("test pattern, a virtual device's path") << 1 << "/tmp/ttyV0"
+                                                           << "115200" << 2 << true;
+    QTest::addRow("COM OFF, a fast rate") << 2 << "COM1"
+                                          << "3000000" << 1 << false;
+    QTest::addRow("edited file: unknown rate") << 0 << "COM4"
+                                               << "31250" << 1 << true;
+}
+
+void SerialTest::dialogShowsSavedSettings() {
+    QFETCH(int, source);
+    QFETCH(QString, port);
+    QFETCH(QString, baud);
+    QFETCH(int, testKind);
+    QFETCH(bool, portListGrows);
+    app() = AppState{};
+    ini::xsubSetDefaults(QString());
+    AppState& s = app();
+    s.iScanSource = static_cast<int16_t>(source);
+    s.strPortName = port;
+    s.strBaud = baud;
+    s.strParity = QStringLiteral("ﾏｰｸ");
+    s.strDataBits = QStringLiteral("7 ビット");
+    s.strStopBits = QStringLiteral("2 ビット");
+    s.iTestKind = static_cast<int16_t>(testKind);
+
+    frms_ScanningSelect dialog;
+    dialog.show();
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Scanning Select"));
+    const QStringList machine = frms_ScanningSelect::machinePorts();
+    QStringList ports{"COM1", "COM2", "COM3", "COM4"};
+    ports << machine;
+    QStringList rates{"300",    "600",    "1200",   "2400",    "4800",    "9600",
+                      "14400",  "19200",  "38400",  "56000",   "57600",   "115200",
+                      "230400", "460800", "921600", "1000000", "2000000", "3000000"};
+    if (portListGrows && port.startsWith(u'/')) ports << port;
+    if (portListGrows && !port.startsWith(u'/')) rates << baud;
+    const auto items = [](const QComboBox* c) {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+        return out;
+    };
+    QCOMPARE(items(dialog.Combo0), ports);
+    QCOMPARE(items(dialog.combo1), rates);
+    QCOMPARE(items(dialog.combo2), (QStringList{"なし", "偶数", "奇数", "ﾏｰｸ", "ｽﾍﾟｰｽ"}));
+    QCOMPARE(items(dialog.combo3), (QStringList{"8 ビット", "7 ビット"}));
+    QCOMPARE(items(dialog.combo4), (QStringList{"1 ビット", "2 ビット"}));
+    QCOMPARE(items(dialog.Combo5), QStringList{"なし"});
+    for (const QComboBox* c :
+         {dialog.Combo0, dialog.combo1, dialog.combo2, dialog.combo3, dialog.combo4, dialog.Combo5})
+        QVERIFY2(!c->isEditable(), qPrintable(c->objectName()));
+
+    QCOMPARE(dialog.Combo0->currentText(), port);
+    QCOMPARE(dialog.combo1->currentText(), baud);
+    QCOMPARE(dialog.combo2->currentText(), QStringLiteral("ﾏｰｸ"));
+    QCOMPARE(dialog.combo3->currentText(), QStringLiteral("7 ビット"));
+    QCOMPARE(dialog.combo4->currentText(), QStringLiteral("2 ビット"));
+    QVERIFY(dialog.opn_tp[testKind]->isChecked());
+    QVERIFY(dialog.Opn_sel[source]->isChecked());
+    QCOMPARE(dialog.frm_COM->isVisible(), source == 0);
+    QCOMPARE(dialog.Frm_Test->isVisible(), source == 1);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!machine.contains(QStringLiteral("/dev/ttyS%1").arg(i)));
+    QCOMPARE(QSet<QString>(machine.begin(), machine.end()).size(), machine.size());
+    app() = AppState{};
+}
+
+void SerialTest::sourceOptionsSwitchFrames_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("comFrame");
+    QTest::addColumn<bool>("testFrame");
+    QTest::addRow("COM ON") << "Opn_sel(0)" << true << false;
+    QTest::addRow("Test Paturn") << "Opn_sel(1)" << false << true;
+    QTest::addRow("COM OFF") << "Opn_sel(2)" << false << false;
+}
+
+void SerialTest::sourceOptionsSwitchFrames() {
+    QFETCH(QString, option);
+    QFETCH(bool, comFrame);
+    QFETCH(bool, testFrame);
+    app() = AppState{};
+    ini::xsubSetDefaults(QString());
+    for (int16_t start : {0, 1, 2}) {
+        app().iScanSource = start;
+        frms_ScanningSelect dialog;
+        dialog.show();
+        QCOMPARE(dialog.findChild<QRadioButton*>(option)->text(),
+                 (QStringList{"COM ON", "Test Paturn", "COM OFF"}[option.at(8).digitValue()]));
+        testsupport::clickChild(&dialog, option);
+        QCOMPARE(dialog.frm_COM->isVisible(), comFrame);
+        QCOMPARE(dialog.Frm_Test->isVisible(), testFrame);
+    }
+    app() = AppState{};
+}
+
+void SerialTest::dialogOutcomes_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("portOpen");
+    QTest::addColumn<int>("closeCalls");
+    QTest::addColumn<int>("testKind");
+    QTest::addColumn<QString>("caption");
+    QTest::addRow("test pattern closes the port") << "Opn_sel(1)"
+                                                  << "Command1" << 1 << 0 << 1 << 0 << "Test";
+    QTest::addRow("COM OFF closes the port") << "Opn_sel(2)"
+                                             << "Command1" << 2 << 0 << 1 << 1 << "COM OFF";
+    QTest::addRow("same port again is closed and reopened")
+        << "Opn_sel(0)"
+        << "Command1" << 0 << 1 << 1 << 1 << "COM ON";
+    QTest::addRow("cancel changes nothing") << "Opn_sel(1)"
+                                            << "Command2" << 0 << 1 << 0 << 1 << "COM ON";
+}
+
+void SerialTest::dialogOutcomes() {
+    QFETCH(QString, option);
+    QFETCH(QString, button);
+    QFETCH(int, source);
+    QFETCH(int, portOpen);
+    QFETCH(int, closeCalls);
+    QFETCH(int, testKind);
+    QFETCH(QString, caption);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    form->xsubDispSource();
+    form->xsubPortLabels();
+    engine->modemStatus = 0x10;
+    form->Timer_Receive_Timer();
+    QVERIFY(lit(form, 1));
+
+    int16_t liveDrawInside = -1;
+    onNextModal([&](QWidget* w) {
+        liveDrawInside = app().iLiveDraw;
+        testsupport::clickChild(w, option);
+        testsupport::clickChild(w, QStringLiteral("opn_tp(0)"));
+        testsupport::clickChild(w, button);
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(liveDrawInside, int16_t(0));
+    QCOMPARE(app().iLiveDraw, int16_t(1));
+    QCOMPARE(app().iScanSource, int16_t(source));
+    QCOMPARE(app().iPortOpen, int16_t(portOpen));
+    QCOMPARE(engine->closeCalls, closeCalls);
+    QCOMPARE(app().iTestKind, int16_t(testKind));
+    QCOMPARE(form->Cmd_Test->text(), caption);
+    QCOMPARE(lineLabelsEnabled(form), portOpen == 1);
+    QCOMPARE(lineButtonsEnabled(form), portOpen == 1);
+    QCOMPARE(noLampShows(form), portOpen == 0);
+    QCOMPARE(form->iRedrawReq, int16_t(1));
+    QCOMPARE(form->iClearReq, int16_t(1));
+    if (source == 1) {
+        form->Timer_Receive_Timer();
+        QCOMPARE(ini::xfunRingGet(0, 0), int16_t(101)); // the sawtooth chosen in the dialog
+    }
+    finish(form);
+}
+
+void SerialTest::okOpensARealPort() {
+    Pty pty;
+    QVERIFY(!pty.path().isEmpty());
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    app().strPortName = pty.path(); // as a saved setting would bring it
+    QVERIFY(!lineLabelsEnabled(form));
+
+    onNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        dialog->combo1->setCurrentIndex(dialog->combo1->findText(QStringLiteral("115200")));
+        dialog->combo2->setCurrentIndex(dialog->combo2->findText(QStringLiteral("偶数")));
+        dialog->combo3->setCurrentIndex(dialog->combo3->findText(QStringLiteral("7 ビット")));
+        dialog->combo4->setCurrentIndex(dialog->combo4->findText(QStringLiteral("2 ビット")));
+        testsupport::clickChild(w, QStringLiteral("Command1"));
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    QCOMPARE(app().iScanSource, int16_t(0));
+    QCOMPARE(app().strBaud, QStringLiteral("115200"));
+    QCOMPARE(app().strParity, QStringLiteral("偶数"));
+    QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM ON"));
+    QVERIFY(lineLabelsEnabled(form));
+    QCOMPARE(form->lblCOM->text(), pty.path());
+    QCOMPARE(form->lblBPS->text(), QStringLiteral("115200BPS"));
+    QVERIFY(lineButtonsEnabled(form));
+
+    // The chosen settings reach the device (a pty keeps only the stop bits of the framing: it
+    // forces 8 data bits without parity).
+    termios t{};
+    QCOMPARE(tcgetattr(pty.slave(), &t), 0);
+    QVERIFY(t.c_cflag & CSTOPB);
+
+    QVERIFY(pty.send(QByteArray("\x00\x7f\x80\xff", 4)));
+    QTRY_COMPARE(([form] {
+                     form->Timer_Receive_Timer();
+                     return app().lRcvCount;
+                 })(),
+                 4);
+    QCOMPARE((QList<int>{ini::xfunRingGet(0, 0), ini::xfunRingGet(1, 0), ini::xfunRingGet(2, 0),
+                         ini::xfunRingGet(3, 0)}),
+             (QList<int>{0x00, 0x7f, 0x80, 0xff}));
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("4"));
+    for (int row = 0; row < 6; ++row)
+        QVERIFY(unlit(form, row)); // a pty has no modem lines
+    finish(form);
+}
+
+void SerialTest::failedOkKeepsTheDialogOpen() {
+    Pty pty;
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    AppState& s = app();
+    QCOMPARE(s.engine->OpenCommPort(pty.path().toStdString()), int16_t(-1));
+    s.iPortOpen = 1;
+    s.iScanSource = 1;
+    s.strPortName = pty.path();
+    const QString missing = QStringLiteral("/dev/tessavue-unplugged");
+
+    bool stillOpen = false;
+    bool otherEngineOpensOldPort = false;
+    QStringList message;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        // An adapter unplugged after the list was filled.
+        dialog->Combo0->addItem(missing);
+        dialog->Combo0->setCurrentIndex(dialog->Combo0->count() - 1);
+        {
+            ModalWatcher watcher(dialog);
+            testsupport::clickChild(w, QStringLiteral("Command1"));
+            message = watcher.texts;
+        }
+        stillOpen = dialog->isVisible();
+        QCOMPARE(s.iPortOpen, int16_t(0));
+        QCOMPARE(s.iScanSource, int16_t(0));
+        auto other = tessavue::makeLinuxSerialEngine();
+        otherEngineOpensOldPort = other->OpenCommPort(pty.path().toStdString()) == -1;
+        other->CloseCommPort();
+        testsupport::clickChild(w, QStringLiteral("Command2"));
+    });
+    form->Cmd_test_Click();
+    QVERIFY(stillOpen);
+    QVERIFY(otherEngineOpensOldPort);
+    QCOMPARE(s.strPortName, pty.path());
+    QCOMPARE(s.iScanSource, int16_t(0));
+    QCOMPARE(s.iPortOpen, int16_t(0));
+    QCOMPARE(form->Cmd_Test->text(), QStringLiteral("COM ON"));
+    QVERIFY(!lineLabelsEnabled(form));
+    QVERIFY(noLampShows(form));
+    QVERIFY(!form->Cmd_DTR[0]->isEnabled());
+
+    QVERIFY(pty.send("abc"));
+    QTest::qWait(50);
+    form->Timer_Receive_Timer();
+    QCOMPARE(s.lRcvCount, 0);
+    QVERIFY(noLampShows(form));
+
+    QVERIFY2(message.contains(missing + QStringLiteral(" ポートがオープンできません")),
+             qPrintable(message.join(u'|')));
+    finish(form);
+}
+
+void SerialTest::displayModes_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("memCount");
+    QTest::addColumn<QString>("countCaption");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("dispFile");
+    QTest::addColumn<QList<int32_t>>("colours"); // Scanning, View, From File
+    QTest::addColumn<QList<bool>>("enabled");    // Print, Clear, Test, To File, free-cursor labels
+    QTest::addColumn<int>("pointer");
+    QTest::addColumn<QString>("countText");
+    QTest::addColumn<bool>("redrawPosted");
+    const int32_t face = kButtonFace;
+    QTest::addRow("Scanning") << 2 << 5 << "Sampling Count"
+                              << "Tessavue Scanning"
+                              << "" << QList<int32_t>{kCyan, face, face}
+                              << QList<bool>{false, true, true, false, false}
+                              << int(Qt::ArrowCursor) << "1,234,567" << true;
+    QTest::addRow("Memory with data")
+        << 1 << 5 << "Memory Count"
+        << "Tessavue Memory Readings"
+        << "" << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, true, true}
+        << int(Qt::CrossCursor) << "unchanged" << false;
+    QTest::addRow("Memory, empty copy")
+        << 1 << 0 << "Memory Count"
+        << "Tessavue Memory Readings"
+        << "" << QList<int32_t>{face, kCyan, face} << QList<bool>{true, false, false, false, true}
+        << int(Qt::CrossCursor) << "unchanged" << false;
+    QTest::addRow("File") << 0 << 5 << "File Count"
+                          << "Tessavue File /data/LOG240101120000.log"
+                          << "/data/LOG240101120000.log" << QList<int32_t>{face, face, kCyan}
+                          << QList<bool>{true, false, false, false, true} << int(Qt::CrossCursor)
+                          << "unchanged" << false;
+}
+
+void SerialTest::displayModes() {
+    QFETCH(int, mode);
+    QFETCH(int, memCount);
+    QFETCH(QString, countCaption);
+    QFETCH(QString, title);
+    QFETCH(QString, dispFile);
+    QFETCH(QList<int32_t>, colours);
+    QFETCH(QList<bool>, enabled);
+    QFETCH(int, pointer);
+    QFETCH(QString, countText);
+    QFETCH(bool, redrawPosted);
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    AppState& s = app();
+    form->Timer_Receive_Timer();
+    s.lRcvCount = 1234567;
+    s.lMemCount = memCount;
+    s.strDispFile = QStringLiteral("/data/LOG240101120000.log");
+    form->lbl_data_su->setText(QStringLiteral("unchanged"));
+    form->Cmd_Test->setEnabled(false); // as a file dialog would leave it
+    for (QPushButton* b : {form->Cmd_Print, form->Cmd_Clear, form->Cmd_memTOFile})
+        b->setEnabled(mode == 2);
+    s.iDispMode = static_cast<int16_t>(mode);
+
+    if (mode == 2)
+        form->xsubDispScanning();
+    else if (mode == 1)
+        form->xsubDispMemory();
+    else
+        form->xsubDispFile();
+
+    QCOMPARE(form->lbl_Count_Const->text(), countCaption);
+    QCOMPARE(form->windowTitle(), title);
+    QCOMPARE(s.strDispFile, dispFile);
+    QCOMPARE((QList<int32_t>{backColor(form->Cmd_Scanning), backColor(form->Cmd_Memory),
+                             backColor(form->Cmd_File)}),
+             colours);
+    QCOMPARE((QList<bool>{form->Cmd_Print->isEnabled(), form->Cmd_Clear->isEnabled(),
+                          form->Cmd_Test->isEnabled(), form->Cmd_memTOFile->isEnabled(),
+                          form->lbl_XPosition->isEnabled()}),
+             enabled);
+    QCOMPARE(form->lbl_Value->isEnabled(), enabled[4]);
+    QCOMPARE(form->lbl_Value_hex->isEnabled(), enabled[4]);
+    QCOMPARE((QStringList{form->lbl_XPosition->text(), form->lbl_Value->text(),
+                          form->lbl_Value_hex->text()}),
+             (QStringList{"-----", "-----", "---"}));
+    QCOMPARE(int(form->pic_graph->cursor().shape()), pointer);
+    QCOMPARE(form->lbl_data_su->text(), countText);
+    QCOMPARE(form->iRedrawReq == 1 && form->iClearReq == 1, redrawPosted);
+    finish(form);
+}
+
+void SerialTest::scanningClosesTheDataFile() {
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    AppState& s = app();
+    QFile data(dir.filePath(QStringLiteral("MEM240101120000.log")));
+    QVERIFY(data.open(QIODevice::WriteOnly));
+    data.write("abc");
+    data.close();
+    const int fd = ::open(QFile::encodeName(data.fileName()).constData(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    s.iFileNo = fd;
+    s.iDispMode = 0;
+    s.strDispFile = data.fileName();
+    form->xsubDispFile();
+    form->HScroll1->setVisible(true);
+    form->HScroll2->setVisible(true);
+    QVERIFY(form->windowTitle().endsWith(data.fileName()));
+
+    testsupport::clickChild(form, QStringLiteral("Cmd_Scanning"));
+    QCOMPARE(s.iDispMode, int16_t(2));
+    QVERIFY(!form->HScroll1->isVisible());
+    QVERIFY(!form->HScroll2->isVisible());
+    QCOMPARE(s.strDispFile, QString());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Tessavue Scanning"));
+    QCOMPARE(backColor(form->Cmd_Scanning), kCyan);
+    QCOMPARE(s.iFileNo, -1);
+    QCOMPARE(fcntl(fd, F_GETFD), -1); // really closed, not just forgotten
+    finish(form);
+}
+
+QTEST_MAIN(SerialTest)
+#include "test_serial.moc"

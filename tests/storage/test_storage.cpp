@@ -1,0 +1,902 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "storage/FileErrors.h"
+#include "storage/StorageNames.h"
+#include "storage/frms_File_Disp.h"
+#include "toolkit/Twips.h"
+
+using testsupport::clickChild;
+using testsupport::finish;
+using testsupport::startWithFakeEngine;
+
+namespace {
+
+// ---- answering the modal windows of one user action, in the order they come up ----
+
+// What the user does in one window; the window is known by its objectName, so windows that
+// need no answer (a progress window) pass by.
+struct Step {
+    QString window;
+    std::function<void(QWidget*)> act;
+};
+
+struct ModalScript {
+    std::vector<Step> steps;
+    size_t next = 0;
+    QList<QPointer<QWidget>> handled;
+    QStringList messages; // texts of the message boxes, in order
+    QStringList windows;  // objectNames of the windows answered, in order
+    bool stopped = false;
+};
+
+void pollModal(const std::shared_ptr<ModalScript>& s)
+{
+    if (s->stopped) return;
+    QTimer::singleShot(5, [s] { pollModal(s); }); // keeps polling while a step waits in a nested box
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || s->next >= s->steps.size() || w->objectName() != s->steps[s->next].window) return;
+    for (const auto& h : s->handled)
+        if (h == w) return;
+    s->handled.append(w);
+    s->windows << w->objectName();
+    if (w->objectName() == QStringLiteral("MsgBoxX"))
+        s->messages << w->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+    s->steps[s->next++].act(w);
+}
+
+// Runs `action` and answers the windows it opens with `steps`; returns what was seen.
+std::shared_ptr<ModalScript> runAnswering(const std::function<void()>& action, std::vector<Step> steps)
+{
+    auto s = std::make_shared<ModalScript>();
+    s->steps = std::move(steps);
+    QTimer::singleShot(0, [s] { pollModal(s); });
+    action();
+    s->stopped = true;
+    return s;
+}
+
+const QString kMsgBox = QStringLiteral("MsgBoxX");
+const QString kMemSave = QStringLiteral("frms_MemSave");
+const QString kReadFile = QStringLiteral("frms_File_Disp");
+const QString kLogStart = QStringLiteral("frms_LogStart");
+
+Step answer(int code)
+{
+    return {kMsgBox, [code](QWidget* w) { clickChild(w, QStringLiteral("Command(%1)").arg(code)); }};
+}
+Step closeWindow(const QString& window)
+{
+    return {window, [](QWidget* w) { w->close(); }};
+}
+Step press(const QString& window, const QString& button)
+{
+    return {window, [button](QWidget* w) { clickChild(w, button); }};
+}
+// Fills the name and the choice of "Memory → File" and presses YES.
+Step saveAs(const QString& path, int option)
+{
+    return {kMemSave, [path, option](QWidget* w) {
+                w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(path);
+                w->findChild<QRadioButton*>(QStringLiteral("opn_data(%1)").arg(option))->setChecked(true);
+                clickChild(w, QStringLiteral("Command1"));
+            }};
+}
+// Double-clicks a name in the file list of "Read File".
+Step chooseFile(const QString& name)
+{
+    return {kReadFile, [name](QWidget* w) {
+                auto* d = qobject_cast<frms_File_Disp*>(w);
+                QVERIFY(d);
+                const auto items = d->File1->findItems(name, Qt::MatchExactly);
+                QCOMPARE(items.size(), 1);
+                emit d->File1->itemActivated(items.first());
+            }};
+}
+Step startLog(const QString& path, const QString& size)
+{
+    return {kLogStart, [path, size](QWidget* w) {
+                w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(path);
+                w->findChild<QComboBox*>(QStringLiteral("Cmb_Max_size"))->setCurrentText(size);
+                clickChild(w, QStringLiteral("Command1"));
+            }};
+}
+
+QByteArray pattern(int n)
+{
+    QByteArray b(n, 0);
+    for (int i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return b;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void setRecent(FakeEngine* engine, const QByteArray& bytes)
+{
+    engine->recent.assign(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+class StorageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fileErrorTexts_data();
+    void fileErrorTexts();
+    void platformErrorsBecomeCodes_data();
+    void platformErrorsBecomeCodes();
+    void defaultNamesAndRanges();
+    void logFileIsRecognised_data();
+    void logFileIsRecognised();
+
+    void viewShowsTheNewestScreen_data();
+    void viewShowsTheNewestScreen();
+    void viewClosesTheFileAndIgnoresASecondClickDuringTheFetch();
+
+    void savedFileHoldsTheChosenBytes_data();
+    void savedFileHoldsTheChosenBytes();
+    void declinedOverwriteAndCloseBoxWriteNothing();
+    void saveChoiceIsRemembered();
+    void savingOntoTheLogIsRefused();
+    void fullDiskIsReported();
+
+    void fileModeBars_data();
+    void fileModeBars();
+    void cancellingReadFile();
+    void readFileRefusesLogAndMissingFiles();
+    void readFileFolders();
+
+    void logStartDialog();
+    void logStopQuestion();
+    void logThroughARealPortHoldsTheBytesSent();
+    void logEndsAtItsSizeLimit();
+};
+
+// ---- file errors ----
+
+void StorageTest::fileErrorTexts_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("disk full") << 61 << QStringLiteral("ディスクの空き容量が不足しています｡");
+    QTest::addRow("file not found") << 53 << QStringLiteral("ファイルがみつかりません｡");
+    QTest::addRow("path not found") << 76 << QStringLiteral("パスがみつかりません｡");
+    QTest::addRow("device I/O") << 57 << QStringLiteral("デバイスＩ／Ｏエラーです｡");
+    QTest::addRow("error while loading") << 31037 << QStringLiteral("ファイルの読み込み中にエラーが発生しました｡");
+    QTest::addRow("error while saving") << 31036 << QStringLiteral("ファイルへの書込み中にエラーが発生しました｡");
+    QTest::addRow("56 is not in the table") << 56 << QStringLiteral("予期せぬエラーが発生しました｡ 56");
+    QTest::addRow("an unmapped errno keeps its number") << appSub::fileErrCodeFromErrno(EPROTO)
+                                                        << QStringLiteral("予期せぬエラーが発生しました｡ %1").arg(1000 + EPROTO);
+}
+
+void StorageTest::fileErrorTexts()
+{
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QCOMPARE(appSub::fileErrText(code), text);
+
+    // The message box shows exactly that text, with one OK button.
+    auto seen = runAnswering([code] { appSub::xsubFileErrMsg(code); }, {answer(1)});
+    QCOMPARE(seen->messages, QStringList{text});
+}
+
+void StorageTest::platformErrorsBecomeCodes_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("code");
+    QTest::addRow("missing file in an existing folder") << "missing.log" << int(O_RDONLY) << 53;
+    QTest::addRow("missing folder on the way") << "nofolder/missing.log" << int(O_RDONLY) << 76;
+    QTest::addRow("a file used as a folder") << "plain.bin/x.log" << int(O_RDONLY) << 76;
+    QTest::addRow("a folder opened for writing") << "sub" << int(O_WRONLY) << 75;
+    QTest::addRow("exclusive create of an existing file") << "plain.bin" << int(O_WRONLY | O_CREAT | O_EXCL) << 58;
+}
+
+void StorageTest::platformErrorsBecomeCodes()
+{
+    QFETCH(QString, relativePath);
+    QFETCH(int, flags);
+    QFETCH(int, code);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    writeFile(dir.filePath(QStringLiteral("plain.bin")), "x");
+    const QString path = dir.filePath(relativePath);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+    QCOMPARE(fd, -1);
+    QCOMPARE(appSub::fileErrCodeFromErrno(errno, path), code);
+}
+
+// ---- names and ranges ----
+
+void StorageTest::defaultNamesAndRanges()
+{
+    const QDateTime t(QDate(2000, 3, 28), QTime(1, 45, 17));
+    QCOMPARE(appSub::xfunDefaultFileName(QStringLiteral("/opt/tv"), QStringLiteral("MEM"), t),
+             QStringLiteral("/opt/tv/MEM000328014517.log"));
+    QCOMPARE(appSub::xfunDefaultFileName(QStringLiteral("/"), QStringLiteral("LOG"), QDateTime(QDate(2031, 12, 9), QTime(23, 5, 0))),
+             QStringLiteral("/LOG311209230500.log"));
+
+    struct Case { bool all; int32_t count, top, xDim, first, n; };
+    const Case cases[] = {
+        {false, 1000, 800, 200, 800, 200}, // the screen at the end
+        {false, 50, 0, 200, 0, 50},        // less than a screen: everything
+        {true, 327681, 5, 200, 0, 327681}, // all data ignores the view
+        {false, 0, 0, 200, 0, 0},          // nothing to save
+    };
+    for (const Case& c : cases) {
+        const auto r = appSub::xfunMemSaveRange(c.all, c.count, c.top, c.xDim);
+        QCOMPARE(r.first, c.first);
+        QCOMPARE(r.count, c.n);
+    }
+}
+
+void StorageTest::logFileIsRecognised_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<bool>("same");
+    QTest::addRow("same text") << "log.bin" << "log.bin" << true;
+    QTest::addRow("differs only in letter case") << "LOG.BIN" << "log.bin" << true;
+    QTest::addRow("through a link") << "link.bin" << "log.bin" << true;
+    QTest::addRow("through a relative part") << "sub/../log.bin" << "log.bin" << true;
+    QTest::addRow("another file") << "other.bin" << "log.bin" << false;
+    QTest::addRow("no log") << "log.bin" << "" << false;
+}
+
+void StorageTest::logFileIsRecognised()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, log);
+    QFETCH(bool, same);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    writeFile(dir.filePath(QStringLiteral("log.bin")), "abc");
+    writeFile(dir.filePath(QStringLiteral("other.bin")), "abc");
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("log.bin")), dir.filePath(QStringLiteral("link.bin"))));
+    QCOMPARE(appSub::xfunIsLogFile(dir.filePath(chosen), log.isEmpty() ? QString() : dir.filePath(log)), same);
+}
+
+// ---- memory view ----
+
+void StorageTest::viewShowsTheNewestScreen_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("barsShown");
+    QTest::addColumn<int>("barMax");
+    QTest::addColumn<int>("largeChange");
+    QTest::addColumn<QString>("countText");
+    QTest::addRow("empty copy") << 0 << false << 0 << 1 << "0";
+    QTest::addRow("less than a screen") << 150 << false << 150 << 15 << "150";
+    QTest::addRow("exactly one screen shows the bars") << 200 << true << 200 << 20 << "200";
+    QTest::addRow("above the cap") << 100000 << true << 30000 << 3000 << "100,000";
+    QTest::addRow("a full copy") << 327681 << true << 30000 << 3000 << "327,681";
+}
+
+void StorageTest::viewShowsTheNewestScreen()
+{
+    QFETCH(int, count);
+    QFETCH(bool, barsShown);
+    QFETCH(int, barMax);
+    QFETCH(int, largeChange);
+    QFETCH(QString, countText);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(count);
+    setRecent(started.engine, bytes);
+
+    form->Cmd_Memory_Click();
+
+    const AppState& s = app();
+    QCOMPARE(s.iDispMode, int16_t(1));
+    QCOMPARE(s.lMemCount, count);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(s.bMemBuf.data()), count), bytes);
+    QCOMPARE(form->lbl_data_su->text(), countText);
+    QCOMPARE(s.lMemTop, std::max(count - 200, 0));
+    QCOMPARE(form->HScroll1->isVisible(), barsShown);
+    QCOMPARE(form->HScroll2->isVisible(), barsShown);
+    QCOMPARE(form->HScroll1->maximum(), barMax);
+    QCOMPARE(form->HScroll1->pageStep(), largeChange);
+    QCOMPARE(form->HScroll1->value(), barMax); // thumb at the end
+    QCOMPARE(form->iBarLast, int16_t(0));
+    QCOMPARE(form->iScrollBusy, int16_t(0));
+    QCOMPARE(form->iMemBusy, int16_t(0));
+    QCOMPARE(s.iLiveDraw, int16_t(1));
+    QVERIFY(form->Timer1->isActive()); // the redraw is on its way
+    finish(form);
+}
+
+namespace {
+// Counts the fetches and, in the middle of the first one, lets a second "View" click arrive.
+class ReentrantEngine : public FakeEngine {
+public:
+    frms_RS_GRAPH_1* form = nullptr;
+    int fetches = 0;
+    void MoveLastFirst(int32_t& count) override
+    {
+        ++fetches;
+        FakeEngine::MoveLastFirst(count);
+        QTimer::singleShot(0, form, [this] { form->Cmd_Memory_Click(); });
+    }
+};
+} // namespace
+
+void StorageTest::viewClosesTheFileAndIgnoresASecondClickDuringTheFetch()
+{
+    QTemporaryDir dir;
+    auto engine = std::make_unique<ReentrantEngine>();
+    ReentrantEngine* raw = engine.get();
+    auto* form = testsupport::startWithEngine(dir.path(), std::move(engine));
+    raw->form = form;
+    raw->recent.assign(20000, 0x55);
+
+    const QString file = dir.filePath(QStringLiteral("shown.bin"));
+    writeFile(file, pattern(500));
+    runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(QStringLiteral("shown.bin"))});
+    const int fd = app().iFileNo;
+    QVERIFY(fd >= 0);
+
+    form->Cmd_Memory_Click();
+    QCoreApplication::processEvents(); // a click still queued would run now
+
+    QCOMPARE(raw->fetches, 1);
+    QCOMPARE(app().iFileNo, -1);
+    QCOMPARE(::fcntl(fd, F_GETFD), -1); // the descriptor is really closed
+    QCOMPARE(app().lMemCount, 20000);
+    finish(form);
+}
+
+// ---- saving memory ----
+
+void StorageTest::savedFileHoldsTheChosenBytes_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("oldLength");
+    QTest::addRow("displayed screen at the end") << 1000 << 800 << 1 << 800 << 200 << 0;
+    QTest::addRow("displayed screen in the middle") << 1000 << 123 << 1 << 123 << 200 << 0;
+    QTest::addRow("displayed, less than a screen") << 50 << 0 << 1 << 0 << 50 << 0;
+    QTest::addRow("all data of a full copy") << 327681 << 327481 << 0 << 0 << 327681 << 0;
+    QTest::addRow("an old longer file is cut") << 1000 << 800 << 1 << 800 << 200 << 10000;
+}
+
+void StorageTest::savedFileHoldsTheChosenBytes()
+{
+    QFETCH(int, count);
+    QFETCH(int, top);
+    QFETCH(int, option);
+    QFETCH(int, first);
+    QFETCH(int, length);
+    QFETCH(int, oldLength);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(count);
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    app().lMemTop = top;
+    const QString path = dir.filePath(QStringLiteral("saved.log"));
+    std::vector<Step> steps{saveAs(path, option)};
+    if (oldLength > 0) {
+        writeFile(path, QByteArray(oldLength, 'x'));
+        steps.push_back(answer(6));
+    }
+
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, steps);
+
+    QCOMPARE(seen->next, steps.size());
+    QCOMPARE(readFile(path), bytes.mid(first, length));
+    QVERIFY(form->Cmd_memTOFile->isEnabled());
+    finish(form);
+}
+
+void StorageTest::declinedOverwriteAndCloseBoxWriteNothing()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    setRecent(started.engine, pattern(300));
+    form->Cmd_Memory_Click();
+    const QString path = dir.filePath(QStringLiteral("keep.log"));
+    writeFile(path, "precious");
+
+    // "いいえ" to the overwrite question: the dialog stays open for another name.
+    bool stillOpen = false;
+    Step yesThenNo{kMemSave, [&](QWidget* w) {
+        saveAs(path, 0).act(w);
+        stillOpen = w->isVisible();
+        clickChild(w, QStringLiteral("Command2"));
+    }};
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {yesThenNo, answer(7)});
+    QVERIFY(stillOpen);
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("すでにこのファイルはあります｡上書きしますか？")});
+    QCOMPARE(app().iDlgOK, int16_t(0));
+    QCOMPARE(readFile(path), QByteArray("precious"));
+
+    // The close box counts as "NO", whatever iDlgOK held before.
+    app().iDlgOK = 1;
+    const QString fresh = dir.filePath(QStringLiteral("fresh.log"));
+    seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                        {{kMemSave, [&](QWidget* w) {
+                            w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(fresh);
+                            w->close();
+                        }}});
+    QCOMPARE(seen->windows, QStringList{QStringLiteral("frms_MemSave")});
+    QCOMPARE(app().iDlgOK, int16_t(0));
+    QVERIFY(!QFile::exists(fresh));
+    finish(form);
+}
+
+void StorageTest::saveChoiceIsRemembered()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    setRecent(started.engine, pattern(300));
+    form->Cmd_Memory_Click();
+
+    for (int option : {0, 1, 0}) {
+        const QString path = dir.filePath(QStringLiteral("choice%1.log").arg(option));
+        QFile::remove(path);
+        runAnswering([form] { form->Cmd_memTOFile_Click(); }, {saveAs(path, option)});
+        QCOMPARE(app().iMemSaveMode, int16_t(option == 0 ? 1 : 0));
+
+        // The next dialog opens with that choice and a fresh MEM proposal.
+        bool checked = false;
+        QString proposal;
+        runAnswering([form] { form->Cmd_memTOFile_Click(); }, {{kMemSave, [&](QWidget* w) {
+                         checked = w->findChild<QRadioButton*>(QStringLiteral("opn_data(%1)").arg(option))->isChecked();
+                         proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+                         clickChild(w, QStringLiteral("Command2"));
+                     }}});
+        QVERIFY(checked);
+        QVERIFY(proposal.startsWith(dir.path() + QStringLiteral("/MEM")));
+        QCOMPARE(QFileInfo(proposal).fileName().size(), 3 + 12 + 4);
+    }
+    finish(form);
+}
+
+void StorageTest::savingOntoTheLogIsRefused()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    setRecent(started.engine, pattern(300));
+    form->Cmd_Memory_Click();
+    const QString log = dir.filePath(QStringLiteral("Running.log"));
+    writeFile(log, "logged so far");
+    app().iLogOn = 1;
+    app().strLogFile = log;
+
+    bool stillOpen = false;
+    Step refused{kMemSave, [&](QWidget* w) {
+        saveAs(dir.filePath(QStringLiteral("RUNNING.LOG")), 0).act(w);
+        stillOpen = w->isVisible();
+        clickChild(w, QStringLiteral("Command2"));
+    }};
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {refused, answer(1)});
+    QVERIFY(stillOpen);
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡")});
+    QCOMPARE(readFile(log), QByteArray("logged so far"));
+    finish(form);
+}
+
+void StorageTest::fullDiskIsReported()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    setRecent(started.engine, pattern(10000));
+    form->Cmd_Memory_Click();
+
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                             {saveAs(QStringLiteral("/dev/full"), 0), answer(6), answer(1)});
+    QCOMPARE(seen->next, size_t(3));
+    QCOMPARE(seen->messages.last(), QStringLiteral("ディスクの空き容量が不足しています｡"));
+    QVERIFY(form->Cmd_memTOFile->isEnabled());
+
+    // A folder that does not exist.
+    seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                        {saveAs(dir.filePath(QStringLiteral("gone/x.log")), 0), answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+    finish(form);
+}
+
+// ---- loading a file ----
+
+void StorageTest::fileModeBars_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("barsShown");
+    QTest::addColumn<int>("barMax");
+    QTest::addColumn<int>("largeChange");
+    QTest::addColumn<QString>("countText");
+    QTest::addRow("empty file") << 0 << false << -1 << -1 << "0";
+    QTest::addRow("exactly one screen hides the bars") << 200 << false << -1 << -1 << "200";
+    QTest::addRow("under the file cap") << 2500 << true << 2500 << 250 << "2,500";
+    QTest::addRow("over the file cap") << 5000 << true << 30000 << 3000 << "5,000";
+}
+
+void StorageTest::fileModeBars()
+{
+    QFETCH(int, length);
+    QFETCH(bool, barsShown);
+    QFETCH(int, barMax);
+    QFETCH(int, largeChange);
+    QFETCH(QString, countText);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QString path = dir.filePath(QStringLiteral("data.log"));
+    writeFile(path, pattern(length));
+
+    runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(QStringLiteral("data.log"))});
+
+    const AppState& s = app();
+    QCOMPARE(s.iDispMode, int16_t(0));
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(length));
+    QCOMPARE(s.lFileTop, int64_t(0));
+    QCOMPARE(s.strDispFile, path);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Tessavue File ") + path);
+    QCOMPARE(form->lbl_data_su->text(), countText);
+    QCOMPARE(form->HScroll1->isVisible(), barsShown);
+    QCOMPARE(form->HScroll2->isVisible(), barsShown);
+    if (barsShown) {
+        QCOMPARE(form->HScroll1->maximum(), barMax);
+        QCOMPARE(form->HScroll1->pageStep(), largeChange);
+        QCOMPARE(form->HScroll1->value(), 0);
+    }
+    QCOMPARE(form->Timer1->interval(), 100);
+    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(s.strDataDir, dir.path()); // the dialog remembers where it was
+    finish(form);
+}
+
+void StorageTest::cancellingReadFile()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+
+    // Coming from Scanning mode: File mode without a file.
+    runAnswering([form] { form->cmd_File_Click(); }, {closeWindow(kReadFile)});
+    QCOMPARE(app().iDispMode, int16_t(0));
+    QCOMPARE(app().iFileNo, -1);
+    QCOMPARE(form->lbl_data_su->text(), QString());
+    QVERIFY(!form->HScroll1->isVisible());
+    QVERIFY(!form->HScroll2->isVisible());
+
+    // With a file shown: the same file stays open and shown, and is redrawn after 100 ms.
+    writeFile(dir.filePath(QStringLiteral("big.log")), pattern(2500));
+    runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(QStringLiteral("big.log"))});
+    const int fd = app().iFileNo;
+    form->Timer1->stop();
+    runAnswering([form] { form->cmd_File_Click(); }, {closeWindow(kReadFile)});
+    QCOMPARE(app().iFileNo, fd);
+    QVERIFY(::fcntl(fd, F_GETFD) != -1);
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("2,500"));
+    QCOMPARE(app().lFileLen, int64_t(2500));
+    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(form->Timer1->interval(), 100);
+
+    form->xsubDataFileClose();
+    QCOMPARE(app().iFileNo, -1);
+    QCOMPARE(::fcntl(fd, F_GETFD), -1);
+    finish(form);
+}
+
+void StorageTest::readFileRefusesLogAndMissingFiles()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    writeFile(dir.filePath(QStringLiteral("capture.log")), pattern(10));
+    writeFile(dir.filePath(QStringLiteral("vanishing.log")), pattern(10));
+    app().strLogFile = dir.filePath(QStringLiteral("CAPTURE.LOG"));
+
+    QString selAfterRefusal = QStringLiteral("unset");
+    bool stillOpen = false;
+    Step tryBoth{kReadFile, [&](QWidget* w) {
+        chooseFile(QStringLiteral("capture.log")).act(w);
+        selAfterRefusal = app().strSelFile;
+        QFile::remove(dir.filePath(QStringLiteral("vanishing.log")));
+        chooseFile(QStringLiteral("vanishing.log")).act(w);
+        stillOpen = w->isVisible();
+        w->close();
+    }};
+    auto seen = runAnswering([form] { form->cmd_File_Click(); }, {tryBoth, answer(1), answer(1)});
+
+    QCOMPARE(seen->messages, (QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡"),
+                                          QStringLiteral("ファイルがみつかりません｡")}));
+    QCOMPARE(selAfterRefusal, QString());
+    QVERIFY(stillOpen);
+    QCOMPARE(app().iFileNo, -1);
+    QCOMPARE(app().strSelFile, QString());
+    finish(form);
+}
+
+void StorageTest::readFileFolders()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    QDir(dir.path()).mkpath(QStringLiteral("data/deeper"));
+    writeFile(dir.filePath(QStringLiteral("data/a.log")), "a");
+    writeFile(dir.filePath(QStringLiteral("data/b.bin")), "b");
+
+    // A remembered folder that is gone: the dialog opens in the program directory.
+    app().strDataDir = dir.filePath(QStringLiteral("removed"));
+    QString opened;
+    QStringList dirs;
+    QStringList files;
+    Step browse{kReadFile, [&](QWidget* w) {
+        auto* d = qobject_cast<frms_File_Disp*>(w);
+        opened = d->folder();
+        auto entry = d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly);
+        QCOMPARE(entry.size(), 1);
+        emit d->Dir1->itemActivated(entry.first());
+        for (int i = 0; i < d->Dir1->count(); ++i) dirs << d->Dir1->item(i)->text();
+        for (int i = 0; i < d->File1->count(); ++i) files << d->File1->item(i)->text();
+        w->close();
+    }};
+    runAnswering([form] { form->cmd_File_Click(); }, {browse});
+    QCOMPARE(opened, dir.path());
+    QCOMPARE(dirs, (QStringList{QStringLiteral(".."), QStringLiteral("deeper")}));
+    QCOMPARE(files, (QStringList{QStringLiteral("a.log"), QStringLiteral("b.bin")})); // no filter
+    QCOMPARE(app().strDataDir, dir.filePath(QStringLiteral("data"))); // closed by the close box
+
+    // It opens there again; ".." goes up, "My Folder" goes home.
+    QString reopened;
+    QString afterUp;
+    QString afterHome;
+    Step move{kReadFile, [&](QWidget* w) {
+        auto* d = qobject_cast<frms_File_Disp*>(w);
+        reopened = d->folder();
+        emit d->Dir1->itemActivated(d->Dir1->item(0));
+        afterUp = d->folder();
+        emit d->Dir1->itemActivated(d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly).first());
+        clickChild(w, QStringLiteral("Cmd_MyFolder"));
+        afterHome = d->folder();
+        QCOMPARE(d->findChild<QLabel*>(QStringLiteral("lbl_Folder"))->text(), afterHome);
+        w->close();
+    }};
+    runAnswering([form] { form->cmd_File_Click(); }, {move});
+    QCOMPARE(reopened, dir.filePath(QStringLiteral("data")));
+    QCOMPARE(afterUp, dir.path());
+    QCOMPARE(afterHome, dir.path());
+    QCOMPARE(app().strDataDir, dir.path());
+    finish(form);
+}
+
+// ---- logging ----
+
+void StorageTest::logStartDialog()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    FakeEngine* engine = started.engine;
+    app().lLogMaxMB = 3;
+    const QString log = dir.filePath(QStringLiteral("old.log"));
+    writeFile(log, pattern(5000));
+
+    // Opens with the saved size; "10 MB" over an existing file empties it before the start.
+    QString shownSize;
+    QString proposal;
+    Step start{kLogStart, [&](QWidget* w) {
+        shownSize = w->findChild<QComboBox*>(QStringLiteral("Cmb_Max_size"))->currentText();
+        proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+        startLog(log, QStringLiteral("10 MB")).act(w);
+    }};
+    auto seen = runAnswering([form] { form->Cmd_Log_Click(); }, {start, answer(6)});
+    QCOMPARE(shownSize, QStringLiteral("3 MB"));
+    QVERIFY(proposal.startsWith(dir.path() + QStringLiteral("/LOG")));
+    QCOMPARE(engine->logMaxBytes, 10485760);
+    QCOMPARE(QString::fromStdString(engine->logPath), log);
+    QCOMPARE(QFileInfo(log).size(), 0);
+    QCOMPARE(app().lLogMaxMB, 10);
+    QCOMPARE(app().iLogOn, int16_t(1));
+    QCOMPARE(app().strLogFile, log);
+    QCOMPARE(form->iRedrawReq, int16_t(1));
+    QCOMPARE(form->iClearReq, int16_t(1));
+    engine->LogStop();
+    app().iLogOn = 0;
+
+    // "NO", and the close box, start nothing and forget the name.
+    for (const Step& cancel : {press(kLogStart, QStringLiteral("Command2")), closeWindow(kLogStart)}) {
+        app().iDlgOK = 1;
+        app().strLogFile.clear();
+        runAnswering([form] { form->Cmd_Log_Click(); }, {cancel});
+        QCOMPARE(app().iLogOn, int16_t(0));
+        QCOMPARE(app().strLogFile, QString());
+        QCOMPARE(app().iDlgOK, int16_t(0));
+    }
+
+    // The engine refuses the file: logging stays off, the name is kept.
+    engine->logStartResult = ENOENT;
+    const QString bad = dir.filePath(QStringLiteral("x.log"));
+    seen = runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(bad, QStringLiteral("1 MB")), answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("ファイルがオープンできません｡")});
+    QCOMPARE(app().iLogOn, int16_t(0));
+    QCOMPARE(app().strLogFile, bad);
+
+    // An existing file that cannot be emptied: its file error, the dialog stays open.
+    bool stillOpen = false;
+    Step blocked{kLogStart, [&](QWidget* w) {
+        startLog(dir.path(), QStringLiteral("1 MB")).act(w);
+        stillOpen = w->isVisible();
+        clickChild(w, QStringLiteral("Command2"));
+    }};
+    seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
+    QVERIFY(stillOpen);
+    QCOMPARE(seen->messages.last(), QStringLiteral("パス名が無効です｡"));
+    finish(form);
+}
+
+void StorageTest::logStopQuestion()
+{
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QString log = dir.filePath(QStringLiteral("run.log"));
+    runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(log, QStringLiteral("1 MB"))});
+    QCOMPARE(app().iLogOn, int16_t(1));
+
+    for (const Step& keep : {answer(7), closeWindow(kMsgBox)}) {
+        auto seen = runAnswering([form] { form->Cmd_Log_Click(); }, {keep});
+        QCOMPARE(seen->messages, QStringList{QStringLiteral("ログを中止しますか？")});
+        QCOMPARE(app().iLogOn, int16_t(1));
+        QCOMPARE(app().strLogFile, log);
+        QCOMPARE(started.engine->logStopCalls, 0);
+    }
+    runAnswering([form] { form->Cmd_Log_Click(); }, {answer(6)});
+    QCOMPARE(app().iLogOn, int16_t(0));
+    QCOMPARE(app().strLogFile, QString());
+    QCOMPARE(started.engine->logStopCalls, 1);
+    finish(form);
+}
+
+namespace {
+// A pseudo-terminal whose far end the test writes to, as an instrument would.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    QString path;
+    Pty()
+    {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) path = QString::fromLocal8Bit(ptsname(master));
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+    }
+    ~Pty()
+    {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+frms_RS_GRAPH_1* startOnPty(const QString& dir, const Pty& pty)
+{
+    auto* form = testsupport::startWithEngine(dir, tessavue::makeLinuxSerialEngine());
+    AppState& s = app();
+    if (s.engine->OpenCommPort(pty.path.toStdString()) != -1) return form;
+    s.engine->SetCommPortParam("115200,0,8,0,0");
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    return form;
+}
+
+// What one receive tick asks of the engine: the bytes since the last tick, logged while iLogOn
+// is 1. Returns the count handed over.
+int32_t engineTick()
+{
+    AppState& s = app();
+    int32_t count = 0;
+    int32_t scratch = 0;
+    s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t value = 0;
+        s.engine->RcvDataNext(value, static_cast<int16_t>(i));
+    }
+    return count;
+}
+
+// Feeds `bytes` into the master while receive ticks run, until the engine has handed all of
+// them over or has ended the log.
+void feed(const Pty& pty, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    qsizetype received = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000) {
+        if (written < bytes.size()) {
+            const ssize_t n = ::write(pty.master, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+            if (n > 0) written += n;
+        }
+        received += engineTick();
+        if (received >= bytes.size() || app().iLogSt != tessavue::SerialEngine::kLogContinues) return;
+        QTest::qWait(1);
+    }
+    QFAIL("the bytes did not come through");
+}
+} // namespace
+
+void StorageTest::logThroughARealPortHoldsTheBytesSent()
+{
+    QTemporaryDir dir;
+    Pty pty;
+    QVERIFY(!pty.path.isEmpty());
+    auto* form = startOnPty(dir.path(), pty);
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    const QString log = dir.filePath(QStringLiteral("wire.log"));
+
+    runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(log, QStringLiteral("1 MB"))});
+    QCOMPARE(app().iLogOn, int16_t(1));
+    const QByteArray sent = pattern(70000);
+    feed(pty, sent);
+    runAnswering([form] { form->Cmd_Log_Click(); }, {answer(6)});
+    QCOMPARE(app().iLogOn, int16_t(0));
+
+    QCOMPARE(readFile(log), sent);
+    finish(form);
+}
+
+void StorageTest::logEndsAtItsSizeLimit()
+{
+    QTemporaryDir dir;
+    Pty pty;
+    auto* form = startOnPty(dir.path(), pty);
+    const QString log = dir.filePath(QStringLiteral("limited.log"));
+    runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(log, QStringLiteral("1 MB"))});
+    QCOMPARE(app().iLogOn, int16_t(1));
+
+    const QByteArray sent = pattern(1048576 + 5000);
+    feed(pty, sent);
+
+    QCOMPARE(app().iLogSt, tessavue::SerialEngine::kLogSizeLimit);
+    const QByteArray logged = readFile(log);
+    QVERIFY(logged.size() <= 1048576);
+    QVERIFY(logged.size() > 1000000);
+    QCOMPARE(logged, sent.left(logged.size()));
+    finish(form);
+}
+
+QTEST_MAIN(StorageTest)
+#include "test_storage.moc"
