@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "app/AppState.h"
+#include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
@@ -146,6 +147,7 @@ private slots:
     void switchingTwiceRestoresTheAxis_data();
     void switchingTwiceRestoresTheAxis();
     void switchingViewsRereadsTheSameBytes();
+    void startingInTheUnsignedViewShowsNoStrayLine();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
 
@@ -560,6 +562,25 @@ void GraphTest::switchingViewsRereadsTheSameBytes()
     QVERIFY(colourNear(f->pic_graph->image(), 720, 2658.46, kTraceRed));
     QVERIFY(!colourNear(f->pic_graph->image(), 720, 240, kTraceRed));
     QCOMPARE(readoutTexts(f, 0), (QStringList{"-1", "FFh", "."}));
+}
+
+void GraphTest::startingInTheUnsignedViewShowsNoStrayLine()
+{
+    // The saved choice is unsigned, so the signed grid is never built in this run.
+    app().ChData[0].iSigned = 0;
+    QFile file(appSub::settingsPath(m_dir->path()));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(appSub::settingsBytes(app()));
+    file.close();
+    finish(m_started.form);
+    m_started = startWithFakeEngine(m_dir->path());
+
+    frms_RS_GRAPH_1* f = form();
+    QVERIFY(f->Opn_YDim[1]->isChecked());
+    QCOMPARE(f->Lbl_Y_Max->text(), QStringLiteral("255"));
+    for (LineShape* line : {f->line_Ys[0], f->line_Ys[1], f->line_Ys[2], f->Line_Y_127, f->Line_y_m128})
+        QVERIFY(!line->Visible());
+    QVERIFY(!f->line_X_base->Visible());
 }
 
 void GraphTest::clearEmptiesPaneCounterAndEngineCopy()
