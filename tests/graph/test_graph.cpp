@@ -85,26 +85,23 @@ QStringList readoutTexts(frms_RS_GRAPH_1* form, int i)
 
 const QStringList kEmptyReadout{QStringLiteral("-----"), QStringLiteral("---"), QStringLiteral("---")};
 
-// Answers every modal window that comes up until `done` is set, and keeps their texts.
+// Answers every modal window that comes up while it lives, and keeps their texts.
 struct ModalWatch {
-    std::shared_ptr<bool> done = std::make_shared<bool>(false);
-    std::shared_ptr<QStringList> texts = std::make_shared<QStringList>();
+    QStringList texts;
+    QTimer poll;
 
     ModalWatch()
     {
-        auto poll = std::make_shared<std::function<void()>>();
-        *poll = [done = done, texts = texts, poll] {
-            if (*done) return;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [this] {
             if (QWidget* w = QApplication::activeModalWidget()) {
                 auto* message = w->findChild<QLabel*>(QStringLiteral("Label1"));
-                texts->append(message ? message->text() : QString());
+                texts.append(message ? message->text() : QString());
                 testsupport::clickChild(w, QStringLiteral("Command(1)"));
             }
-            QTimer::singleShot(5, *poll);
-        };
-        QTimer::singleShot(0, *poll);
+        });
+        poll.start();
     }
-    ~ModalWatch() { *done = true; }
 };
 
 void writeFile(const QString& path, int size)
@@ -394,7 +391,7 @@ void GraphTest::fileThatCannotBeRead()
     {
         ModalWatch watch;
         form()->xsubGraphDrawView(0);
-        QCOMPARE(*watch.texts, QStringList{appSub::fileErrText(code)});
+        QCOMPARE(watch.texts, QStringList{appSub::fileErrText(code)});
     }
     QCOMPARE(s.iFileNo, -1);
     QVERIFY(!fdIsOpen(fd));
@@ -423,7 +420,7 @@ void GraphTest::fileThatShrankReadsZeroFromThereOn()
     {
         ModalWatch watch;
         form()->xsubGraphDrawView(0);
-        QCOMPARE(*watch.texts, QStringList{appSub::fileErrText(62)});
+        QCOMPARE(watch.texts, QStringList{appSub::fileErrText(62)});
     }
     QCOMPARE(readoutTexts(form(), 0)[0], QStringLiteral("119"));
     QCOMPARE(readoutTexts(form(), 1), (QStringList{"0", "00h", "NUL"}));
