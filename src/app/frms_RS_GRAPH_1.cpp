@@ -198,7 +198,7 @@ void frms_RS_GRAPH_1::buildControls()
     // Counter and clock
     lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"), QStringLiteral("Sampling Count"), 764, 334, 112, 20);
     lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
-    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 764, 450, 112, 20);
+    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 644, 484, 232, 20);
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // X cursors
