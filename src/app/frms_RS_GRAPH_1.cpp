@@ -15,25 +15,14 @@
 #include "AppState.h"
 #include "Settings.h"
 #include "dialogs/Msg.h"
+#include "toolkit/Colors.h"
+#include "toolkit/ControlNames.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 
 namespace {
 frms_RS_GRAPH_1* g_mainForm = nullptr;
-
-constexpr int32_t kGreen = 0x00FF00;
-constexpr int32_t kRed = 0x0000FF;
-constexpr int32_t kLightGrey = 0xC0C0C0;
-
-QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
-
-template <typename W>
-W* named(W* w, const QString& name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
               bool bordered = false)
@@ -111,19 +100,19 @@ void frms_RS_GRAPH_1::buildControls()
     pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));
     pic_graph->move(8, 8);
     pic_graph->resize(twipsToPx(8820), twipsToPx(5400));
-    line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, 0);
-    line_Y_base = pic_graph->addLine(720, 240, 720, 5040, 0);
+    line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, kBlack);
+    line_Y_base = pic_graph->addLine(720, 240, 720, 5040, kBlack);
     for (int k = 0; k < 25; ++k) line_gx[k] = pic_graph->addLine(735, 240, 8520, 240, kLightGrey);
     const float ysY[3] = {1440, 2640, 3840};
     for (int k = 0; k < 3; ++k) {
-        line_Ys[k] = pic_graph->addLine(735, ysY[k], 8520, ysY[k], 0x808080);
+        line_Ys[k] = pic_graph->addLine(735, ysY[k], 8520, ysY[k], kGrey);
         line_Ys[k]->setVisible(false);
     }
-    Line_Y_127 = pic_graph->addLine(735, 300, 8520, 300, 0x808080);
+    Line_Y_127 = pic_graph->addLine(735, 300, 8520, 300, kGrey);
     Line_Y_127->setVisible(false);
-    Line_y_m128 = pic_graph->addLine(735, 5010, 8520, 5010, 0x808080);
+    Line_y_m128 = pic_graph->addLine(735, 5010, 8520, 5010, kGrey);
     Line_y_m128->setVisible(false);
-    const int32_t cursorColours[2] = {0x00FF00FF, 0x00FF0000};
+    const int32_t cursorColours[2] = {kMagenta, kBlue};
     for (int i = 0; i < 2; ++i) {
         line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
         line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
@@ -149,8 +138,8 @@ void frms_RS_GRAPH_1::buildControls()
     Lbl_Y_Min = scaleLabel(QStringLiteral("Lbl_Y_Min"), 210, 4920, 495);
     Lbl_y_MinHex = scaleLabel(QStringLiteral("Lbl_y_MinHex"), 15, 4920, 375);
     for (int i = 0; i < 5; ++i) {
-        Lbl_y[i] = scaleLabel(indexed("Lbl_y", i), 210, 2634, 495);
-        Lbl_YHex[i] = scaleLabel(indexed("Lbl_YHex", i), 15, 2634, 375);
+        Lbl_y[i] = scaleLabel(indexedName("Lbl_y", i), 210, 2634, 495);
+        Lbl_YHex[i] = scaleLabel(indexedName("Lbl_YHex", i), 15, 2634, 375);
     }
 
     HScroll1 = scrollBar(pic_graph, QStringLiteral("HScroll1"), Qt::Horizontal, 0, 10, 0);
@@ -160,7 +149,7 @@ void frms_RS_GRAPH_1::buildControls()
 
     // Y-cursor bars beside the pane: the top of a bar is the highest value.
     for (int i = 0; i < 2; ++i) {
-        vsc_y[i] = scrollBar(this, indexed("vsc_y", i), Qt::Vertical, 0, 255, 0);
+        vsc_y[i] = scrollBar(this, indexedName("vsc_y", i), Qt::Vertical, 0, 255, 0);
         vsc_y[i]->setGeometry(602 + 18 * i, 8 + 16, 16, 360 - 92);
     }
 
@@ -187,10 +176,10 @@ void frms_RS_GRAPH_1::buildControls()
     lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"), 120, 40, 104, 20);
     lblStop = label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"), 8, 60, 104, 20);
     lblFlow = label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"), 120, 60, 104, 20);
-    Cmd_DTR[0] = button(lineFrame, indexed("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
-    Cmd_DTR[1] = button(lineFrame, indexed("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
-    Cmd_RTS[0] = button(lineFrame, indexed("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
-    Cmd_RTS[1] = button(lineFrame, indexed("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
+    Cmd_DTR[0] = button(lineFrame, indexedName("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
+    Cmd_DTR[1] = button(lineFrame, indexedName("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
+    Cmd_RTS[0] = button(lineFrame, indexedName("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
+    Cmd_RTS[1] = button(lineFrame, indexedName("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
     for (int i = 0; i < 2; ++i) {
         setBackColor(Cmd_DTR[i], i == 0 ? kGreen : kRed);
         setBackColor(Cmd_RTS[i], i == 0 ? kGreen : kRed);
@@ -202,16 +191,16 @@ void frms_RS_GRAPH_1::buildControls()
     for (int i = 0; i < 6; ++i) {
         const int y = 20 + 21 * i;
         lampCaption[i] = label(lampFrame, QStringLiteral("Label%1").arg(11 + i), QLatin1String(lampNames[i]), 10, y, 44, 20);
-        lblmsd[i] = label(lampFrame, indexed("lblmsd", i), QStringLiteral("●"), 58, y, 20, 20);
+        lblmsd[i] = label(lampFrame, indexedName("lblmsd", i), QStringLiteral("●"), 58, y, 20, 20);
         ::setForeColor(lblmsd[i], kRed);
-        lblmsdo[i] = label(lampFrame, indexed("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
+        lblmsdo[i] = label(lampFrame, indexedName("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
         ::setForeColor(lblmsdo[i], kGreen);
     }
 
     // Counter and clock
     lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"), QStringLiteral("Sampling Count"), 764, 334, 112, 20);
     lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
-    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 764, 450, 112, 20);
+    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 644, 484, 232, 20);
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // X cursors
@@ -222,14 +211,14 @@ void frms_RS_GRAPH_1::buildControls()
     label(xFrame, QStringLiteral("Lbl_XHead4"), QStringLiteral("Chr"), 290, 18, 40, 18);
     for (int i = 0; i < 2; ++i) {
         const int y = 38 + 26 * i;
-        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame), indexed("chk_curx", i));
+        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame), indexedName("chk_curx", i));
         chk_curx[i]->setGeometry(8, y, 72, 22);
-        hsc_x[i] = scrollBar(xFrame, indexed("hsc_x", i), Qt::Horizontal, 0, 2, 1);
+        hsc_x[i] = scrollBar(xFrame, indexedName("hsc_x", i), Qt::Horizontal, 0, 2, 1);
         hsc_x[i]->setGeometry(82, y + 2, 40, 18);
-        lbl_cur_x[i] = label(xFrame, indexed("lbl_cur_x", i), QString(), 126, y, 70, 22, true);
-        lbl_cur_data[i] = label(xFrame, indexed("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
-        lbl_cur_data_hex[i] = label(xFrame, indexed("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
-        lbl_cur_data_char[i] = label(xFrame, indexed("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
+        lbl_cur_x[i] = label(xFrame, indexedName("lbl_cur_x", i), QString(), 126, y, 70, 22, true);
+        lbl_cur_data[i] = label(xFrame, indexedName("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
+        lbl_cur_data_hex[i] = label(xFrame, indexedName("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
+        lbl_cur_data_char[i] = label(xFrame, indexedName("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
     }
 
     // Y cursors
@@ -237,9 +226,9 @@ void frms_RS_GRAPH_1::buildControls()
     label(yFrame, QStringLiteral("Lbl_YHead1"), QStringLiteral("Y-Position"), 84, 18, 60, 18);
     for (int i = 0; i < 2; ++i) {
         const int y = 38 + 26 * i;
-        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame), indexed("chk_curY", i));
+        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame), indexedName("chk_curY", i));
         chk_curY[i]->setGeometry(8, y, 72, 22);
-        lbl_cur_y[i] = label(yFrame, indexed("lbl_cur_y", i), QString(), 84, y, 56, 22, true);
+        lbl_cur_y[i] = label(yFrame, indexedName("lbl_cur_y", i), QString(), 84, y, 56, 22, true);
     }
 
     // Free cursor
@@ -253,9 +242,9 @@ void frms_RS_GRAPH_1::buildControls()
 
     // Y view and X dimension
     Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral("Y-Dimension"), 8, 470, 336, 88);
-    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5), indexed("Opn_YDim", 0));
+    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5), indexedName("Opn_YDim", 0));
     Opn_YDim[0]->setGeometry(12, 24, 300, 24);
-    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5), indexed("Opn_YDim", 1));
+    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5), indexedName("Opn_YDim", 1));
     Opn_YDim[1]->setGeometry(12, 52, 300, 24);
 
     auto* xdFrame = frame(this, QStringLiteral("Frm_XDimension"), QStringLiteral("X-Dimension"), 350, 470, 150, 88);

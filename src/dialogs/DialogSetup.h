@@ -3,15 +3,9 @@
 #include <QDialog>
 #include <QString>
 
-// What the program's dialogs share: a fixed frame with a close box only, and named controls
-// (tests and tools find controls by objectName).
-template <typename W>
-W* named(W* w, const QString& name)
-{
-    w->setObjectName(name);
-    return w;
-}
+#include "toolkit/ControlNames.h"
 
+// What the program's dialogs share: a fixed frame with a close box only, and named controls.
 inline void setupFixedDialog(QDialog* dialog, const QString& name, const QString& caption)
 {
     dialog->setObjectName(name);

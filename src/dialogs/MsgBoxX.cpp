@@ -24,11 +24,6 @@ constexpr float kButtonHeightTw = 315;
 constexpr float kIconLeftTw = 195;
 constexpr float kIconSizeTw = 480;
 constexpr int kIconPx = 32;
-
-QString indexed(const char* name, int i)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}
 } // namespace
 
 void MsgBoxX::setMsgMain(const QString& text) { s_msgMain = text; }
@@ -45,7 +40,7 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr)
                                            "無視", "はい",  "いいえ"};
     for (int i = 1; i <= 7; ++i) {
         auto* b =
-            named(new QPushButton(QString::fromUtf8(captions[i - 1]), this), indexed("Command", i));
+            named(new QPushButton(QString::fromUtf8(captions[i - 1]), this), indexedName("Command", i));
         placeTw(b, 0, 0, kButtonWidthTw, kButtonHeightTw);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_Click(i); });
         Command[i] = b;
@@ -58,7 +53,7 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr)
         QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion, QStyle::SP_MessageBoxWarning,
         QStyle::SP_MessageBoxInformation};
     for (int i = 0; i < 4; ++i) {
-        auto* icon = named(new QLabel(this), indexed("Icon1", i));
+        auto* icon = named(new QLabel(this), indexedName("Icon1", i));
         icon->setPixmap(style()->standardIcon(icons[i], nullptr, this).pixmap(kIconPx, kIconPx));
         placeTw(icon, kIconLeftTw, 0, kIconSizeTw, kIconSizeTw);
         icon->hide();

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "toolkit/Colors.h"
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -18,7 +20,7 @@ public:
 
     // The swatch colours, 0x00BBGGRR, by swatch index.
     static constexpr std::array<int32_t, 9> kPalette = {
-        0xC0C0C0, 0x0000FF, 0x0080FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
+        kLightGrey, kRed, kOrange, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack};
 
     void lbl_clr_Click(int index);
     void Command1_Click();

@@ -6,7 +6,9 @@
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "graph/GraphMath.h"
 #include "graph/ScrollMath.h"
+#include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 
 namespace {
@@ -39,7 +41,7 @@ void frms_RS_GRAPH_1::xsubCurXPlace()
     for (int i = 0; i < 2; ++i) {
         const bool on = chk_curx[i]->isChecked();
         line_x_pro[i]->setVisible(on);
-        if (on) lbl_cur_x[i]->setText(nav::countText(origin + s.iCurXPos[i]));
+        if (on) lbl_cur_x[i]->setText(xfunCountText(origin + s.iCurXPos[i]));
         for (QWidget* w : std::initializer_list<QWidget*>{lbl_cur_x[i], lbl_cur_data[i], lbl_cur_data_hex[i],
                                                           lbl_cur_data_char[i], hsc_x[i]})
             w->setVisible(on);
@@ -50,8 +52,10 @@ void frms_RS_GRAPH_1::xsubCurYPlace()
 {
     const AppState& s = app();
     const ChannelRecord& ch = s.ChData[0];
-    for (int i = 0; i < 2; ++i)
-        line_y_pro[i]->setY(nav::cursorY(s.iCurYPos[i], ch.iYMax, ch.iYMin, line_Y_base->Y1(), line_Y_base->Y2()));
+    const float y1 = line_Y_base->Y1();
+    const float y2 = line_Y_base->Y2();
+    const auto span = static_cast<int16_t>(ch.iYMax - ch.iYMin);
+    for (int i = 0; i < 2; ++i) line_y_pro[i]->setY(xfunMapY(s.iCurYPos[i], span, ch.iYMin, y2 - y1, y2));
     for (int i = 0; i < 2; ++i) {
         const bool on = chk_curY[i]->isChecked();
         line_y_pro[i]->setVisible(on);
@@ -158,5 +162,5 @@ void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y)
     lbl_XPosition->setText(K ? QString::number(*K) : noValue);
     const auto v = nav::valueAt(y, line_Y_base->Y1(), line_Y_base->Y2(), ch.iYMax, ch.iYMin, signedView());
     lbl_Value->setText(v ? QString::number(*v) : noValue);
-    lbl_Value_hex->setText(v ? nav::hexText(*v) : noHex);
+    lbl_Value_hex->setText(v ? xfunHexText(*v) : noHex);
 }

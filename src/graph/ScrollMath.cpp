@@ -1,8 +1,9 @@
 #include "ScrollMath.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
+
+#include "GraphMath.h"
 
 namespace nav {
 
@@ -59,16 +60,7 @@ float cursorX(int16_t K, int16_t N, float x1, float x2)
     const auto width = static_cast<int16_t>(std::nearbyint(x2 - x1));
     const auto left = static_cast<int16_t>(std::nearbyint(x1));
     if (K >= N - 1) return static_cast<float>(width + left);
-    const float fraction = static_cast<float>(K) / static_cast<float>(N - 1);
-    return fraction * static_cast<float>(width) + static_cast<float>(left);
-}
-
-float cursorY(int16_t v, int16_t yMax, int16_t yMin, float y1, float y2)
-{
-    const auto above = static_cast<int16_t>(v - yMin);
-    const auto span = static_cast<int16_t>(yMax - yMin);
-    const float fraction = static_cast<float>(above) / static_cast<float>(span);
-    return y2 - fraction * (y2 - y1);
+    return xfunMapX(K, static_cast<int16_t>(N - 1), static_cast<float>(width), static_cast<float>(left));
 }
 
 std::optional<int16_t> screenIndexAt(float x, float x1, float x2, int16_t N)
@@ -86,17 +78,6 @@ std::optional<int16_t> valueAt(float y, float y1, float y2, int16_t yMax, int16_
     const float highest = isSigned ? 127.0f : yMax;
     if (v < lowest || v > highest) return std::nullopt;
     return static_cast<int16_t>(v);
-}
-
-QString countText(int64_t n)
-{
-    static const QLocale grouped(QLocale::English, QLocale::UnitedStates);
-    return grouped.toString(static_cast<qlonglong>(n));
-}
-
-QString hexText(int16_t v)
-{
-    return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper() + QLatin1Char('h');
 }
 
 } // namespace nav

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <optional>
 
@@ -31,20 +30,11 @@ int64_t pageBack(int64_t P, int N);
 // x of the X-cursor line on screen index K, with the X axis from x1 to x2 taken in whole twips.
 float cursorX(int16_t K, int16_t N, float x1, float x2);
 
-// y of the Y-cursor line at value v on an axis from yMin (at y2) up to yMax (at y1).
-float cursorY(int16_t v, int16_t yMax, int16_t yMin, float y1, float y2);
-
 // Screen index under pane x, or nothing when the pointer is not over a sample column.
 std::optional<int16_t> screenIndexAt(float x, float x1, float x2, int16_t N);
 
 // Value under pane y, or nothing outside the values a byte can have in this view
 // (-128..127 signed, yMin..yMax unsigned).
 std::optional<int16_t> valueAt(float y, float y1, float y2, int16_t yMax, int16_t yMin, bool isSigned);
-
-// Counts and sample numbers as "12,345".
-QString countText(int64_t n);
-
-// The raw byte of v as two uppercase hex digits and "h": -128 gives "80h", 255 "FFh".
-QString hexText(int16_t v);
 
 } // namespace nav

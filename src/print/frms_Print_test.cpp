@@ -12,20 +12,15 @@
 #include "PrintSub.h"
 #include "app/AppState.h"
 #include "dialogs/Msg.h"
+#include "toolkit/ControlNames.h"
 #include "toolkit/Twips.h"
 
 namespace {
 
-QString indexedName(const char* name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
 template <typename W>
 W* placed(W* w, const QString& name, float left, float top, float width, float height)
 {
-    w->setObjectName(name);
-    placeTw(w, left, top, width, height);
+    placeTw(named(w, name), left, top, width, height);
     return w;
 }
 

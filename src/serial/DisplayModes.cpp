@@ -2,17 +2,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "CountText.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "toolkit/Colors.h"
+#include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
 namespace {
-
-constexpr int32_t kCyan = 0xFFFF00;
-constexpr int32_t kRed = 0x0000FF;
-constexpr int32_t kLightGrey = 0xC0C0C0;
 
 // What the three display modes set alike; the rest differs per mode and stays with it.
 struct ModeLook {

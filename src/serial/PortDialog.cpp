@@ -10,13 +10,11 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/Msg.h"
 #include "frms_ScanningSelect.h"
+#include "toolkit/Colors.h"
+#include "toolkit/ControlNames.h"
 #include "toolkit/Twips.h"
 
 namespace {
-
-constexpr int32_t kGreen = 0x00FF00;
-constexpr int32_t kRed = 0x0000FF;
-constexpr int32_t kLightGrey = 0xC0C0C0;
 
 // The classic rates, then the faster ones USB adapters and microcontrollers commonly run at.
 const QStringList kBaudRates = {
@@ -26,10 +24,6 @@ const QStringList kBaudRates = {
     QStringLiteral("56000"),   QStringLiteral("57600"),   QStringLiteral("115200"),
     QStringLiteral("230400"),  QStringLiteral("460800"),  QStringLiteral("921600"),
     QStringLiteral("1000000"), QStringLiteral("2000000"), QStringLiteral("3000000")};
-
-QString indexed(const char* name, int i) {
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}
 
 // Selects the item with this text; a text the list lacks (a device path, an edited settings
 // file) is added as an item of its own, so the dialog can show and reopen what was saved.
@@ -43,8 +37,7 @@ void selectOrAdd(QComboBox* list, const QString& text) {
 }
 
 QRadioButton* option(QWidget* parent, const QString& name, const QString& text, int x, int y) {
-    auto* b = new QRadioButton(text, parent);
-    b->setObjectName(name);
+    auto* b = named(new QRadioButton(text, parent), name);
     b->setGeometry(x, y, 110, 22);
     return b;
 }
@@ -68,7 +61,7 @@ void frms_ScanningSelect::buildControls() {
     const char* sources[3] = {"COM ON", "Test Paturn", "COM OFF"};
     for (int i = 0; i < 3; ++i) {
         Opn_sel[i] =
-            option(select, indexed("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
+            option(select, indexedName("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
         connect(Opn_sel[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) Opn_sel_Click(i);
         });
@@ -100,7 +93,7 @@ void frms_ScanningSelect::buildControls() {
     Frm_Test->setObjectName(QStringLiteral("Frm_Test"));
     Frm_Test->setGeometry(150, 8, 264, 104);
     for (int i = 0; i < 3; ++i)
-        opn_tp[i] = option(Frm_Test, indexed("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12,
+        opn_tp[i] = option(Frm_Test, indexedName("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12,
                            22 + 26 * i);
 
     Command1 = new QPushButton(QStringLiteral("Ｏ Ｋ"), this);

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <numbers>
 
-#include "CountText.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "storage/FileErrors.h"
+#include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "serial/CountText.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/frms_File_Disp.h"
+#include "toolkit/CountText.h"
 
 void frms_RS_GRAPH_1::cmd_File_Click()
 {

@@ -5,7 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "serial/CountText.h"
+#include "toolkit/CountText.h"
 
 namespace {
 // The fetch lets the window breathe once every this many bytes.

@@ -22,7 +22,7 @@ frms_MemSave::frms_MemSave(QWidget* parent) : QDialog(parent)
     Frame1 = placedChild<QGroupBox>(this, QStringLiteral("Frame1"), {16, 40, 428, 56}, QStringLiteral("Data"));
     const QString texts[2] = {QStringLiteral("すべてのデータ"), QStringLiteral("表示されているデータ")};
     for (int i = 0; i < 2; ++i) {
-        opn_data[i] = placedChild<QRadioButton>(Frame1, QStringLiteral("opn_data(%1)").arg(i),
+        opn_data[i] = placedChild<QRadioButton>(Frame1, indexedName("opn_data", i),
                                                 {12 + 200 * i, 22, 190, 24}, texts[i]);
         connect(opn_data[i], &QRadioButton::toggled, this, [this](bool on) {
             if (on) opn_data_Click();

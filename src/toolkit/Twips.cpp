@@ -13,6 +13,13 @@ void storeGeometry(QWidget* w, float left, float top, float width, float height)
     w->setProperty("HeightTw", height);
     w->setGeometry(twipsToPx(left), twipsToPx(top), twipsToPx(width), twipsToPx(height));
 }
+
+// A widget placed by twips reads back the twips it was given; any other reads its pixels.
+float storedTw(const QWidget* w, const char* property, int px)
+{
+    const QVariant v = w->property(property);
+    return v.isValid() ? v.toFloat() : static_cast<float>(px) * kTwipsPerPixel;
+}
 } // namespace
 
 void placeTw(QWidget* w, float left, float top, float width, float height)
@@ -24,29 +31,10 @@ void setTopTw(QWidget* w, float top) { storeGeometry(w, leftTw(w), top, widthTw(
 
 void setLeftTw(QWidget* w, float left) { storeGeometry(w, left, topTw(w), widthTw(w), heightTw(w)); }
 
-float leftTw(const QWidget* w)
-{
-    const QVariant v = w->property("LeftTw");
-    return v.isValid() ? v.toFloat() : w->x() * kTwipsPerPixel;
-}
-
-float topTw(const QWidget* w)
-{
-    const QVariant v = w->property("TopTw");
-    return v.isValid() ? v.toFloat() : w->y() * kTwipsPerPixel;
-}
-
-float widthTw(const QWidget* w)
-{
-    const QVariant v = w->property("WidthTw");
-    return v.isValid() ? v.toFloat() : w->width() * kTwipsPerPixel;
-}
-
-float heightTw(const QWidget* w)
-{
-    const QVariant v = w->property("HeightTw");
-    return v.isValid() ? v.toFloat() : w->height() * kTwipsPerPixel;
-}
+float leftTw(const QWidget* w) { return storedTw(w, "LeftTw", w->x()); }
+float topTw(const QWidget* w) { return storedTw(w, "TopTw", w->y()); }
+float widthTw(const QWidget* w) { return storedTw(w, "WidthTw", w->width()); }
+float heightTw(const QWidget* w) { return storedTw(w, "HeightTw", w->height()); }
 
 QColor colorFromBgr(int32_t bgr)
 {

@@ -1,3 +1,5 @@
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -61,6 +63,7 @@ private slots:
     void closingStopsTheLogAndThePortAndSaves();
     void secondInstanceIsRefused();
     void clockTextHasDayMonthYearHoursMinutes();
+    void everyTextOnTheMainWindowFits();
 };
 
 void AppTest::ringWindowReads_data()
@@ -371,6 +374,32 @@ void AppTest::clockTextHasDayMonthYearHoursMinutes()
                  .match(t)
                  .hasMatch(),
              qPrintable(t));
+}
+
+void AppTest::everyTextOnTheMainWindowFits()
+{
+    QTemporaryDir dir;
+    auto* form = startWithFakeEngine(dir.path()).form;
+    // The widest texts the window shows: the clock, the top count, filled cursor readouts.
+    AppState& s = app();
+    s.iScanSource = 1;
+    s.lRcvCount = kRcvCountMax - 1;
+    for (QCheckBox* box : form->chk_curx) box->setChecked(true);
+    for (QCheckBox* box : form->chk_curY) box->setChecked(true);
+    for (int i = 0; i < 300; ++i) form->Timer_Receive_Timer();
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("2,100,000,000"));
+
+    QStringList clipped;
+    for (QLabel* l : form->findChildren<QLabel*>()) {
+        if (l->isVisibleTo(form) && l->fontMetrics().horizontalAdvance(l->text()) > l->contentsRect().width())
+            clipped << l->objectName() + QStringLiteral(": ") + l->text();
+    }
+    for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(form) && b->fontMetrics().horizontalAdvance(b->text()) > b->width())
+            clipped << b->objectName() + QStringLiteral(": ") + b->text();
+    }
+    QCOMPARE(clipped, QStringList());
+    finish(form);
 }
 
 QTEST_MAIN(AppTest)

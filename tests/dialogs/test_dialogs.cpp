@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +86,10 @@ private slots:
     void xDimDialogAppliesTheValue();
     void xDimNonNumericTextKeepsTheDialogOpen();
     void xDimPresetSelectionFollowsTheValue();
+    void xDimPullsTheXCursorsIn_data();
+    void xDimPullsTheXCursorsIn();
+    void xDimReRangesThePositionBars_data();
+    void xDimReRangesThePositionBars();
 
     void penDialogAppliesThePen_data();
     void penDialogAppliesThePen();
@@ -490,6 +497,123 @@ void DialogsTest::xDimPresetSelectionFollowsTheValue()
     QCOMPARE(seen[2].selected, QString());
     QCOMPARE(app().ChData[0].iXDim, int16_t(123));
     finish(started.form);
+}
+
+namespace {
+// Opens the X-dimension dialog from the main window and answers it with `typed` and OK.
+void setXDimension(frms_RS_GRAPH_1* form, const QString& typed)
+{
+    onNextModal([typed](QWidget* w) {
+        auto* dialog = qobject_cast<frms_X_Dimension*>(w);
+        if (!dialog) qFatal("the modal window is not the X-dimension dialog");
+        dialog->Text1->setText(typed);
+        dialog->Command1->click();
+        if (dialog->isVisible()) dialog->reject();
+    });
+    form->cmd_x_dimension_Click();
+}
+} // namespace
+
+void DialogsTest::xDimPullsTheXCursorsIn_data()
+{
+    QTest::addColumn<int>("before1");
+    QTest::addColumn<int>("before2");
+    QTest::addColumn<int>("after1");
+    QTest::addColumn<int>("after2");
+    QTest::addRow("150 and 199 both end on the last point") << 150 << 199 << 99 << 99;
+    QTest::addRow("cursors already on the screen stay") << 50 << 99 << 50 << 99;
+}
+
+void DialogsTest::xDimPullsTheXCursorsIn()
+{
+    QFETCH(int, before1);
+    QFETCH(int, before2);
+    QFETCH(int, after1);
+    QFETCH(int, after2);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* form = started.form;
+    app().iCurXPos = {int16_t(before1), int16_t(before2)};
+    for (QCheckBox* box : form->chk_curx) box->setChecked(true);
+
+    setXDimension(form, QStringLiteral("100"));
+
+    QCOMPARE(app().ChData[0].iXDim, int16_t(100));
+    const int after[2] = {after1, after2};
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(int(app().iCurXPos[i]), after[i]);
+        QCOMPARE(form->lbl_cur_x[i]->text(), QString::number(after[i]));
+        // The last point of the screen sits on the right end of the X axis.
+        if (after[i] == 99) QCOMPARE(form->line_x_pro[i]->X1(), 8520.0f);
+    }
+    finish(form);
+}
+
+void DialogsTest::xDimReRangesThePositionBars_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("barMax");
+    QTest::addColumn<int>("largeChange");
+    QTest::addColumn<int>("barValue");
+    // File: bars only while the file is longer than one screen.
+    QTest::addRow("file of 200 at 200 points: hidden") << 0 << 200 << 0 << "200" << false << -1 << -1 << -1;
+    QTest::addRow("file of 5000: capped at 30000") << 0 << 5000 << 2400 << "200" << true << 30000 << 3000 << 15000;
+    QTest::addRow("file of 3000: one unit a sample") << 0 << 3000 << 0 << "200" << true << 3000 << 300 << 0;
+    // Memory: bars as soon as the copy fills one screen.
+    QTest::addRow("memory of 200 at 200 points: visible") << 1 << 200 << 0 << "200" << true << 200 << 20 << 0;
+    QTest::addRow("memory of 199 at 200 points: hidden") << 1 << 199 << 0 << "200" << false << -1 << -1 << -1;
+    QTest::addRow("scanning: hidden") << 2 << 0 << 0 << "50" << false << -1 << -1 << -1;
+}
+
+void DialogsTest::xDimReRangesThePositionBars()
+{
+    QFETCH(int, mode);
+    QFETCH(int, length);
+    QFETCH(int, top);
+    QFETCH(QString, typed);
+    QFETCH(bool, visible);
+    QFETCH(int, barMax);
+    QFETCH(int, largeChange);
+    QFETCH(int, barValue);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* form = started.form;
+    AppState& s = app();
+    // The view as entering the mode left it at 100 points; the bars start the other way round
+    // from what the new width must give them.
+    s.ChData[0].iXDim = 100;
+    s.iDispMode = static_cast<int16_t>(mode);
+    if (mode == 0) {
+        s.lFileLen = length;
+        s.lFileTop = top;
+    } else {
+        s.lMemCount = length;
+        s.lMemTop = top;
+    }
+    form->HScroll1->setVisible(!visible);
+    form->HScroll2->setVisible(!visible);
+
+    setXDimension(form, typed);
+
+    QCOMPARE(form->HScroll1->isVisibleTo(form), visible);
+    QCOMPARE(form->HScroll2->isVisibleTo(form), visible);
+    QCOMPARE(form->iScrollBusy, int16_t(0));
+    // The view start is the user's; only the bars follow the new width.
+    QCOMPARE(mode == 0 ? s.lFileTop : int64_t(s.lMemTop), int64_t(top));
+    if (!visible) {
+        finish(form);
+        return;
+    }
+    QCOMPARE(form->HScroll1->minimum(), 0);
+    QCOMPARE(form->HScroll1->maximum(), barMax);
+    QCOMPARE(form->HScroll1->pageStep(), largeChange);
+    QCOMPARE(form->HScroll1->value(), barValue);
+    QCOMPARE(int(form->iBarLast), barValue);
+    finish(form);
 }
 
 void DialogsTest::penDialogAppliesThePen_data()

@@ -19,10 +19,10 @@
 #include "app/AppState.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "serial/CountText.h"
 #include "serial/LineParams.h"
 #include "serial/frms_ScanningSelect.h"
 #include "storage/FileErrors.h"
+#include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 

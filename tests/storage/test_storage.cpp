@@ -822,27 +822,13 @@ frms_RS_GRAPH_1* startOnPty(const QString& dir, const Pty& pty)
     return form;
 }
 
-// What one receive tick asks of the engine: the bytes since the last tick, logged while iLogOn
-// is 1. Returns the count handed over.
-int32_t engineTick()
+// Writes `bytes` into the master while receive ticks run, until the window has counted all of
+// them; `afterTick` looks at the window after every tick.
+void feed(frms_RS_GRAPH_1* form, const Pty& pty, const QByteArray& bytes,
+          const std::function<void()>& afterTick = [] {})
 {
-    AppState& s = app();
-    int32_t count = 0;
-    int32_t scratch = 0;
-    s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
-    for (int32_t i = 0; i < count; ++i) {
-        uint8_t value = 0;
-        s.engine->RcvDataNext(value, static_cast<int16_t>(i));
-    }
-    return count;
-}
-
-// Feeds `bytes` into the master while receive ticks run, until the engine has handed all of
-// them over or has ended the log.
-void feed(const Pty& pty, const QByteArray& bytes)
-{
+    const int64_t countBefore = app().lRcvCount;
     qsizetype written = 0;
-    qsizetype received = 0;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000) {
@@ -850,12 +836,16 @@ void feed(const Pty& pty, const QByteArray& bytes)
             const ssize_t n = ::write(pty.master, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
             if (n > 0) written += n;
         }
-        received += engineTick();
-        if (received >= bytes.size() || app().iLogSt != tessavue::SerialEngine::kLogContinues) return;
+        form->Timer_Receive_Timer();
+        afterTick();
+        if (app().lRcvCount - countBefore >= bytes.size()) return;
         QTest::qWait(1);
     }
     QFAIL("the bytes did not come through");
 }
+
+constexpr int32_t kLogOnRed = 0x0000FF;
+constexpr int32_t kLogOffGrey = 0xC0C0C0;
 } // namespace
 
 void StorageTest::logThroughARealPortHoldsTheBytesSent()
@@ -869,12 +859,20 @@ void StorageTest::logThroughARealPortHoldsTheBytesSent()
 
     runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(log, QStringLiteral("1 MB"))});
     QCOMPARE(app().iLogOn, int16_t(1));
+    QCOMPARE(backColor(form->Cmd_Log), kLogOnRed);
     const QByteArray sent = pattern(70000);
-    feed(pty, sent);
+    feed(form, pty, sent);
+    QCOMPARE(app().iLogOn, int16_t(1));
+    QCOMPARE(app().lRcvCount, int32_t(sent.size()));
     runAnswering([form] { form->Cmd_Log_Click(); }, {answer(6)});
     QCOMPARE(app().iLogOn, int16_t(0));
+    QCOMPARE(backColor(form->Cmd_Log), kLogOffGrey);
 
     QCOMPARE(readFile(log), sent);
+    // The trace holds the newest screen of the same bytes.
+    const int16_t N = app().ChData[0].iXDim;
+    for (int16_t k = 0; k < N; ++k)
+        QCOMPARE(ini::xfunRingGet(k, 0), int16_t(uint8_t(sent[sent.size() - N + k])));
     finish(form);
 }
 
@@ -887,14 +885,35 @@ void StorageTest::logEndsAtItsSizeLimit()
     runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(log, QStringLiteral("1 MB"))});
     QCOMPARE(app().iLogOn, int16_t(1));
 
+    // The tick that learns of the full log ends it there and then, with no question asked.
+    int16_t endStatus = tessavue::SerialEngine::kLogContinues;
+    bool greyAtOnce = false;
+    QString nameLeft = QStringLiteral("unset");
+    const auto watch = [&] {
+        if (endStatus != tessavue::SerialEngine::kLogContinues || app().iLogSt == endStatus) return;
+        endStatus = app().iLogSt;
+        greyAtOnce = app().iLogOn == 0 && backColor(form->Cmd_Log) == kLogOffGrey;
+        nameLeft = app().strLogFile;
+    };
     const QByteArray sent = pattern(1048576 + 5000);
-    feed(pty, sent);
+    feed(form, pty, sent, watch);
 
-    QCOMPARE(app().iLogSt, tessavue::SerialEngine::kLogSizeLimit);
+    // Later ticks find no log open and report it as going on; the ending tick saw the limit.
+    QCOMPARE(endStatus, tessavue::SerialEngine::kLogSizeLimit);
+    QVERIFY(greyAtOnce);
+    QCOMPARE(nameLeft, QString());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
     const QByteArray logged = readFile(log);
     QVERIFY(logged.size() <= 1048576);
     QVERIFY(logged.size() > 1000000);
     QCOMPARE(logged, sent.left(logged.size()));
+
+    // Reception goes on after the log has ended; the log takes no more.
+    const QByteArray later = pattern(3000);
+    feed(form, pty, later);
+    QCOMPARE(app().lRcvCount, int32_t(sent.size() + later.size()));
+    QCOMPARE(app().iLogOn, int16_t(0));
+    QCOMPARE(readFile(log).size(), logged.size());
     finish(form);
 }
 
