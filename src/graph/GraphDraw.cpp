@@ -138,12 +138,15 @@ bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count)
         }
         if (got < 0 && errno == EINTR) continue;
         if (got == 0) break;
-        const int code = appSub::fileErrCodeFromErrno(errno);
-        if (m_fileScreenLen == 0) {
+        const int err = errno;
+        const int code = appSub::fileErrCodeFromErrno(err);
+        if (m_fileScreenLen == 0 && (err == EBADF || err == ESPIPE)) {
+            // The file cannot be positioned at all: nothing of this screen can be drawn.
             dropDataFile(code);
             return false;
         }
-        // The bytes before the failure are good; the failure shows when the view reaches it.
+        // The bytes before the failure are good; the failure shows when the view reaches it,
+        // and the rest of the screen reads as 0.
         m_fileScreenErr = code;
         break;
     }
