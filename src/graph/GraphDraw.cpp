@@ -8,12 +8,11 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
+#include "toolkit/Colors.h"
 #include "toolkit/PictureBox.h"
 
 namespace {
 
-constexpr int32_t kBlack = 0;
-constexpr int32_t kScaleGrey = 0x808080;
 // The file ended before the bytes its length promised (it shrank while shown).
 constexpr int kErrReadPastEnd = 62;
 
@@ -179,9 +178,9 @@ void frms_RS_GRAPH_1::xsubScaleLineDraw()
         pic_graph->Line(X1, s.sngScaleY[i], X2, s.sngScaleY[i]);
     };
     if (s.ChData[0].iSigned == 1) {
-        for (int i = 0; i <= 6; ++i) scaleLine(i, i == 3 ? kBlack : kScaleGrey);
+        for (int i = 0; i <= 6; ++i) scaleLine(i, i == 3 ? kBlack : kGrey);
     } else {
-        for (int i = 0; i <= 3; ++i) scaleLine(i, kScaleGrey);
+        for (int i = 0; i <= 3; ++i) scaleLine(i, kGrey);
         scaleLine(4, kBlack);
     }
     pic_graph->setForeColor(s.lPenColor);

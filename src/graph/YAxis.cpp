@@ -5,12 +5,12 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
+#include "toolkit/Colors.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
 namespace {
 
-constexpr int32_t kScaleGrey = 0x808080;
 // A scale label's top stands this far above the line it names.
 constexpr float kLabelRaise = 6;
 
@@ -98,7 +98,7 @@ void frms_RS_GRAPH_1::xsubYGridBuild()
         Lbl_YHex[mark->label]->setText(xfunHexText(d));
         setTopTw(Lbl_y[mark->label], y - kLabelRaise);
         setTopTw(Lbl_YHex[mark->label], y - kLabelRaise);
-        line->setBorderColor(kScaleGrey);
+        line->setBorderColor(kGrey);
         line->setVisible(false);
         s.sngScaleY[mark->scaleEntry] = y;
     }
