@@ -3,9 +3,7 @@
 #include <QCoreApplication>
 #include <QPrinter>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <unistd.h>
 
 #include "DrawTarget.h"
 #include "app/AppState.h"
@@ -30,7 +28,6 @@ int16_t iXDivision = 1;
 
 namespace {
 
-constexpr int kReadPastEndCode = 62;
 constexpr float kPagePoints = 9.0f;
 
 // The right-hand `width` characters of `text` after `width` leading spaces.
@@ -47,45 +44,6 @@ QString hexByte(uint8_t b)
 int16_t sampleValue(uint8_t b)
 {
     return (app().ChData[0].iSigned == 1 && b >= 128) ? static_cast<int16_t>(b - 256) : b;
-}
-
-// The screen of the File view, read at its view start without moving the file's own position.
-// A read error (or a file shorter than it was when loaded) is shown once and closes the file;
-// the samples not read stay 0.
-void gatherFromFile()
-{
-    AppState& s = app();
-    const int64_t n = std::min<int64_t>(s.ChData[0].iXDim, s.lFileLen);
-    const int64_t count = std::clamp<int64_t>(s.lFileLen - s.lFileTop, 0, n);
-    int64_t got = 0;
-    while (got < count) {
-        const ssize_t r = ::pread(s.iFileNo, bPrintBuf.data() + got,
-                                  static_cast<size_t>(count - got), s.lFileTop + got);
-        if (r > 0) {
-            got += r;
-            continue;
-        }
-        if (r < 0 && errno == EINTR) continue;
-        const int code = r < 0 ? appSub::fileErrCodeFromErrno(errno) : kReadPastEndCode;
-        ::close(s.iFileNo);
-        s.iFileNo = -1;
-        appSub::xsubFileErrMsg(code);
-        break;
-    }
-    std::fill(bPrintBuf.begin() + got, bPrintBuf.begin() + count, uint8_t{0});
-    iPrintCount = static_cast<int16_t>(count);
-}
-
-void gatherFromMemory()
-{
-    const AppState& s = app();
-    const int32_t n = std::min<int32_t>(s.ChData[0].iXDim, s.lMemCount);
-    int16_t i = 0;
-    for (; i < n; ++i) {
-        if (s.lMemTop + i >= s.lMemCount) break;
-        bPrintBuf[i] = mainForm()->xfunLastDataGet(i);
-    }
-    iPrintCount = i;
 }
 
 void gridLine(DrawTarget& t, int16_t v, bool labelled)
@@ -120,16 +78,24 @@ void printList(DrawTarget& t, QString (*cell)(uint8_t))
 void xsubPrintDataGet()
 {
     const AppState& s = app();
+    int64_t size = s.lMemCount;
+    int64_t start = s.lMemTop;
     if (s.iDispMode == 0) {
         // A File view without a file shows nothing, so nothing is printed either.
         if (s.iFileNo == -1) {
             iPrintCount = 0;
             return;
         }
-        gatherFromFile();
-        return;
+        size = s.lFileLen;
+        start = s.lFileTop;
     }
-    gatherFromMemory();
+    frms_RS_GRAPH_1* form = mainForm();
+    const auto n = static_cast<int32_t>(std::min<int64_t>(s.ChData[0].iXDim, size));
+    // A failure is reported once by the view's reader, which then hands out 0 for the rest.
+    if (s.iDispMode == 0) form->xfunLastDataSeek(start, n);
+    int16_t i = 0;
+    for (; i < n && start + i < size; ++i) bPrintBuf[i] = form->xfunLastDataGet(i);
+    iPrintCount = i;
 }
 
 void xsubPrintPage(DrawTarget& t)
