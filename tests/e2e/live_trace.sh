@@ -2,18 +2,8 @@
 # The real program on the real engine: a virtual serial device streams a constant level, the
 # pane must show it as a horizontal trace where the value maps, and "Fin" ends the process cleanly.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-if [ "${1:-}" != "--inner" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" --inner "$@"
-fi
-# A real window on the X server, whatever the test runner set.
-export QT_QPA_PLATFORM=xcb
-bin=$2
-vdev=$3
-source "$here/x11.sh"
-work=$(mktemp -d)
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+source "$(dirname "$0")/x11.sh"
+e2e_begin "$0" "$@"
 
 # Level 0x55 = 85 (off the grid lines, which lie above the trace): in the signed view
 # y = 5040 - (85+130)/260*4800 = 1070.77 twips = row 71.4.

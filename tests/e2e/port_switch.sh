@@ -2,17 +2,8 @@
 # The real program switched by its port dialog from COM OFF to a virtual serial device and back:
 # the trace appears and moves, then stops; the settings written at exit hold the port.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-if [ "${1:-}" != "--inner" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$0" --inner "$@"
-fi
-export QT_QPA_PLATFORM=xcb
-bin=$2
-vdev=$3
-source "$here/x11.sh"
-work=$(mktemp -d)
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+source "$(dirname "$0")/x11.sh"
+e2e_begin "$0" "$@"
 
 # Opens the port dialog from "COM OFF"/"COM ON", picks source option $1 (0 COM ON, 2 COM OFF)
 # and confirms with "Ｏ Ｋ".

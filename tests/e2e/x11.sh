@@ -1,5 +1,22 @@
 # Shell helpers for driving the real program on an X display (sourced by the end-to-end tests).
-# They expect $work (a temporary folder) and the array pids (processes to end on exit).
+
+# Called first with the script's path and arguments (the program, then tessavue-vdev): runs the
+# script again under a fresh X server, then sets bin, vdev, work (a temporary folder) and pids
+# (processes ended, with the folder removed, on exit).
+e2e_begin() {
+  local script=$1
+  shift
+  if [ "${1:-}" != "--inner" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x900x24" bash "$script" --inner "$@"
+  fi
+  # A real window on the X server, whatever the test runner set.
+  export QT_QPA_PLATFORM=xcb
+  bin=$2
+  vdev=$3
+  work=$(mktemp -d)
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+}
 
 # Prints "x y" of the client area of the first window whose name matches $1, once it is mapped.
 window_origin() {
