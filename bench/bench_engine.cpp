@@ -36,7 +36,8 @@ constexpr size_t patternPeriod = (1 << 24) + 7;
 std::vector<uint8_t> makePattern() {
     std::mt19937 generator(12345);
     std::vector<uint8_t> bytes(patternPeriod + kWriteChunk);
-    std::generate_n(bytes.begin(), patternPeriod, [&] { return static_cast<uint8_t>(generator()); });
+    std::generate_n(bytes.begin(), patternPeriod,
+                    [&] { return static_cast<uint8_t>(generator()); });
     std::copy_n(bytes.begin(), kWriteChunk, bytes.begin() + patternPeriod);
     return bytes;
 }
@@ -55,8 +56,7 @@ double measureCat() {
     termios raw{};
     cfmakeraw(&raw);
     int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0)
-        return 0;
+    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return 0;
     pid_t cat = fork();
     if (cat == 0) {
         dup2(slave, STDIN_FILENO);
@@ -70,8 +70,7 @@ double measureCat() {
     const auto start = Clock::now();
     while (Clock::now() - start < kRunTime) {
         ssize_t n = writeStream(master, written);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         written += static_cast<uint64_t>(n);
     }
     const auto elapsed = Clock::now() - start;
@@ -89,13 +88,11 @@ struct EngineFigures {
 
 EngineFigures measureEngine() {
     int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-        return {};
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
     const std::string path = ptsname(master);
     close(slave);
     auto engine = tessavue::makeLinuxSerialEngine();
-    if (engine->OpenCommPort(path) != -1)
-        return {};
+    if (engine->OpenCommPort(path) != -1) return {};
 
     std::atomic<uint64_t> written = 0, drained = 0;
     std::atomic<bool> stopWriting = false;
@@ -106,8 +103,7 @@ EngineFigures measureEngine() {
                 continue;
             }
             ssize_t n = writeStream(master, written);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             written += static_cast<uint64_t>(n);
         }
     });
@@ -130,8 +126,7 @@ EngineFigures measureEngine() {
             figures.mismatched += value != pattern[(first + i) % patternPeriod];
         }
         drained += static_cast<uint64_t>(count);
-        if (count > 0)
-            lastArrival = Clock::now();
+        if (count > 0) lastArrival = Clock::now();
         if (!stopWriting && Clock::now() - start >= kRunTime) {
             stopWriting = true;
             writer.join(); // finishes its last write while the engine keeps reading

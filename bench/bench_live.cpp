@@ -44,14 +44,16 @@ public:
     void SetCommPortParam(const std::string&) override {}
     void ResetStatus() override {}
     void CloseCommPort() override {}
-    void RcvDataFirst(int32_t& count, int32_t&, int16_t, int16_t& logSt, int32_t&) override
-    {
+    void RcvDataFirst(int32_t& count, int32_t&, int16_t, int16_t& logSt, int32_t&) override {
         ++fetches;
-        for (uint8_t& b : m_batch) b = next();
+        for (uint8_t& b : m_batch)
+            b = next();
         count = kBytesPerTick;
         logSt = kLogContinues;
     }
-    void RcvDataNext(uint8_t& value, int16_t index) override { value = m_batch[static_cast<size_t>(index)]; }
+    void RcvDataNext(uint8_t& value, int16_t index) override {
+        value = m_batch[static_cast<size_t>(index)];
+    }
     void ReadModemStatus(uint8_t& status) override { status = 0; }
     void SetLineSt(int16_t) override {}
     int32_t LogStart(const std::string&, int32_t, int32_t) override { return 0; }
@@ -61,8 +63,7 @@ public:
     void LastClear() override {}
     uint64_t droppedBytes() const override { return 0; }
 
-    uint8_t next()
-    {
+    uint8_t next() {
         const auto v = static_cast<int>(std::lround(100 * std::sin(m_angle * M_PI / 180)));
         m_angle = (m_angle + 1) % 360;
         return static_cast<uint8_t>(v & 0xFF);
@@ -73,27 +74,27 @@ private:
     int m_angle = 0;
 };
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 // (a) Median microseconds of one tick with data, the stroking of the trace included.
-double timeTickRedraw(const QString& programDir, bool& tickIsReal)
-{
+double timeTickRedraw(const QString& programDir, bool& tickIsReal) {
     app() = AppState{};
     auto owned = std::make_unique<ScriptedEngine>();
     ScriptedEngine* engine = owned.get();
     app().engine = std::move(owned);
     frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir);
-    for (QTimer* t : {form->Timer_Receive, form->Timer_Start, form->Timer_date, form->Timer1}) t->stop();
+    for (QTimer* t : {form->Timer_Receive, form->Timer_Start, form->Timer_date, form->Timer1})
+        t->stop();
 
     AppState& s = app();
     s.ChData[0].iXDim = 800;
     s.iScanSource = 0;
     s.iPortOpen = 1;
-    for (int i = 0; i < 1000; ++i) ini::xsubRingAdd(0, engine->next());
+    for (int i = 0; i < 1000; ++i)
+        ini::xsubRingAdd(0, engine->next());
 
     form->Timer_Receive_Timer();
     tickIsReal = engine->fetches > 0;
@@ -132,8 +133,7 @@ double timeTickRedraw(const QString& programDir, bool& tickIsReal)
     return median(us);
 }
 
-std::optional<long long> cpuTicks(pid_t pid)
-{
+std::optional<long long> cpuTicks(pid_t pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray line = stat.readAll();
@@ -144,24 +144,24 @@ std::optional<long long> cpuTicks(pid_t pid)
 }
 
 // The process whose executable is exactly this file (the copy started under xvfb-run).
-pid_t findProcess(const QString& exe, int waitMs)
-{
+pid_t findProcess(const QString& exe, int waitMs) {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < waitMs) {
         for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
             bool isPid = false;
             const pid_t pid = entry.toInt(&isPid);
-            if (isPid && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == exe) return pid;
+            if (isPid && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == exe)
+                return pid;
         }
         QThread::msleep(50);
     }
     return -1;
 }
 
-// (b) CPU percent of the real program over kStreamSeconds; NaN (with the reason) when it cannot run.
-double measureStreamingCpu(const QString& buildDir)
-{
+// (b) CPU percent of the real program over kStreamSeconds; NaN (with the reason) when it cannot
+// run.
+double measureStreamingCpu(const QString& buildDir) {
     const QString program = buildDir + QStringLiteral("/tessavue");
     const QString vdevTool = buildDir + QStringLiteral("/tools/tessavue-vdev");
     for (const QString& needed : {program, vdevTool}) {
@@ -176,9 +176,11 @@ double measureStreamingCpu(const QString& buildDir)
     QFile::copy(program, exe);
 
     QProcess vdev;
-    vdev.start(vdevTool, {QStringLiteral("--link"), link, QStringLiteral("--baud"), QStringLiteral("115200"),
-                          QStringLiteral("--wave"), QStringLiteral("sine")});
-    for (int i = 0; i < 100 && !QFileInfo::exists(link); ++i) QThread::msleep(50);
+    vdev.start(vdevTool,
+               {QStringLiteral("--link"), link, QStringLiteral("--baud"), QStringLiteral("115200"),
+                QStringLiteral("--wave"), QStringLiteral("sine")});
+    for (int i = 0; i < 100 && !QFileInfo::exists(link); ++i)
+        QThread::msleep(50);
     if (!QFileInfo::exists(link)) {
         std::printf("note: the virtual device did not come up, no CPU figure\n");
         return NAN;
@@ -199,8 +201,8 @@ double measureStreamingCpu(const QString& buildDir)
 
     QProcess xvfb;
     // A true-colour screen, as desktops have (xvfb-run's own default is 8 bits deep).
-    xvfb.start(QStringLiteral("xvfb-run"),
-               {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"), exe});
+    xvfb.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
+                                            QStringLiteral("-screen 0 1280x1024x24"), exe});
     const pid_t pid = findProcess(exe, 10000);
     double percent = NAN;
     if (pid > 0) {
@@ -212,7 +214,8 @@ double measureStreamingCpu(const QString& buildDir)
         const auto after = cpuTicks(pid);
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         if (before && after)
-            percent = 100.0 * static_cast<double>(*after - *before) / static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
+            percent = 100.0 * static_cast<double>(*after - *before) /
+                      static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
         else
             std::printf("note: the program ended while streaming\n");
         ::kill(pid, SIGTERM);
@@ -227,24 +230,27 @@ double measureStreamingCpu(const QString& buildDir)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir programDir;
 
     bool tickIsReal = false;
     const double tickUs = timeTickRedraw(programDir.path(), tickIsReal);
-    std::printf("tick with %d bytes and a redraw of 800 samples: median %.1f us over %d ticks%s\n", kBytesPerTick,
-                tickUs, kTimedTicks, tickIsReal ? "" : " (receive tick not built yet: its steps done here)");
+    std::printf("tick with %d bytes and a redraw of 800 samples: median %.1f us over %d ticks%s\n",
+                kBytesPerTick, tickUs, kTimedTicks,
+                tickIsReal ? "" : " (receive tick not built yet: its steps done here)");
 
     double cpu = NAN;
     if (tickIsReal) {
-        cpu = measureStreamingCpu(QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
-        std::printf("program streaming at 115,200 baud for %d s: %.1f %% of one core\n", kStreamSeconds, cpu);
+        cpu = measureStreamingCpu(
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
+        std::printf("program streaming at 115,200 baud for %d s: %.1f %% of one core\n",
+                    kStreamSeconds, cpu);
     } else {
-        std::printf("note: the receive tick is not built yet, so the program would not read the device: "
-                    "no CPU figure\n");
+        std::printf(
+            "note: the receive tick is not built yet, so the program would not read the device: "
+            "no CPU figure\n");
     }
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s\n", tickUs,
                 std::isnan(cpu) ? "nan" : qPrintable(QString::number(cpu, 'f', 1)));

@@ -29,16 +29,15 @@ constexpr int64_t kBigFileBytes = int64_t(4) << 30;
 // real one does; the port side does nothing.
 class ScriptedEngine : public tessavue::SerialEngine {
 public:
-    ScriptedEngine() : m_recent(kRecentCopyBytes)
-    {
-        for (size_t i = 0; i < m_recent.size(); ++i) m_recent[i] = static_cast<uint8_t>(i * 13);
+    ScriptedEngine() : m_recent(kRecentCopyBytes) {
+        for (size_t i = 0; i < m_recent.size(); ++i)
+            m_recent[i] = static_cast<uint8_t>(i * 13);
     }
     int16_t OpenCommPort(const std::string&) override { return 0; }
     void SetCommPortParam(const std::string&) override {}
     void ResetStatus() override {}
     void CloseCommPort() override {}
-    void RcvDataFirst(int32_t& count, int32_t&, int16_t, int16_t& logSt, int32_t&) override
-    {
+    void RcvDataFirst(int32_t& count, int32_t&, int16_t, int16_t& logSt, int32_t&) override {
         count = 0;
         logSt = kLogContinues;
     }
@@ -48,7 +47,9 @@ public:
     int32_t LogStart(const std::string&, int32_t, int32_t) override { return 0; }
     void LogStop() override {}
     void MoveLastFirst(int32_t& count) override { count = static_cast<int32_t>(m_recent.size()); }
-    void MoveLastData(uint8_t& value, int32_t index) override { value = m_recent[static_cast<size_t>(index)]; }
+    void MoveLastData(uint8_t& value, int32_t index) override {
+        value = m_recent[static_cast<size_t>(index)];
+    }
     void LastClear() override {}
     uint64_t droppedBytes() const override { return 0; }
 
@@ -56,15 +57,13 @@ private:
     std::vector<uint8_t> m_recent;
 };
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 // Opens `name` through "From File", picking it in the dialog as soon as the dialog is up.
-double openThroughDialog(frms_RS_GRAPH_1* form, const QString& name)
-{
+double openThroughDialog(frms_RS_GRAPH_1* form, const QString& name) {
     std::function<void()> pick = [&] {
         auto* d = qobject_cast<frms_File_Disp*>(QApplication::activeModalWidget());
         if (!d) {
@@ -72,8 +71,10 @@ double openThroughDialog(frms_RS_GRAPH_1* form, const QString& name)
             return;
         }
         const auto items = d->File1->findItems(name, Qt::MatchExactly);
-        if (items.isEmpty()) d->close();
-        else emit d->File1->itemActivated(items.first());
+        if (items.isEmpty())
+            d->close();
+        else
+            emit d->File1->itemActivated(items.first());
     };
     QTimer::singleShot(0, pick);
     QElapsedTimer t;
@@ -83,28 +84,28 @@ double openThroughDialog(frms_RS_GRAPH_1* form, const QString& name)
 }
 
 // Mean time of one arrow click to the right, starting from bar value `from`.
-double stepMicros(frms_RS_GRAPH_1* form, int from)
-{
+double stepMicros(frms_RS_GRAPH_1* form, int from) {
     QScrollBar* bar = form->HScroll1;
     bar->setValue(from); // a drag: the view jumps there
     const int steps = std::min(kSteps, bar->maximum() - bar->value());
     if (steps <= 0) return 0;
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < steps; ++i) bar->setValue(form->iBarLast + 1);
+    for (int i = 0; i < steps; ++i)
+        bar->setValue(form->iBarLast + 1);
     return static_cast<double>(t.nsecsElapsed()) / 1e3 / steps;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir dir;
     app().engine = std::make_unique<ScriptedEngine>();
     frms_RS_GRAPH_1* form = ini::xsubStartUp(dir.path());
-    for (QTimer* t : {form->Timer_Receive, form->Timer_Start, form->Timer_date, form->Timer1}) t->stop();
+    for (QTimer* t : {form->Timer_Receive, form->Timer_Start, form->Timer_date, form->Timer1})
+        t->stop();
 
     std::vector<double> fetch;
     for (int i = 0; i < kFetchRuns; ++i) {
@@ -117,28 +118,33 @@ int main(int argc, char** argv)
 
     // Sparse files: the size is what counts, not the blocks behind it.
     const auto makeFile = [&](const QString& name, int64_t bytes) {
-        const int fd = ::open(QFile::encodeName(dir.filePath(name)).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::ftruncate(fd, bytes) != 0) std::fprintf(stderr, "cannot make %s\n", qPrintable(name));
+        const int fd = ::open(QFile::encodeName(dir.filePath(name)).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::ftruncate(fd, bytes) != 0)
+            std::fprintf(stderr, "cannot make %s\n", qPrintable(name));
         ::close(fd);
     };
     makeFile(QStringLiteral("big.bin"), kBigFileBytes);
     makeFile(QStringLiteral("small.bin"), 1 << 20);
 
     const double fileOpenMs = openThroughDialog(form, QStringLiteral("big.bin"));
-    std::printf("opened %lld bytes, bar max %d, visible %d\n", static_cast<long long>(app().lFileLen),
-                form->HScroll1->maximum(), form->HScroll1->isVisible() ? 1 : 0);
+    std::printf("opened %lld bytes, bar max %d, visible %d\n",
+                static_cast<long long>(app().lFileLen), form->HScroll1->maximum(),
+                form->HScroll1->isVisible() ? 1 : 0);
     const double bigStart = stepMicros(form, 0);
     const double bigMiddle = stepMicros(form, form->HScroll1->maximum() / 2);
     openThroughDialog(form, QStringLiteral("small.bin"));
     const double smallStart = stepMicros(form, 0);
-    std::printf("arrow click: 4 GiB start %.1f us, 4 GiB middle %.1f us, 1 MiB start %.1f us\n", bigStart,
-                bigMiddle, smallStart);
+    std::printf("arrow click: 4 GiB start %.1f us, 4 GiB middle %.1f us, 1 MiB start %.1f us\n",
+                bigStart, bigMiddle, smallStart);
     std::printf("view fetch runs (ms):");
-    for (double f : fetch) std::printf(" %.2f", f);
+    for (double f : fetch)
+        std::printf(" %.2f", f);
     std::printf("\n");
 
     const double fileStepUs = std::max(bigStart, bigMiddle);
-    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f\n", viewFetchMs, fileStepUs, fileOpenMs);
+    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f\n", viewFetchMs, fileStepUs,
+                fileOpenMs);
     form->xsubDataFileClose();
     delete form;
     return 0;

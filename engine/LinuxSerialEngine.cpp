@@ -20,11 +20,9 @@ namespace tessavue {
 
 std::string devicePathForPort(const std::string& portName) {
     for (int i = 0; i < 4; ++i) {
-        if (portName == "COM" + std::to_string(i + 1))
-            return "/dev/ttyS" + std::to_string(i);
+        if (portName == "COM" + std::to_string(i + 1)) return "/dev/ttyS" + std::to_string(i);
     }
-    if (portName.starts_with('/'))
-        return portName;
+    if (portName.starts_with('/')) return portName;
     return "/dev/" + portName;
 }
 
@@ -62,20 +60,17 @@ private:
         pollfd watched[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         for (;;) {
             if (poll(watched, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 return;
             }
-            if (watched[1].revents != 0)
-                return;
+            if (watched[1].revents != 0) return;
             ssize_t received = read(fd_, buffer.data(), buffer.size());
             if (received > 0) {
                 pending_.append(buffer.data(), static_cast<size_t>(received));
                 continue;
             }
             bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
-            if (received < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp)))
-                continue;
+            if (received < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
             return;
         }
     }
@@ -91,12 +86,9 @@ private:
 int prepareDevice(int fd, const LineSettings& settings) {
     // flock keeps out other instances of this program even when running as root, for whom
     // TIOCEXCL does not count; TIOCEXCL keeps out other programs that do not lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? EBUSY : errno;
-    if (ioctl(fd, TIOCEXCL) != 0)
-        return errno;
-    if (applyLineSettings(fd, settings) && discardDeviceBuffers(fd))
-        return 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
+    if (ioctl(fd, TIOCEXCL) != 0) return errno;
+    if (applyLineSettings(fd, settings) && discardDeviceBuffers(fd)) return 0;
     int error = errno;
     ioctl(fd, TIOCNXCL);
     return error;
@@ -106,15 +98,13 @@ class LinuxSerialEngine final : public SerialEngine {
 public:
     int16_t OpenCommPort(const std::string& portName) override {
         CloseCommPort();
-        int fd = ::open(devicePathForPort(portName).c_str(),
-                        O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return static_cast<int16_t>(errno);
+        int fd =
+            ::open(devicePathForPort(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return static_cast<int16_t>(errno);
         int wakeFd = eventfd(0, EFD_CLOEXEC);
         int error = wakeFd < 0 ? errno : prepareDevice(fd, settings_);
         if (error != 0) {
-            if (wakeFd >= 0)
-                ::close(wakeFd);
+            if (wakeFd >= 0) ::close(wakeFd);
             ::close(fd);
             return static_cast<int16_t>(error);
         }
@@ -124,14 +114,12 @@ public:
 
     void SetCommPortParam(const std::string& lineParams) override {
         std::optional<LineSettings> parsed = parseLineSettings(lineParams);
-        if (!parsed || (port_ && !applyLineSettings(port_->fd(), *parsed)))
-            return;
+        if (!parsed || (port_ && !applyLineSettings(port_->fd(), *parsed))) return;
         settings_ = *parsed;
     }
 
     void ResetStatus() override {
-        if (port_)
-            port_->pending().resetDropped();
+        if (port_) port_->pending().resetDropped();
     }
 
     void CloseCommPort() override { port_.reset(); }
@@ -154,28 +142,30 @@ public:
         int lines = 0;
         status = 0;
         // Devices without modem lines (ptys) answer ENOTTY; they read as all lines off.
-        if (!port_ || ioctl(port_->fd(), TIOCMGET, &lines) != 0)
-            return;
+        if (!port_ || ioctl(port_->fd(), TIOCMGET, &lines) != 0) return;
         constexpr std::pair<int, uint8_t> bits[] = {{TIOCM_RTS, 0x01}, {TIOCM_DTR, 0x02},
                                                     {TIOCM_CTS, 0x10}, {TIOCM_DSR, 0x20},
                                                     {TIOCM_RNG, 0x40}, {TIOCM_CAR, 0x80}};
         for (auto [line, bit] : bits) {
-            if (lines & line)
-                status |= bit;
+            if (lines & line) status |= bit;
         }
     }
 
     void SetLineSt(int16_t code) override {
         int line = 0;
         switch (static_cast<uint16_t>(code) & 0x7fff) {
-        case 0x0001: line = TIOCM_RTS; break;
-        case 0x0002: line = TIOCM_DTR; break;
-        default: return;
+        case 0x0001:
+            line = TIOCM_RTS;
+            break;
+        case 0x0002:
+            line = TIOCM_DTR;
+            break;
+        default:
+            return;
         }
         bool on = static_cast<uint16_t>(code) & 0x8000;
         // Failures are ignored: a device without modem lines has nothing to switch.
-        if (port_)
-            ioctl(port_->fd(), on ? TIOCMBIS : TIOCMBIC, &line);
+        if (port_) ioctl(port_->fd(), on ? TIOCMBIS : TIOCMBIC, &line);
     }
 
     int32_t LogStart(const std::string& path, int32_t, int32_t maxBytes) override {

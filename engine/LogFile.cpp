@@ -14,8 +14,7 @@ namespace tessavue {
 int LogFile::open(const std::string& path, int32_t maxBytes) {
     close();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd_ < 0)
-        return errno;
+    if (fd_ < 0) return errno;
     struct stat info {};
     if (fstat(fd_, &info) != 0) {
         int error = errno;
@@ -32,13 +31,11 @@ int LogFile::open(const std::string& path, int32_t maxBytes) {
 }
 
 int16_t LogFile::append(const uint8_t* data, size_t size) {
-    if (fd_ < 0)
-        return SerialEngine::kLogContinues;
+    if (fd_ < 0) return SerialEngine::kLogContinues;
     size_t toWrite = bytesLeft_ ? std::min<uint64_t>(size, *bytesLeft_) : size;
     while (toWrite > 0) {
         ssize_t written = ::write(fd_, data, toWrite);
-        if (written < 0 && errno == EINTR)
-            continue;
+        if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
             int error = written < 0 ? errno : ENOSPC;
             closeWithoutSync();
@@ -46,8 +43,7 @@ int16_t LogFile::append(const uint8_t* data, size_t size) {
         }
         data += written;
         toWrite -= static_cast<size_t>(written);
-        if (bytesLeft_)
-            *bytesLeft_ -= static_cast<uint64_t>(written);
+        if (bytesLeft_) *bytesLeft_ -= static_cast<uint64_t>(written);
     }
     if (bytesLeft_ && *bytesLeft_ == 0) {
         close();
@@ -57,14 +53,12 @@ int16_t LogFile::append(const uint8_t* data, size_t size) {
 }
 
 void LogFile::close() {
-    if (fd_ >= 0)
-        fsync(fd_);
+    if (fd_ >= 0) fsync(fd_);
     closeWithoutSync();
 }
 
 void LogFile::closeWithoutSync() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
 

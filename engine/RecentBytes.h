@@ -14,7 +14,9 @@ public:
     void append(const uint8_t* data, size_t size);
     size_t size() const { return size_; }
     // Byte `index` counted from the oldest; the caller keeps index below size().
-    uint8_t at(size_t index) const { return ring_[(end_ + ring_.size() - size_ + index) % ring_.size()]; }
+    uint8_t at(size_t index) const {
+        return ring_[(end_ + ring_.size() - size_ + index) % ring_.size()];
+    }
     void clear() { size_ = 0; }
 
 private:

@@ -1,3 +1,5 @@
 #include "app/AppState.h"
 
-int main(int argc, char** argv) { return ini::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return ini::Main(argc, argv);
+}

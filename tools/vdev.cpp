@@ -43,7 +43,9 @@ const char kUsage[] =
 
 volatile sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int) {
+    stopRequested = 1;
+}
 
 struct Options {
     std::string link;
@@ -57,8 +59,7 @@ std::optional<double> positiveNumber(const char* text) {
     char* end = nullptr;
     errno = 0;
     double value = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !(value > 0))
-        return std::nullopt;
+    if (errno != 0 || end == text || *end != '\0' || !(value > 0)) return std::nullopt;
     return value;
 }
 
@@ -110,7 +111,8 @@ std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
             pattern.push_back(static_cast<uint8_t>(i <= 255 ? i : 510 - i));
     } else if (options.wave == "sine") {
         for (int i = 0; i < 256; ++i)
-            pattern.push_back(static_cast<uint8_t>(std::lround(127.5 + 127.5 * std::sin(2 * std::numbers::pi * i / 256))));
+            pattern.push_back(static_cast<uint8_t>(
+                std::lround(127.5 + 127.5 * std::sin(2 * std::numbers::pi * i / 256))));
     } else if (options.wave == "random") {
         std::mt19937 generator(std::random_device{}());
         for (int i = 0; i < 1 << 20; ++i)
@@ -118,8 +120,7 @@ std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
     } else if (options.wave == "file") {
         std::ifstream in(options.file, std::ios::binary);
         try {
-            if (in)
-                pattern.assign(std::istreambuf_iterator<char>(in), {});
+            if (in) pattern.assign(std::istreambuf_iterator<char>(in), {});
         } catch (const std::ios_base::failure&) { // a directory opens but cannot be read
             pattern.clear();
         }
@@ -137,11 +138,9 @@ std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
 
 // Makes link point at target, replacing a symlink left there by an earlier run.
 bool placeLink(const std::string& target, const std::string& link) {
-    if (symlink(target.c_str(), link.c_str()) == 0)
-        return true;
+    if (symlink(target.c_str(), link.c_str()) == 0) return true;
     struct stat info {};
-    if (errno != EEXIST || lstat(link.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return false;
+    if (errno != EEXIST || lstat(link.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
     return unlink(link.c_str()) == 0 && symlink(target.c_str(), link.c_str()) == 0;
 }
 
@@ -156,8 +155,7 @@ double secondsSince(const timespec& start) {
 int main(int argc, char** argv) {
     std::optional<Options> options = parseOptions(argc, argv);
     std::optional<std::vector<uint8_t>> pattern = options ? makePattern(*options) : std::nullopt;
-    if (!pattern)
-        return 2;
+    if (!pattern) return 2;
 
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -209,8 +207,7 @@ int main(int argc, char** argv) {
             chunk.push_back((*pattern)[(position + i) % pattern->size()]);
         due = nowDue;
         ssize_t written = chunk.empty() ? 0 : write(master, chunk.data(), chunk.size());
-        if (written > 0)
-            position = (position + static_cast<size_t>(written)) % pattern->size();
+        if (written > 0) position = (position + static_cast<size_t>(written)) % pattern->size();
     }
 
     unlink(options->link.c_str());

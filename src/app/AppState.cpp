@@ -2,16 +2,14 @@
 
 #include <cassert>
 
-AppState& app()
-{
+AppState& app() {
     static AppState state;
     return state;
 }
 
 namespace ini {
 
-void xsubSetDefaults(const QString& programDir)
-{
+void xsubSetDefaults(const QString& programDir) {
     AppState& s = app();
     s.strAppTitle = QStringLiteral("Tessavue");
     s.iDispMode = 2;
@@ -43,15 +41,13 @@ void xsubSetDefaults(const QString& programDir)
     s.iPortOpen = 0;
 }
 
-static bool validChannel(int16_t channel)
-{
+static bool validChannel(int16_t channel) {
     const bool ok = channel >= 0 && channel <= 8;
     assert(ok && "channel outside 0..8");
     return ok;
 }
 
-void xsubRingAdd(int16_t channel, int16_t value)
-{
+void xsubRingAdd(int16_t channel, int16_t value) {
     if (!validChannel(channel)) return;
     ChannelRecord& ch = app().ChData[channel];
     const bool posOk = ch.lWritePos >= 0 && ch.lWritePos < kRingSize;
@@ -62,8 +58,7 @@ void xsubRingAdd(int16_t channel, int16_t value)
     if (ch.lCount < kRingSize + 1) ++ch.lCount;
 }
 
-int16_t xfunRingGet(int32_t position, int16_t channel)
-{
+int16_t xfunRingGet(int32_t position, int16_t channel) {
     if (!validChannel(channel)) return 0;
     const ChannelRecord& ch = app().ChData[channel];
     const int32_t n = ch.lCount < ch.iXDim ? ch.lCount : ch.iXDim;
@@ -76,8 +71,7 @@ int16_t xfunRingGet(int32_t position, int16_t channel)
     return posOk ? app().bRingBuf[p] : 0;
 }
 
-void xsubRingClear()
-{
+void xsubRingClear() {
     app().ChData[0].lCount = 0;
     app().ChData[0].lWritePos = 0;
 }

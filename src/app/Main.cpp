@@ -17,13 +17,12 @@
 
 namespace ini {
 
-bool xfunSingleInstance(const QString& programDir)
-{
+bool xfunSingleInstance(const QString& programDir) {
     const QByteArray key =
         QCryptographicHash::hash(programDir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString path = QDir::tempPath() + QStringLiteral("/tessavue-%1-%2.lock")
-                                                .arg(getuid())
-                                                .arg(QString::fromLatin1(key));
+    const QString path =
+        QDir::tempPath() +
+        QStringLiteral("/tessavue-%1-%2.lock").arg(getuid()).arg(QString::fromLatin1(key));
     // Kept open for the life of the process; the kernel releases the lock when it ends,
     // however it ends.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -35,8 +34,7 @@ bool xfunSingleInstance(const QString& programDir)
     return true;
 }
 
-frms_RS_GRAPH_1* xsubStartUp(const QString& programDir)
-{
+frms_RS_GRAPH_1* xsubStartUp(const QString& programDir) {
     AppState& s = app();
     s.strAppTitle = QStringLiteral("Tessavue");
     xsubCtrlNameInit();
@@ -49,14 +47,14 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir)
     if (s.iScanSource == 0) {
         s.iPortOpen = 1;
         if (s.engine->OpenCommPort(s.strPortName.toStdString()) != -1) {
-            QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("COM ポートがオープンできません"),
-                            QMessageBox::Ok);
+            QMessageBox box(QMessageBox::NoIcon, QString(),
+                            QStringLiteral("COM ポートがオープンできません"), QMessageBox::Ok);
             box.setObjectName(QStringLiteral("StartupPortNotice"));
             box.exec();
             s.iPortOpen = 0;
         }
-        const QString params = xfunLineParamString(s.strBaud, s.strParity, s.strDataBits, s.strStopBits,
-                                                   xfunFlowCode(s.strFlow));
+        const QString params = xfunLineParamString(s.strBaud, s.strParity, s.strDataBits,
+                                                   s.strStopBits, xfunFlowCode(s.strFlow));
         if (s.iPortOpen == 1) {
             s.engine->SetCommPortParam(params.toStdString());
             s.engine->ResetStatus();
@@ -70,8 +68,7 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir)
     return form;
 }
 
-int Main(int argc, char** argv)
-{
+int Main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString programDir = QCoreApplication::applicationDirPath();
     if (!xfunSingleInstance(programDir)) return 0;

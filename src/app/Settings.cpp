@@ -11,20 +11,17 @@
 
 namespace appSub {
 
-QString settingsPath(const QString& programDir)
-{
+QString settingsPath(const QString& programDir) {
     return programDir + (programDir.endsWith(u'/') ? QString() : QStringLiteral("/")) +
            QStringLiteral("Tessavue.OVR");
 }
 
-QByteArray toCp932(const QString& text)
-{
+QByteArray toCp932(const QString& text) {
     QStringEncoder enc("windows-31j");
     return enc.encode(text);
 }
 
-QString fromCp932(const QByteArray& bytes)
-{
+QString fromCp932(const QByteArray& bytes) {
     QStringDecoder dec("windows-31j");
     return dec.decode(bytes);
 }
@@ -36,10 +33,10 @@ class FieldReader {
 public:
     explicit FieldReader(const QString& text) : m_text(text) {}
 
-    std::optional<QString> text()
-    {
+    std::optional<QString> text() {
         const int n = m_text.size();
-        while (m_pos < n && m_text[m_pos] == u' ') ++m_pos;
+        while (m_pos < n && m_text[m_pos] == u' ')
+            ++m_pos;
         if (m_pos >= n) return std::nullopt;
         QString field;
         if (m_text[m_pos] == u'"') {
@@ -57,17 +54,17 @@ public:
                 }
                 field += m_text[m_pos++];
             }
-            while (m_pos < n && !isEnd(m_text[m_pos])) ++m_pos;
+            while (m_pos < n && !isEnd(m_text[m_pos]))
+                ++m_pos;
         } else {
-            while (m_pos < n && !isEnd(m_text[m_pos])) field += m_text[m_pos++];
+            while (m_pos < n && !isEnd(m_text[m_pos]))
+                field += m_text[m_pos++];
         }
         skipSeparator();
         return field;
     }
 
-    template <typename Int>
-    std::optional<Int> number()
-    {
+    template <typename Int> std::optional<Int> number() {
         const std::optional<QString> field = text();
         if (!field) return std::nullopt;
         bool ok = false;
@@ -80,8 +77,7 @@ public:
 private:
     static bool isEnd(QChar c) { return c == u',' || c == u'\r' || c == u'\n'; }
 
-    void skipSeparator()
-    {
+    void skipSeparator() {
         const int n = m_text.size();
         if (m_pos < n && m_text[m_pos] == u',') {
             ++m_pos;
@@ -95,34 +91,34 @@ private:
     int m_pos = 0;
 };
 
-QString quoted(const QString& text)
-{
+QString quoted(const QString& text) {
     if (!text.contains(u',') && !text.contains(u'"') && !text.startsWith(u' ')) return text;
     QString q = text;
     q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + q + u'"';
 }
 
-template <typename Int>
-Int clamped(Int v, Int lo, Int hi)
-{
+template <typename Int> Int clamped(Int v, Int lo, Int hi) {
     return std::clamp(v, lo, hi);
 }
 
 } // namespace
 
-void applySettings(const QByteArray& bytes, AppState& s)
-{
+void applySettings(const QByteArray& bytes, AppState& s) {
     FieldReader in(fromCp932(bytes));
     ChannelRecord& ch = s.ChData[0];
 
     // Each field is taken as soon as it has been read; the first bad one ends the reading.
 #define READ_TEXT(target)                                                                          \
-    if (auto v = in.text()) target = *v;                                                           \
-    else return
+    if (auto v = in.text())                                                                        \
+        target = *v;                                                                               \
+    else                                                                                           \
+        return
 #define READ_NUM(Int, target, expr)                                                                \
-    if (auto v = in.number<Int>()) target = (expr);                                                \
-    else return
+    if (auto v = in.number<Int>())                                                                 \
+        target = (expr);                                                                           \
+    else                                                                                           \
+        return
 
     READ_NUM(int16_t, s.iScanSource, *v);
     READ_TEXT(s.strPortName);
@@ -137,10 +133,14 @@ void applySettings(const QByteArray& bytes, AppState& s)
     READ_NUM(int16_t, ch.iSigned, clamped<int16_t>(*v, 0, 1));
     ch.iYMax = ch.iSigned == 1 ? 130 : 255;
     ch.iYMin = ch.iSigned == 1 ? -130 : 0;
-    for (int i = 0; i < 2; ++i) READ_NUM(int16_t, s.iCurXPos[i], clamped<int16_t>(*v, 0, 799));
-    for (int i = 0; i < 2; ++i) READ_NUM(int16_t, s.iCurXOn[i], clamped<int16_t>(*v, 0, 1));
-    for (int i = 0; i < 2; ++i) READ_NUM(int16_t, s.iCurYPos[i], clamped<int16_t>(*v, -128, 255));
-    for (int i = 0; i < 2; ++i) READ_NUM(int16_t, s.iCurYOn[i], clamped<int16_t>(*v, 0, 1));
+    for (int i = 0; i < 2; ++i)
+        READ_NUM(int16_t, s.iCurXPos[i], clamped<int16_t>(*v, 0, 799));
+    for (int i = 0; i < 2; ++i)
+        READ_NUM(int16_t, s.iCurXOn[i], clamped<int16_t>(*v, 0, 1));
+    for (int i = 0; i < 2; ++i)
+        READ_NUM(int16_t, s.iCurYPos[i], clamped<int16_t>(*v, -128, 255));
+    for (int i = 0; i < 2; ++i)
+        READ_NUM(int16_t, s.iCurYOn[i], clamped<int16_t>(*v, 0, 1));
     READ_TEXT(s.strDataDir);
     if (s.strDataDir.isEmpty()) s.strDataDir = s.strProgramDir;
     READ_NUM(int32_t, s.lLogMaxMB, clamped<int32_t>(*v, 1, 10));
@@ -156,8 +156,7 @@ void applySettings(const QByteArray& bytes, AppState& s)
 #undef READ_NUM
 }
 
-QByteArray settingsBytes(const AppState& s)
-{
+QByteArray settingsBytes(const AppState& s) {
     const ChannelRecord& ch = s.ChData[0];
     auto n = [](qlonglong v) { return QString::number(v); };
     const QStringList lines = {
@@ -166,8 +165,10 @@ QByteArray settingsBytes(const AppState& s)
             .join(u','),
         n(ch.iXDim),
         n(ch.iSigned),
-        QStringList{n(s.iCurXPos[0]), n(s.iCurXPos[1]), n(s.iCurXOn[0]), n(s.iCurXOn[1])}.join(u','),
-        QStringList{n(s.iCurYPos[0]), n(s.iCurYPos[1]), n(s.iCurYOn[0]), n(s.iCurYOn[1])}.join(u','),
+        QStringList{n(s.iCurXPos[0]), n(s.iCurXPos[1]), n(s.iCurXOn[0]), n(s.iCurXOn[1])}.join(
+            u','),
+        QStringList{n(s.iCurYPos[0]), n(s.iCurYPos[1]), n(s.iCurYOn[0]), n(s.iCurYOn[1])}.join(
+            u','),
         QStringList{quoted(s.strDataDir), n(s.lLogMaxMB)}.join(u','),
         n(ch.lColor),
         QStringList{quoted(s.strPrinterName), quoted(s.strPrintTitle), n(s.iPrintAuthor),
@@ -178,8 +179,7 @@ QByteArray settingsBytes(const AppState& s)
     return toCp932(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
-void xsubSettingsRead()
-{
+void xsubSettingsRead() {
     QFile f(settingsPath(app().strProgramDir));
     if (!f.open(QIODevice::ReadOnly)) return;
     // A settings file is a few hundred bytes; anything huge is not ours.
@@ -187,8 +187,7 @@ void xsubSettingsRead()
     applySettings(f.read(kMaxSettingsBytes), app());
 }
 
-void xsubSettingsWrite()
-{
+void xsubSettingsWrite() {
     QSaveFile f(settingsPath(app().strProgramDir));
     if (!f.open(QIODevice::WriteOnly)) return;
     f.write(settingsBytes(app()));

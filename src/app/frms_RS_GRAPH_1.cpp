@@ -25,8 +25,7 @@ namespace {
 frms_RS_GRAPH_1* g_mainForm = nullptr;
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
-              bool bordered = false)
-{
+              bool bordered = false) {
     auto* l = named(new QLabel(text, parent), name);
     l->setGeometry(x, y, w, h);
     if (bordered) {
@@ -36,23 +35,23 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, 
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h)
-{
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
+                    int h) {
     auto* b = named(new QPushButton(text, parent), name);
     b->setGeometry(x, y, w, h);
     b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
-QGroupBox* frame(QWidget* parent, const QString& name, const QString& title, int x, int y, int w, int h)
-{
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& title, int x, int y, int w,
+                 int h) {
     auto* f = named(new QGroupBox(title, parent), name);
     f->setGeometry(x, y, w, h);
     return f;
 }
 
-QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, int min, int max, int value)
-{
+QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, int min, int max,
+                      int value) {
     auto* s = named(new QScrollBar(o, parent), name);
     s->setRange(min, max);
     s->setValue(value);
@@ -62,10 +61,11 @@ QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, i
 }
 } // namespace
 
-frms_RS_GRAPH_1* mainForm() { return g_mainForm; }
+frms_RS_GRAPH_1* mainForm() {
+    return g_mainForm;
+}
 
-frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent)
-{
+frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     g_mainForm = this;
     setObjectName(QStringLiteral("frms_RS_GRAPH_1"));
     setWindowTitle(QStringLiteral("Tessavue"));
@@ -74,13 +74,11 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent)
     new RepaintThrottle(this);
 }
 
-frms_RS_GRAPH_1::~frms_RS_GRAPH_1()
-{
+frms_RS_GRAPH_1::~frms_RS_GRAPH_1() {
     if (g_mainForm == this) g_mainForm = nullptr;
 }
 
-void frms_RS_GRAPH_1::buildControls()
-{
+void frms_RS_GRAPH_1::buildControls() {
     setFixedSize(884, 566);
 
     // Timers
@@ -102,7 +100,8 @@ void frms_RS_GRAPH_1::buildControls()
     pic_graph->resize(twipsToPx(8820), twipsToPx(5400));
     line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, kBlack);
     line_Y_base = pic_graph->addLine(720, 240, 720, 5040, kBlack);
-    for (int k = 0; k < 25; ++k) line_gx[k] = pic_graph->addLine(735, 240, 8520, 240, kLightGrey);
+    for (int k = 0; k < 25; ++k)
+        line_gx[k] = pic_graph->addLine(735, 240, 8520, 240, kLightGrey);
     const float ysY[3] = {1440, 2640, 3840};
     for (int k = 0; k < 3; ++k) {
         line_Ys[k] = pic_graph->addLine(735, ysY[k], 8520, ysY[k], kGrey);
@@ -154,107 +153,143 @@ void frms_RS_GRAPH_1::buildControls()
     }
 
     // Display buttons
-    Frm_Display = frame(this, QStringLiteral("Frm_Display"), QStringLiteral("Display"), 644, 2, 232, 116);
-    Cmd_Scanning = button(Frm_Display, QStringLiteral("Cmd_Scanning"), QStringLiteral("Scanning"), 8, 22, 104, 26);
-    Cmd_Memory = button(Frm_Display, QStringLiteral("Cmd_Memory"), QStringLiteral("View"), 120, 22, 104, 26);
-    Cmd_File = button(Frm_Display, QStringLiteral("Cmd_File"), QStringLiteral("From File"), 8, 52, 104, 26);
-    Cmd_memTOFile = button(Frm_Display, QStringLiteral("Cmd_memTOFile"), QStringLiteral("To File"), 120, 52, 104, 26);
-    Cmd_Test = button(Frm_Display, QStringLiteral("Cmd_Test"), QStringLiteral("COM OFF"), 8, 82, 104, 26);
-    Cmd_Clear = button(Frm_Display, QStringLiteral("Cmd_Clear"), QStringLiteral("Clear"), 120, 82, 104, 26);
+    Frm_Display =
+        frame(this, QStringLiteral("Frm_Display"), QStringLiteral("Display"), 644, 2, 232, 116);
+    Cmd_Scanning = button(Frm_Display, QStringLiteral("Cmd_Scanning"), QStringLiteral("Scanning"),
+                          8, 22, 104, 26);
+    Cmd_Memory =
+        button(Frm_Display, QStringLiteral("Cmd_Memory"), QStringLiteral("View"), 120, 22, 104, 26);
+    Cmd_File = button(Frm_Display, QStringLiteral("Cmd_File"), QStringLiteral("From File"), 8, 52,
+                      104, 26);
+    Cmd_memTOFile = button(Frm_Display, QStringLiteral("Cmd_memTOFile"), QStringLiteral("To File"),
+                           120, 52, 104, 26);
+    Cmd_Test =
+        button(Frm_Display, QStringLiteral("Cmd_Test"), QStringLiteral("COM OFF"), 8, 82, 104, 26);
+    Cmd_Clear =
+        button(Frm_Display, QStringLiteral("Cmd_Clear"), QStringLiteral("Clear"), 120, 82, 104, 26);
 
     // Command buttons
     Cmd_Log = button(this, QStringLiteral("Cmd_Log"), QStringLiteral("Log"), 652, 124, 104, 26);
-    Cmd_Print = button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"), 764, 124, 104, 26);
-    Cmd_set = button(this, QStringLiteral("Cmd_set"), QStringLiteral("Pen Color"), 652, 154, 104, 26);
+    Cmd_Print =
+        button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"), 764, 124, 104, 26);
+    Cmd_set =
+        button(this, QStringLiteral("Cmd_set"), QStringLiteral("Pen Color"), 652, 154, 104, 26);
     Cmd_Fin = button(this, QStringLiteral("Cmd_Fin"), QStringLiteral("Fin"), 764, 154, 104, 26);
 
     // Line parameters and line control
-    auto* lineFrame = frame(this, QStringLiteral("Frm_Line"), QStringLiteral("Line"), 644, 184, 232, 138);
+    auto* lineFrame =
+        frame(this, QStringLiteral("Frm_Line"), QStringLiteral("Line"), 644, 184, 232, 138);
     lblCOM = label(lineFrame, QStringLiteral("lblCOM"), QStringLiteral("COM1"), 8, 20, 104, 20);
-    lblBPS = label(lineFrame, QStringLiteral("lblBPS"), QStringLiteral("115200BPS"), 120, 20, 104, 20);
-    lblDataSize = label(lineFrame, QStringLiteral("lblDataSize"), QStringLiteral("8ﾋﾞｯﾄ"), 8, 40, 104, 20);
-    lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"), 120, 40, 104, 20);
-    lblStop = label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"), 8, 60, 104, 20);
-    lblFlow = label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"), 120, 60, 104, 20);
-    Cmd_DTR[0] = button(lineFrame, indexedName("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
-    Cmd_DTR[1] = button(lineFrame, indexedName("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
-    Cmd_RTS[0] = button(lineFrame, indexedName("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
-    Cmd_RTS[1] = button(lineFrame, indexedName("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
+    lblBPS =
+        label(lineFrame, QStringLiteral("lblBPS"), QStringLiteral("115200BPS"), 120, 20, 104, 20);
+    lblDataSize =
+        label(lineFrame, QStringLiteral("lblDataSize"), QStringLiteral("8ﾋﾞｯﾄ"), 8, 40, 104, 20);
+    lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"), 120,
+                      40, 104, 20);
+    lblStop =
+        label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"), 8, 60, 104, 20);
+    lblFlow =
+        label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"), 120, 60, 104, 20);
+    Cmd_DTR[0] =
+        button(lineFrame, indexedName("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
+    Cmd_DTR[1] =
+        button(lineFrame, indexedName("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
+    Cmd_RTS[0] =
+        button(lineFrame, indexedName("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
+    Cmd_RTS[1] =
+        button(lineFrame, indexedName("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
     for (int i = 0; i < 2; ++i) {
         setBackColor(Cmd_DTR[i], i == 0 ? kGreen : kRed);
         setBackColor(Cmd_RTS[i], i == 0 ? kGreen : kRed);
     }
 
     // Modem lamps: caption, unlit lamp, lit lamp, one row each, in this order.
-    auto* lampFrame = frame(this, QStringLiteral("Frm_Modem"), QStringLiteral("Modem"), 644, 326, 112, 150);
+    auto* lampFrame =
+        frame(this, QStringLiteral("Frm_Modem"), QStringLiteral("Modem"), 644, 326, 112, 150);
     const char* lampNames[6] = {"RTS", "CTS", "DTR", "DSR", "DCD", "RI"};
     for (int i = 0; i < 6; ++i) {
         const int y = 20 + 21 * i;
-        lampCaption[i] = label(lampFrame, QStringLiteral("Label%1").arg(11 + i), QLatin1String(lampNames[i]), 10, y, 44, 20);
+        lampCaption[i] = label(lampFrame, QStringLiteral("Label%1").arg(11 + i),
+                               QLatin1String(lampNames[i]), 10, y, 44, 20);
         lblmsd[i] = label(lampFrame, indexedName("lblmsd", i), QStringLiteral("●"), 58, y, 20, 20);
         ::setForeColor(lblmsd[i], kRed);
-        lblmsdo[i] = label(lampFrame, indexedName("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
+        lblmsdo[i] =
+            label(lampFrame, indexedName("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
         ::setForeColor(lblmsdo[i], kGreen);
     }
 
     // Counter and clock
-    lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"), QStringLiteral("Sampling Count"), 764, 334, 112, 20);
+    lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"),
+                            QStringLiteral("Sampling Count"), 764, 334, 112, 20);
     lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 644, 484, 232, 20);
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // X cursors
-    auto* xFrame = frame(this, QStringLiteral("Frm_XCursor"), QStringLiteral("X-Cursor"), 8, 374, 336, 92);
+    auto* xFrame =
+        frame(this, QStringLiteral("Frm_XCursor"), QStringLiteral("X-Cursor"), 8, 374, 336, 92);
     label(xFrame, QStringLiteral("Lbl_XHead1"), QStringLiteral("X-Position"), 126, 18, 70, 18);
     label(xFrame, QStringLiteral("Lbl_XHead2"), QStringLiteral("Y-Data"), 198, 18, 50, 18);
     label(xFrame, QStringLiteral("Lbl_XHead3"), QStringLiteral("Hex"), 250, 18, 38, 18);
     label(xFrame, QStringLiteral("Lbl_XHead4"), QStringLiteral("Chr"), 290, 18, 40, 18);
     for (int i = 0; i < 2; ++i) {
         const int y = 38 + 26 * i;
-        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame), indexedName("chk_curx", i));
+        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame),
+                            indexedName("chk_curx", i));
         chk_curx[i]->setGeometry(8, y, 72, 22);
         hsc_x[i] = scrollBar(xFrame, indexedName("hsc_x", i), Qt::Horizontal, 0, 2, 1);
         hsc_x[i]->setGeometry(82, y + 2, 40, 18);
         lbl_cur_x[i] = label(xFrame, indexedName("lbl_cur_x", i), QString(), 126, y, 70, 22, true);
-        lbl_cur_data[i] = label(xFrame, indexedName("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
-        lbl_cur_data_hex[i] = label(xFrame, indexedName("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
-        lbl_cur_data_char[i] = label(xFrame, indexedName("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
+        lbl_cur_data[i] =
+            label(xFrame, indexedName("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
+        lbl_cur_data_hex[i] =
+            label(xFrame, indexedName("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
+        lbl_cur_data_char[i] =
+            label(xFrame, indexedName("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
     }
 
     // Y cursors
-    auto* yFrame = frame(this, QStringLiteral("Frm_YCursor"), QStringLiteral("Y-Cursor"), 350, 374, 150, 92);
+    auto* yFrame =
+        frame(this, QStringLiteral("Frm_YCursor"), QStringLiteral("Y-Cursor"), 350, 374, 150, 92);
     label(yFrame, QStringLiteral("Lbl_YHead1"), QStringLiteral("Y-Position"), 84, 18, 60, 18);
     for (int i = 0; i < 2; ++i) {
         const int y = 38 + 26 * i;
-        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame), indexedName("chk_curY", i));
+        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame),
+                            indexedName("chk_curY", i));
         chk_curY[i]->setGeometry(8, y, 72, 22);
         lbl_cur_y[i] = label(yFrame, indexedName("lbl_cur_y", i), QString(), 84, y, 56, 22, true);
     }
 
     // Free cursor
-    Frm_FreeCursor = frame(this, QStringLiteral("Frm_FreeCursor"), QStringLiteral("Free Cursor"), 506, 374, 132, 92);
-    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead1"), QStringLiteral("X-Position"), 6, 20, 64, 18);
+    Frm_FreeCursor = frame(this, QStringLiteral("Frm_FreeCursor"), QStringLiteral("Free Cursor"),
+                           506, 374, 132, 92);
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead1"), QStringLiteral("X-Position"), 6, 20, 64,
+          18);
     label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead2"), QStringLiteral("Y-Data"), 6, 42, 64, 18);
     label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead3"), QStringLiteral("Hex"), 6, 64, 64, 18);
-    lbl_XPosition = label(Frm_FreeCursor, QStringLiteral("lbl_XPosition"), QString(), 72, 18, 54, 20, true);
+    lbl_XPosition =
+        label(Frm_FreeCursor, QStringLiteral("lbl_XPosition"), QString(), 72, 18, 54, 20, true);
     lbl_Value = label(Frm_FreeCursor, QStringLiteral("lbl_Value"), QString(), 72, 40, 54, 20, true);
-    lbl_Value_hex = label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(), 72, 62, 54, 20, true);
+    lbl_Value_hex =
+        label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(), 72, 62, 54, 20, true);
 
     // Y view and X dimension
     Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral("Y-Dimension"), 8, 470, 336, 88);
-    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5), indexedName("Opn_YDim", 0));
+    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5),
+                        indexedName("Opn_YDim", 0));
     Opn_YDim[0]->setGeometry(12, 24, 300, 24);
-    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5), indexedName("Opn_YDim", 1));
+    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5),
+                        indexedName("Opn_YDim", 1));
     Opn_YDim[1]->setGeometry(12, 52, 300, 24);
 
-    auto* xdFrame = frame(this, QStringLiteral("Frm_XDimension"), QStringLiteral("X-Dimension"), 350, 470, 150, 88);
+    auto* xdFrame = frame(this, QStringLiteral("Frm_XDimension"), QStringLiteral("X-Dimension"),
+                          350, 470, 150, 88);
     Cmd_X_Dimension = button(xdFrame, QStringLiteral("Cmd_X_Dimension"), QString(), 10, 40, 25, 16);
     lbl_XDiv = label(xdFrame, QStringLiteral("lbl_XDiv"), QString(), 40, 36, 56, 24, true);
     Label10 = label(xdFrame, QStringLiteral("Label10"), QStringLiteral("Point"), 102, 36, 44, 24);
 }
 
-void frms_RS_GRAPH_1::connectHandlers()
-{
+void frms_RS_GRAPH_1::connectHandlers() {
     connect(Timer_Receive, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Receive_Timer);
     connect(Timer_date, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_date_Timer);
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
@@ -287,8 +322,7 @@ void frms_RS_GRAPH_1::connectHandlers()
     connect(pic_graph, &PictureBox::mouseMovedTw, this, &frms_RS_GRAPH_1::pic_graph_MouseMove);
 }
 
-void frms_RS_GRAPH_1::Form_Load()
-{
+void frms_RS_GRAPH_1::Form_Load() {
     AppState& s = app();
     for (int i = 0; i < 2; ++i) {
         chk_curx[i]->setChecked(s.iCurXOn[i] == 1);
@@ -326,21 +360,20 @@ void frms_RS_GRAPH_1::Form_Load()
     Timer_Start->start();
 }
 
-QString frms_RS_GRAPH_1::dateText()
-{
+QString frms_RS_GRAPH_1::dateText() {
     return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm"));
 }
 
-void frms_RS_GRAPH_1::Timer_date_Timer() { lbl_date->setText(dateText()); }
+void frms_RS_GRAPH_1::Timer_date_Timer() {
+    lbl_date->setText(dateText());
+}
 
-void frms_RS_GRAPH_1::Timer_Start_Timer()
-{
+void frms_RS_GRAPH_1::Timer_Start_Timer() {
     Timer_Receive->start();
     Timer_Start->stop();
 }
 
-void frms_RS_GRAPH_1::Timer1_Timer()
-{
+void frms_RS_GRAPH_1::Timer1_Timer() {
     const int16_t mode = app().iDispMode;
     if (mode == 0 || mode == 1) xsubGraphDrawView(0);
     xsubCurXPlace();
@@ -348,38 +381,36 @@ void frms_RS_GRAPH_1::Timer1_Timer()
     Timer1->stop();
 }
 
-void frms_RS_GRAPH_1::rearmTimer1(int intervalMs)
-{
+void frms_RS_GRAPH_1::rearmTimer1(int intervalMs) {
     Timer1->stop();
     Timer1->setInterval(intervalMs);
     Timer1->start();
 }
 
-void frms_RS_GRAPH_1::Form_Resize()
-{
+void frms_RS_GRAPH_1::Form_Resize() {
     if (isMinimized()) return;
     iRedrawReq = 1;
     xsubGraphRequest();
 }
 
-void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event)
-{
+void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
 }
 
-void frms_RS_GRAPH_1::xsubPortLabels()
-{
+void frms_RS_GRAPH_1::xsubPortLabels() {
     const AppState& s = app();
     lblCOM->setText(s.strPortName);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
     lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
-    lblParity->setText(s.strParity == QStringLiteral("なし") ? QStringLiteral("ﾊﾟﾘﾃｨなし")
-                                                            : QStringLiteral("ﾊﾟﾘﾃｨ") + s.strParity);
+    lblParity->setText(s.strParity == QStringLiteral("なし")
+                           ? QStringLiteral("ﾊﾟﾘﾃｨなし")
+                           : QStringLiteral("ﾊﾟﾘﾃｨ") + s.strParity);
     lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
-    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow}) l->setEnabled(open);
+    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow})
+        l->setEnabled(open);
     if (!open) {
         for (int i = 0; i < 6; ++i) {
             lblmsd[i]->setVisible(false);
@@ -388,10 +419,11 @@ void frms_RS_GRAPH_1::xsubPortLabels()
     }
 }
 
-void frms_RS_GRAPH_1::Cmd_Fin_Click() { close(); }
+void frms_RS_GRAPH_1::Cmd_Fin_Click() {
+    close();
+}
 
-void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event)
-{
+void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event) {
     if (m_unloaded) {
         event->accept();
         return;
@@ -404,8 +436,7 @@ void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void frms_RS_GRAPH_1::Form_Unload()
-{
+void frms_RS_GRAPH_1::Form_Unload() {
     AppState& s = app();
     xsubDataFileClose();
     if (s.iLogOn == 1 && s.engine) s.engine->LogStop();
@@ -419,7 +450,6 @@ void frms_RS_GRAPH_1::Form_Unload()
     QCoreApplication::quit();
 }
 
-bool frms_RS_GRAPH_1::Form_QueryUnload()
-{
+bool frms_RS_GRAPH_1::Form_QueryUnload() {
     return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"), 36, QString()) == 6;
 }

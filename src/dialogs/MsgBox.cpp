@@ -3,8 +3,7 @@
 #include "MsgBoxX.h"
 
 namespace {
-void showBox(const QString& message, int16_t type, const QString& title)
-{
+void showBox(const QString& message, int16_t type, const QString& title) {
     MsgBoxX::setMsgTitle(title);
     MsgBoxX::setMsgMain(message);
     MsgBoxX::setMsgType(type);
@@ -13,13 +12,11 @@ void showBox(const QString& message, int16_t type, const QString& title)
 }
 } // namespace
 
-int16_t Msg::MsgBoxAsk(const QString& message, int16_t type, const QString& title)
-{
+int16_t Msg::MsgBoxAsk(const QString& message, int16_t type, const QString& title) {
     showBox(message, type, title);
     return MsgBoxX::MsgAns();
 }
 
-void Msg::MsgBoxShow(const QString& message, int16_t type, const QString& title)
-{
+void Msg::MsgBoxShow(const QString& message, int16_t type, const QString& title) {
     showBox(message, type, title);
 }

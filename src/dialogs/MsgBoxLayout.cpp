@@ -6,11 +6,12 @@ namespace Msg {
 
 namespace {
 // Half-to-even, as every conversion of a twip value to an integer is.
-int32_t toInt(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
+int32_t toInt(float v) {
+    return static_cast<int32_t>(std::nearbyint(v));
+}
 } // namespace
 
-ButtonSet xfunButtonSet(int16_t type)
-{
+ButtonSet xfunButtonSet(int16_t type) {
     if ((type & 5) == 5) return {{kRetry, kCancel}, 2};
     if ((type & 4) != 0) return {{kYes, kNo}, 2};
     if ((type & 3) == 3) return {{kYes, kNo, kCancel}, 3};
@@ -19,8 +20,7 @@ ButtonSet xfunButtonSet(int16_t type)
     return {{kOK}, 1};
 }
 
-int xfunIconIndex(int16_t type)
-{
+int xfunIconIndex(int16_t type) {
     if ((type & 0x40) != 0) return 3;
     if ((type & 0x30) == 0x30) return 2;
     if ((type & 0x20) != 0) return 1;
@@ -28,8 +28,7 @@ int xfunIconIndex(int16_t type)
     return -1;
 }
 
-int16_t xfunDefaultButton(int16_t type)
-{
+int16_t xfunDefaultButton(int16_t type) {
     const ButtonSet set = xfunButtonSet(type);
     const bool second = (type & 256) != 0;
     const bool third = (type & 512) != 0;
@@ -38,8 +37,7 @@ int16_t xfunDefaultButton(int16_t type)
     return set.ids[0];
 }
 
-BoxLayout xfunBoxLayout(const BoxLayoutInput& in)
-{
+BoxLayout xfunBoxLayout(const BoxLayoutInput& in) {
     BoxLayout b;
     const ButtonSet set = xfunButtonSet(in.type);
     const bool hasIcon = xfunIconIndex(in.type) >= 0;

@@ -26,21 +26,28 @@ constexpr float kIconSizeTw = 480;
 constexpr int kIconPx = 32;
 } // namespace
 
-void MsgBoxX::setMsgMain(const QString& text) { s_msgMain = text; }
-void MsgBoxX::setMsgTitle(const QString& title) { s_msgTitle = title; }
-void MsgBoxX::setMsgType(int16_t type) { s_msgType = type; }
-int16_t MsgBoxX::MsgAns() { return s_msgAns; }
+void MsgBoxX::setMsgMain(const QString& text) {
+    s_msgMain = text;
+}
+void MsgBoxX::setMsgTitle(const QString& title) {
+    s_msgTitle = title;
+}
+void MsgBoxX::setMsgType(int16_t type) {
+    s_msgType = type;
+}
+int16_t MsgBoxX::MsgAns() {
+    return s_msgAns;
+}
 
-MsgBoxX::MsgBoxX() : QDialog(nullptr)
-{
+MsgBoxX::MsgBoxX() : QDialog(nullptr) {
     setupFixedDialog(this, QStringLiteral("MsgBoxX"), QString());
     setModal(true);
 
     static const char* const captions[] = {"OK",   "ｷｬﾝｾﾙ", "中止",  "再試行",
                                            "無視", "はい",  "いいえ"};
     for (int i = 1; i <= 7; ++i) {
-        auto* b =
-            named(new QPushButton(QString::fromUtf8(captions[i - 1]), this), indexedName("Command", i));
+        auto* b = named(new QPushButton(QString::fromUtf8(captions[i - 1]), this),
+                        indexedName("Command", i));
         placeTw(b, 0, 0, kButtonWidthTw, kButtonHeightTw);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_Click(i); });
         Command[i] = b;
@@ -75,8 +82,7 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr)
     Timer1->start();
 }
 
-void MsgBoxX::Form_Load()
-{
+void MsgBoxX::Form_Load() {
     for (int i = 1; i <= 7; ++i)
         Command[i]->hide();
     s_msgAns = 0;
@@ -117,8 +123,7 @@ void MsgBoxX::Form_Load()
 
 // The window size in twips is the outer size, frame and title bar included, so the client
 // area is what remains once the window system's frame is known.
-void MsgBoxX::applyWindowGeometry()
-{
+void MsgBoxX::applyWindowGeometry() {
     const QSize frame = frameGeometry().size() - geometry().size();
     const QSize client(twipsToPx(widthTw(this)) - frame.width(),
                        twipsToPx(heightTw(this)) - frame.height());
@@ -126,32 +131,27 @@ void MsgBoxX::applyWindowGeometry()
     move(twipsToPx(leftTw(this)), twipsToPx(topTw(this)));
 }
 
-void MsgBoxX::showEvent(QShowEvent* event)
-{
+void MsgBoxX::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     applyWindowGeometry();
 }
 
-void MsgBoxX::Timer1_Timer()
-{
+void MsgBoxX::Timer1_Timer() {
     Timer1->stop();
     Command[Msg::xfunDefaultButton(s_msgType)]->setFocus(Qt::OtherFocusReason);
     Text1->hide();
 }
 
-void MsgBoxX::Command_Click(int index)
-{
+void MsgBoxX::Command_Click(int index) {
     s_msgAns = static_cast<int16_t>(index);
     accept();
 }
 
-void MsgBoxX::done(int result)
-{
+void MsgBoxX::done(int result) {
     Form_Unload();
     QDialog::done(result);
 }
 
-void MsgBoxX::Form_Unload()
-{
+void MsgBoxX::Form_Unload() {
     if (s_msgAns == 0) s_msgAns = Msg::kNo;
 }

@@ -3,8 +3,7 @@
 #include "frms_set.h"
 #include "toolkit/PictureBox.h"
 
-void frms_RS_GRAPH_1::Cmd_set_Click()
-{
+void frms_RS_GRAPH_1::Cmd_set_Click() {
     AppState& s = app();
     s.lSetWidth = s.lLineWidth;
     s.lSetColor = s.lPenColor;

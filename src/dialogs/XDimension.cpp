@@ -5,8 +5,7 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "frms_X_Dimension.h"
 
-void frms_RS_GRAPH_1::cmd_x_dimension_Click()
-{
+void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     AppState& s = app();
     ChannelRecord& ch = s.ChData[0];
     s.iLiveDraw = 0;

@@ -20,15 +20,13 @@ constexpr int kPresets[] = {10,  20,  30,  40,  45,  50,  60,  64,  70,  80,  90
                             360, 400, 450, 500, 512, 550, 600, 650, 700, 720, 750, 800};
 } // namespace
 
-std::optional<double> xfunXDimRead(const QString& text)
-{
+std::optional<double> xfunXDimRead(const QString& text) {
     static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
     if (!number.match(text).hasMatch()) return std::nullopt;
     return std::nearbyint(text.toDouble());
 }
 
-frms_X_Dimension::frms_X_Dimension(QWidget* parent) : QDialog(parent)
-{
+frms_X_Dimension::frms_X_Dimension(QWidget* parent) : QDialog(parent) {
     setupFixedDialog(this, QStringLiteral("frms_X_Dimension"), QStringLiteral("Set X-Dimension"));
     setFixedSize(twipsToPx(4680), twipsToPx(2385));
 
@@ -54,18 +52,18 @@ frms_X_Dimension::frms_X_Dimension(QWidget* parent) : QDialog(parent)
     Form_Load();
 }
 
-void frms_X_Dimension::Form_Load()
-{
+void frms_X_Dimension::Form_Load() {
     Text1->setText(QString::number(app().iSetXDim));
     for (int preset : kPresets)
         Cmb_x->addItem(QString::number(preset));
     Cmb_x->setCurrentIndex(Cmb_x->findText(Text1->text()));
 }
 
-void frms_X_Dimension::Cmb_x_Click() { Text1->setText(Cmb_x->currentText()); }
+void frms_X_Dimension::Cmb_x_Click() {
+    Text1->setText(Cmb_x->currentText());
+}
 
-void frms_X_Dimension::Command1_Click()
-{
+void frms_X_Dimension::Command1_Click() {
     Text1->setText(Text1->text().trimmed());
     const std::optional<double> value = xfunXDimRead(Text1->text());
     if (!value) return;
@@ -73,4 +71,6 @@ void frms_X_Dimension::Command1_Click()
     accept();
 }
 
-void frms_X_Dimension::Command2_Click() { reject(); }
+void frms_X_Dimension::Command2_Click() {
+    reject();
+}

@@ -11,8 +11,7 @@
 #include "toolkit/Twips.h"
 
 namespace {
-QLabel* swatch(QWidget* parent, const QString& name, float left, float top)
-{
+QLabel* swatch(QWidget* parent, const QString& name, float left, float top) {
     auto* l = named(new QLabel(parent), name);
     l->setFrameStyle(QFrame::Box | QFrame::Plain);
     placeTw(l, left, top, 375, 255);
@@ -20,8 +19,7 @@ QLabel* swatch(QWidget* parent, const QString& name, float left, float top)
 }
 } // namespace
 
-frms_set::frms_set(QWidget* parent) : QDialog(parent)
-{
+frms_set::frms_set(QWidget* parent) : QDialog(parent) {
     setupFixedDialog(this, QStringLiteral("frms_set"), QStringLiteral("Set Pen Color"));
     setFixedSize(twipsToPx(4695), twipsToPx(2895));
 
@@ -52,8 +50,7 @@ frms_set::frms_set(QWidget* parent) : QDialog(parent)
     Form_Load();
 }
 
-void frms_set::Form_Load()
-{
+void frms_set::Form_Load() {
     const AppState& s = app();
     setBackColor(lbl_set_clr, s.lSetColor);
     for (int width = 1; width <= 10; ++width)
@@ -61,8 +58,7 @@ void frms_set::Form_Load()
     cmb_LineDraw->setCurrentIndex(cmb_LineDraw->findText(QString::number(s.lLineWidth)));
 }
 
-bool frms_set::eventFilter(QObject* watched, QEvent* event)
-{
+bool frms_set::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         for (int k = 0; k < 9; ++k) {
             if (watched == lbl_clr[k]) {
@@ -74,14 +70,17 @@ bool frms_set::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void frms_set::lbl_clr_Click(int index) { setBackColor(lbl_set_clr, backColor(lbl_clr[index])); }
+void frms_set::lbl_clr_Click(int index) {
+    setBackColor(lbl_set_clr, backColor(lbl_clr[index]));
+}
 
-void frms_set::Command1_Click()
-{
+void frms_set::Command1_Click() {
     AppState& s = app();
     s.lSetColor = backColor(lbl_set_clr);
     s.lSetWidth = cmb_LineDraw->currentText().toInt();
     accept();
 }
 
-void frms_set::Command2_Click() { reject(); }
+void frms_set::Command2_Click() {
+    reject();
+}

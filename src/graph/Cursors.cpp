@@ -13,26 +13,29 @@
 
 namespace {
 // Sample number of screen index 0 in the current mode.
-int64_t sampleOrigin()
-{
+int64_t sampleOrigin() {
     switch (app().iDispMode) {
-    case 0: return app().lFileTop;
-    case 1: return app().lMemTop;
-    default: return 0;
+    case 0:
+        return app().lFileTop;
+    case 1:
+        return app().lMemTop;
+    default:
+        return 0;
     }
 }
 
-bool signedView() { return app().ChData[0].iSigned == 1; }
+bool signedView() {
+    return app().ChData[0].iSigned == 1;
+}
 } // namespace
 
-void frms_RS_GRAPH_1::xsubCurXClamp()
-{
+void frms_RS_GRAPH_1::xsubCurXClamp() {
     const int16_t last = static_cast<int16_t>(app().ChData[0].iXDim - 1);
-    for (int16_t& pos : app().iCurXPos) pos = std::min(pos, last);
+    for (int16_t& pos : app().iCurXPos)
+        pos = std::min(pos, last);
 }
 
-void frms_RS_GRAPH_1::xsubCurXPlace()
-{
+void frms_RS_GRAPH_1::xsubCurXPlace() {
     const AppState& s = app();
     const int16_t N = s.ChData[0].iXDim;
     for (int i = 0; i < 2; ++i)
@@ -42,20 +45,21 @@ void frms_RS_GRAPH_1::xsubCurXPlace()
         const bool on = chk_curx[i]->isChecked();
         line_x_pro[i]->setVisible(on);
         if (on) lbl_cur_x[i]->setText(xfunCountText(origin + s.iCurXPos[i]));
-        for (QWidget* w : std::initializer_list<QWidget*>{lbl_cur_x[i], lbl_cur_data[i], lbl_cur_data_hex[i],
-                                                          lbl_cur_data_char[i], hsc_x[i]})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{lbl_cur_x[i], lbl_cur_data[i], lbl_cur_data_hex[i],
+                                             lbl_cur_data_char[i], hsc_x[i]})
             w->setVisible(on);
     }
 }
 
-void frms_RS_GRAPH_1::xsubCurYPlace()
-{
+void frms_RS_GRAPH_1::xsubCurYPlace() {
     const AppState& s = app();
     const ChannelRecord& ch = s.ChData[0];
     const float y1 = line_Y_base->Y1();
     const float y2 = line_Y_base->Y2();
     const auto span = static_cast<int16_t>(ch.iYMax - ch.iYMin);
-    for (int i = 0; i < 2; ++i) line_y_pro[i]->setY(xfunMapY(s.iCurYPos[i], span, ch.iYMin, y2 - y1, y2));
+    for (int i = 0; i < 2; ++i)
+        line_y_pro[i]->setY(xfunMapY(s.iCurYPos[i], span, ch.iYMin, y2 - y1, y2));
     for (int i = 0; i < 2; ++i) {
         const bool on = chk_curY[i]->isChecked();
         line_y_pro[i]->setVisible(on);
@@ -65,9 +69,9 @@ void frms_RS_GRAPH_1::xsubCurYPlace()
     }
 }
 
-void frms_RS_GRAPH_1::xsubCurYBarSync()
-{
-    for (QScrollBar* bar : vsc_y) bar->setRange(0, 255);
+void frms_RS_GRAPH_1::xsubCurYBarSync() {
+    for (QScrollBar* bar : vsc_y)
+        bar->setRange(0, 255);
     for (int i = 0; i < 2; ++i) {
         int16_t& pos = app().iCurYPos[i];
         // The top of a bar is the highest value of the view; the Value set here runs
@@ -82,10 +86,10 @@ void frms_RS_GRAPH_1::xsubCurYBarSync()
     }
 }
 
-void frms_RS_GRAPH_1::VSc_Y_Change(int index)
-{
+void frms_RS_GRAPH_1::VSc_Y_Change(int index) {
     const int value = vsc_y[index]->value();
-    app().iCurYPos[index] = static_cast<int16_t>(signedView() ? 127 - value : vsc_y[index]->maximum() - value);
+    app().iCurYPos[index] =
+        static_cast<int16_t>(signedView() ? 127 - value : vsc_y[index]->maximum() - value);
     xsubCurYPlace();
     if (app().iDispMode == 2) {
         iYAxisReq = 1;
@@ -95,8 +99,7 @@ void frms_RS_GRAPH_1::VSc_Y_Change(int index)
     }
 }
 
-void frms_RS_GRAPH_1::hsc_x_Change(int index)
-{
+void frms_RS_GRAPH_1::hsc_x_Change(int index) {
     if (iSpinBusy == 1) return;
     iSpinBusy = 1;
     int16_t& pos = app().iCurXPos[index];
@@ -131,22 +134,19 @@ void frms_RS_GRAPH_1::hsc_x_Change(int index)
     iSpinBusy = 0;
 }
 
-void frms_RS_GRAPH_1::Chk_curX_Click(int index)
-{
+void frms_RS_GRAPH_1::Chk_curX_Click(int index) {
     xsubCurXPlace();
     xsubGraphRequest();
     app().iCurXOn[index] = chk_curx[index]->isChecked() ? 1 : 0;
 }
 
-void frms_RS_GRAPH_1::Chk_CurY_Click(int index)
-{
+void frms_RS_GRAPH_1::Chk_CurY_Click(int index) {
     xsubCurYPlace();
     xsubGraphRequest();
     app().iCurYOn[index] = chk_curY[index]->isChecked() ? 1 : 0;
 }
 
-void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y)
-{
+void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y) {
     const QString noValue = QStringLiteral("-----");
     const QString noHex = QStringLiteral("---");
     const AppState& s = app();
@@ -160,7 +160,8 @@ void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y)
     const ChannelRecord& ch = s.ChData[0];
     const auto K = nav::screenIndexAt(x, line_X_base->X1(), line_X_base->X2(), ch.iXDim);
     lbl_XPosition->setText(K ? QString::number(*K) : noValue);
-    const auto v = nav::valueAt(y, line_Y_base->Y1(), line_Y_base->Y2(), ch.iYMax, ch.iYMin, signedView());
+    const auto v =
+        nav::valueAt(y, line_Y_base->Y1(), line_Y_base->Y2(), ch.iYMax, ch.iYMin, signedView());
     lbl_Value->setText(v ? QString::number(*v) : noValue);
     lbl_Value_hex->setText(v ? xfunHexText(*v) : noHex);
 }

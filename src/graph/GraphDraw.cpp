@@ -21,17 +21,17 @@ struct PaneFrame {
 };
 
 // The axis lines never move, but every drawing reads its frame from them again.
-PaneFrame paneFrame(const frms_RS_GRAPH_1& f)
-{
+PaneFrame paneFrame(const frms_RS_GRAPH_1& f) {
     return {f.line_X_base->X1(), f.line_X_base->X2() - f.line_X_base->X1(), f.line_X_base->Y1(),
             f.line_Y_base->Y2() - f.line_Y_base->Y1()};
 }
 
-bool validChannel(int16_t ch) { return ch >= 0 && ch <= 8; }
+bool validChannel(int16_t ch) {
+    return ch >= 0 && ch <= 8;
+}
 
 // Ends File mode's use of the data file after a failed read.
-void dropDataFile(int err)
-{
+void dropDataFile(int err) {
     AppState& s = app();
     appSub::xsubFileErrMsg(err);
     if (s.iFileNo != -1) ::close(s.iFileNo);
@@ -40,8 +40,7 @@ void dropDataFile(int err)
 
 } // namespace
 
-void frms_RS_GRAPH_1::xsubReadoutReset()
-{
+void frms_RS_GRAPH_1::xsubReadoutReset() {
     for (int i = 0; i < 2; ++i) {
         lbl_cur_data[i]->setText(QStringLiteral("-----"));
         lbl_cur_data_hex[i]->setText(QStringLiteral("---"));
@@ -49,9 +48,8 @@ void frms_RS_GRAPH_1::xsubReadoutReset()
     }
 }
 
-void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span, int16_t yMin,
-                                    float W, float H, float X0, float Y0)
-{
+void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span,
+                                    int16_t yMin, float W, float H, float X0, float Y0) {
     const float x = xfunMapX(K, nMinus1, W, X0);
     const float y = xfunMapY(v, span, yMin, H, Y0);
     if (K == 0)
@@ -68,8 +66,7 @@ void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16
     }
 }
 
-void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel)
-{
+void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
     xsubReadoutReset();
     const PaneFrame fr = paneFrame(*this);
     if (!validChannel(channel)) return;
@@ -84,8 +81,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel)
     }
 }
 
-void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel)
-{
+void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     xsubReadoutReset();
     const PaneFrame fr = paneFrame(*this);
     if (!validChannel(channel)) return;
@@ -118,8 +114,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel)
     }
 }
 
-bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count)
-{
+bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count) {
     m_fileScreenLen = 0;
     m_fileScreenNext = 0;
     m_fileScreenErr = kErrReadPastEnd;
@@ -129,8 +124,9 @@ bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count)
     // One screen is at most a few hundred bytes: read it whole now, so drawing it costs one call.
     const int32_t want = std::clamp<int32_t>(count, 0, static_cast<int32_t>(m_fileScreen.size()));
     while (m_fileScreenLen < want) {
-        const ssize_t got = ::pread(fd, m_fileScreen.data() + m_fileScreenLen,
-                                    static_cast<size_t>(want - m_fileScreenLen), start + m_fileScreenLen);
+        const ssize_t got =
+            ::pread(fd, m_fileScreen.data() + m_fileScreenLen,
+                    static_cast<size_t>(want - m_fileScreenLen), start + m_fileScreenLen);
         if (got > 0) {
             m_fileScreenLen += static_cast<int32_t>(got);
             continue;
@@ -152,8 +148,7 @@ bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count)
     return true;
 }
 
-uint8_t frms_RS_GRAPH_1::xfunLastDataGet(int32_t l)
-{
+uint8_t frms_RS_GRAPH_1::xfunLastDataGet(int32_t l) {
     AppState& s = app();
     if (s.iDispMode != 0) {
         const int64_t at = static_cast<int64_t>(s.lMemTop) + l;
@@ -168,8 +163,7 @@ uint8_t frms_RS_GRAPH_1::xfunLastDataGet(int32_t l)
     return m_fileScreen[static_cast<size_t>(m_fileScreenNext++)];
 }
 
-void frms_RS_GRAPH_1::xsubScaleLineDraw()
-{
+void frms_RS_GRAPH_1::xsubScaleLineDraw() {
     const AppState& s = app();
     const float X1 = line_X_base->X1();
     const float X2 = line_X_base->X2();
@@ -178,18 +172,21 @@ void frms_RS_GRAPH_1::xsubScaleLineDraw()
         pic_graph->Line(X1, s.sngScaleY[i], X2, s.sngScaleY[i]);
     };
     if (s.ChData[0].iSigned == 1) {
-        for (int i = 0; i <= 6; ++i) scaleLine(i, i == 3 ? kBlack : kGrey);
+        for (int i = 0; i <= 6; ++i)
+            scaleLine(i, i == 3 ? kBlack : kGrey);
     } else {
-        for (int i = 0; i <= 3; ++i) scaleLine(i, kGrey);
+        for (int i = 0; i <= 3; ++i)
+            scaleLine(i, kGrey);
         scaleLine(4, kBlack);
     }
     pic_graph->setForeColor(s.lPenColor);
 }
 
-void frms_RS_GRAPH_1::xsubGraphRequest() { rearmTimer1(1); }
+void frms_RS_GRAPH_1::xsubGraphRequest() {
+    rearmTimer1(1);
+}
 
-void frms_RS_GRAPH_1::Cmd_Clear_Click()
-{
+void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     AppState& s = app();
     ini::xsubRingClear();
     pic_graph->Cls();
@@ -200,8 +197,7 @@ void frms_RS_GRAPH_1::Cmd_Clear_Click()
     if (s.engine) s.engine->LastClear();
 }
 
-void ini::xsubCtrlNameInit()
-{
+void ini::xsubCtrlNameInit() {
     static const char* const kControlNames[32] = {
         "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
         "HM",  "CL",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
@@ -215,5 +211,6 @@ void ini::xsubCtrlNameInit()
         else
             names[i] = QStringLiteral(".");
     }
-    for (int i = 0; i < 32; ++i) names[i] = QLatin1String(kControlNames[i]);
+    for (int i = 0; i < 32; ++i)
+        names[i] = QLatin1String(kControlNames[i]);
 }

@@ -35,6 +35,7 @@ std::optional<int16_t> screenIndexAt(float x, float x1, float x2, int16_t N);
 
 // Value under pane y, or nothing outside the values a byte can have in this view
 // (-128..127 signed, yMin..yMax unsigned).
-std::optional<int16_t> valueAt(float y, float y1, float y2, int16_t yMax, int16_t yMin, bool isSigned);
+std::optional<int16_t> valueAt(float y, float y1, float y2, int16_t yMax, int16_t yMin,
+                               bool isSigned);
 
 } // namespace nav

@@ -7,13 +7,20 @@
 // The File and Memory views show one screen of a longer series; these helpers give the series
 // and the view position of whichever of the two is shown (any mode but File counts as Memory).
 namespace {
-bool fileMode() { return app().iDispMode == 0; }
-int64_t seriesLength() { return fileMode() ? app().lFileLen : app().lMemCount; }
-int64_t viewTop() { return fileMode() ? app().lFileTop : app().lMemTop; }
-int screenWidth() { return app().ChData[0].iXDim; }
+bool fileMode() {
+    return app().iDispMode == 0;
+}
+int64_t seriesLength() {
+    return fileMode() ? app().lFileLen : app().lMemCount;
+}
+int64_t viewTop() {
+    return fileMode() ? app().lFileTop : app().lMemTop;
+}
+int screenWidth() {
+    return app().ChData[0].iXDim;
+}
 
-void setViewTop(int64_t top)
-{
+void setViewTop(int64_t top) {
     if (fileMode())
         app().lFileTop = top;
     else
@@ -21,28 +28,25 @@ void setViewTop(int64_t top)
 }
 } // namespace
 
-int16_t frms_RS_GRAPH_1::xfunViewStepFwd()
-{
+int16_t frms_RS_GRAPH_1::xfunViewStepFwd() {
     if (viewTop() >= seriesLength() - screenWidth()) return 0;
     setViewTop(viewTop() + 1);
     return -1;
 }
 
-int16_t frms_RS_GRAPH_1::xfunViewStepBack()
-{
+int16_t frms_RS_GRAPH_1::xfunViewStepBack() {
     if (viewTop() <= 0) return 0;
     setViewTop(viewTop() - 1);
     return -1;
 }
 
-void frms_RS_GRAPH_1::xsubPosBarSync()
-{
-    HScroll1->setValue(nav::barValueFor(viewTop(), seriesLength(), screenWidth(), HScroll1->maximum()));
+void frms_RS_GRAPH_1::xsubPosBarSync() {
+    HScroll1->setValue(
+        nav::barValueFor(viewTop(), seriesLength(), screenWidth(), HScroll1->maximum()));
     iBarLast = static_cast<int16_t>(HScroll1->value());
 }
 
-void frms_RS_GRAPH_1::HScroll1_Change()
-{
+void frms_RS_GRAPH_1::HScroll1_Change() {
     if (iScrollBusy == 1) return;
     iScrollBusy = 1;
     const int value = HScroll1->value();
@@ -55,7 +59,8 @@ void frms_RS_GRAPH_1::HScroll1_Change()
     } else if (d == 1) {
         if (top > 0) setViewTop(top - 1);
     } else {
-        setViewTop(nav::positionForBarValue(value, HScroll1->maximum(), seriesLength(), screenWidth()));
+        setViewTop(
+            nav::positionForBarValue(value, HScroll1->maximum(), seriesLength(), screenWidth()));
     }
     xsubPosBarSync();
     xsubGraphDrawView(0);
@@ -64,8 +69,7 @@ void frms_RS_GRAPH_1::HScroll1_Change()
     iScrollBusy = 0;
 }
 
-void frms_RS_GRAPH_1::HScroll2_Change()
-{
+void frms_RS_GRAPH_1::HScroll2_Change() {
     if (iScrollBusy == 1) return;
     iScrollBusy = 1;
     if (HScroll2->value() != 0)
@@ -79,8 +83,7 @@ void frms_RS_GRAPH_1::HScroll2_Change()
     iScrollBusy = 0;
 }
 
-void frms_RS_GRAPH_1::xsubPosBarSetup()
-{
+void frms_RS_GRAPH_1::xsubPosBarSetup() {
     if (app().iDispMode == 2) {
         HScroll1->setVisible(false);
         HScroll2->setVisible(false);

@@ -26,8 +26,7 @@ constexpr ScaleMark kUnsignedMarks[] = {{200, 0, 0}, {150, 1, 1}, {100, 3, 2}, {
 
 } // namespace
 
-void frms_RS_GRAPH_1::Opn_YDim_Click(int)
-{
+void frms_RS_GRAPH_1::Opn_YDim_Click(int) {
     ChannelRecord& ch = app().ChData[0];
     if (Opn_YDim[0]->isChecked()) {
         ch.iSigned = 1;
@@ -47,8 +46,7 @@ void frms_RS_GRAPH_1::Opn_YDim_Click(int)
     iClearReq = 1;
 }
 
-void frms_RS_GRAPH_1::xsubYRangeLabel(int16_t channel)
-{
+void frms_RS_GRAPH_1::xsubYRangeLabel(int16_t channel) {
     const ChannelRecord& ch = app().ChData[channel];
     if (ch.iSigned == 1) {
         Lbl_Y_Max->setText(QStringLiteral("127"));
@@ -63,8 +61,7 @@ void frms_RS_GRAPH_1::xsubYRangeLabel(int16_t channel)
     }
 }
 
-void frms_RS_GRAPH_1::xsubYGridBuild()
-{
+void frms_RS_GRAPH_1::xsubYGridBuild() {
     AppState& s = app();
     const ChannelRecord& ch = s.ChData[0];
     const float Y1 = line_Y_base->Y1();
@@ -72,7 +69,8 @@ void frms_RS_GRAPH_1::xsubYGridBuild()
     const auto span = static_cast<int16_t>(ch.iYMax - ch.iYMin);
     auto yOf = [&](int16_t d) { return xfunMapY(d, span, ch.iYMin, Y2 - Y1, Y2); };
 
-    for (LineShape* line : line_gx) line->setVisible(true);
+    for (LineShape* line : line_gx)
+        line->setVisible(true);
     // These reference lines only mark places; neither view shows them.
     line_Ys[1]->setVisible(false);
     Line_Y_127->setVisible(false);
@@ -121,7 +119,6 @@ void frms_RS_GRAPH_1::xsubYGridBuild()
     setTopTw(Lbl_y[2], middleTop);
 }
 
-void frms_RS_GRAPH_1::xsubScalePanelLayout()
-{
+void frms_RS_GRAPH_1::xsubScalePanelLayout() {
     placeTw(Pic_Scale, 0, 0, line_Y_base->X1() - 1, heightTw(pic_graph));
 }

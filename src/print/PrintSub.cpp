@@ -31,30 +31,25 @@ namespace {
 constexpr float kPagePoints = 9.0f;
 
 // The right-hand `width` characters of `text` after `width` leading spaces.
-QString rightAligned(const QString& text, int width)
-{
+QString rightAligned(const QString& text, int width) {
     return (QString(width, QLatin1Char(' ')) + text).right(width);
 }
 
-QString hexByte(uint8_t b)
-{
+QString hexByte(uint8_t b) {
     return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-int16_t sampleValue(uint8_t b)
-{
+int16_t sampleValue(uint8_t b) {
     return (app().ChData[0].iSigned == 1 && b >= 128) ? static_cast<int16_t>(b - 256) : b;
 }
 
-void gridLine(DrawTarget& t, int16_t v, bool labelled)
-{
+void gridLine(DrawTarget& t, int16_t v, bool labelled) {
     const float y = xfunPrintY(v);
     t.line(sngPlotX, y, sngPlotX + sngPlotW, y);
     if (labelled) xsubPrintYLabel(t, y, v);
 }
 
-void printList(DrawTarget& t, QString (*cell)(uint8_t))
-{
+void printList(DrawTarget& t, QString (*cell)(uint8_t)) {
     const QString face = t.fontName();
     t.setFontName(kListFace);
     const float th = t.textHeight(QStringLiteral("A"));
@@ -75,8 +70,7 @@ void printList(DrawTarget& t, QString (*cell)(uint8_t))
 
 } // namespace
 
-void xsubPrintDataGet()
-{
+void xsubPrintDataGet() {
     const AppState& s = app();
     int64_t size = s.lMemCount;
     int64_t start = s.lMemTop;
@@ -94,12 +88,12 @@ void xsubPrintDataGet()
     // A failure is reported once by the view's reader, which then hands out 0 for the rest.
     if (s.iDispMode == 0) form->xfunLastDataSeek(start, n);
     int16_t i = 0;
-    for (; i < n && start + i < size; ++i) bPrintBuf[i] = form->xfunLastDataGet(i);
+    for (; i < n && start + i < size; ++i)
+        bPrintBuf[i] = form->xfunLastDataGet(i);
     iPrintCount = i;
 }
 
-void xsubPrintPage(DrawTarget& t)
-{
+void xsubPrintPage(DrawTarget& t) {
     xsubPrintLayout(t);
     const float points = std::nearbyint(t.fontSize());
     t.setFontSize(kPagePoints);
@@ -117,8 +111,7 @@ void xsubPrintPage(DrawTarget& t)
     t.setFontSize(points);
 }
 
-void xsubPrintLayout(DrawTarget& t)
-{
+void xsubPrintLayout(DrawTarget& t) {
     t.setForeColor(0);
     const float W = t.scaleWidth();
     const float H = t.scaleHeight();
@@ -143,61 +136,57 @@ void xsubPrintLayout(DrawTarget& t)
     }
 }
 
-float xfunPrintX(int16_t i)
-{
-    return static_cast<float>(i) / static_cast<float>(app().ChData[0].iXDim - 1) * sngPlotW + sngPlotX;
+float xfunPrintX(int16_t i) {
+    return static_cast<float>(i) / static_cast<float>(app().ChData[0].iXDim - 1) * sngPlotW +
+           sngPlotX;
 }
 
-float xfunPrintY(int16_t v)
-{
-    return (sngHeadH + sngPlotH) -
-           static_cast<float>(v - iPrintYMin) / static_cast<float>(iPrintYMax - iPrintYMin) * sngPlotH;
+float xfunPrintY(int16_t v) {
+    return (sngHeadH + sngPlotH) - static_cast<float>(v - iPrintYMin) /
+                                       static_cast<float>(iPrintYMax - iPrintYMin) * sngPlotH;
 }
 
-void xsubPrintTitle(DrawTarget& t)
-{
+void xsubPrintTitle(DrawTarget& t) {
     const QString& title = app().strPrintTitle;
     t.setCurrent(sngPlotX, (sngHeadH - t.textHeight(title)) / 2);
     t.print(title);
 }
 
-void xsubPrintDate(DrawTarget& t)
-{
+void xsubPrintDate(DrawTarget& t) {
     if (app().iPrintDate != 1) return;
     const QString d = frms_RS_GRAPH_1::dateText();
     t.setCurrent(sngPlotX + sngPlotW - t.textWidth(d), sngHeadH - 1.5f * t.textHeight(d));
     t.print(d);
 }
 
-void xsubPrintYAxis(DrawTarget& t)
-{
+void xsubPrintYAxis(DrawTarget& t) {
     t.line(sngPlotX, sngHeadH, sngPlotX, sngHeadH + sngPlotH);
     t.line(sngPlotX, sngHeadH + sngPlotH, sngPlotX + sngPlotW, sngHeadH + sngPlotH);
     if (app().ChData[0].iSigned == 1) {
-        for (int16_t v = -110; v <= 110; v += 10) gridLine(t, v, v % 50 == 0);
+        for (int16_t v = -110; v <= 110; v += 10)
+            gridLine(t, v, v % 50 == 0);
         gridLine(t, -128, true);
         gridLine(t, 127, true);
     } else {
-        for (int16_t v = 0; v <= 240; v += 10) gridLine(t, v, v % 50 == 0);
+        for (int16_t v = 0; v <= 240; v += 10)
+            gridLine(t, v, v % 50 == 0);
         gridLine(t, 255, true);
     }
 }
 
-QString xfunYLabelText(int16_t v)
-{
-    if (app().iPrintData == 1) return QStringLiteral(" ") + hexByte(static_cast<uint8_t>(v)) + QStringLiteral("h");
+QString xfunYLabelText(int16_t v) {
+    if (app().iPrintData == 1)
+        return QStringLiteral(" ") + hexByte(static_cast<uint8_t>(v)) + QStringLiteral("h");
     return rightAligned(QString::number(v), 4);
 }
 
-void xsubPrintYLabel(DrawTarget& t, float y, int16_t v)
-{
+void xsubPrintYLabel(DrawTarget& t, float y, int16_t v) {
     const QString text = xfunYLabelText(v);
     t.setCurrent((sngPlotX - t.textWidth(text)) / 2, y - t.textHeight(text) / 2);
     t.print(text);
 }
 
-void xsubPrintXAxis(DrawTarget& t)
-{
+void xsubPrintXAxis(DrawTarget& t) {
     const int16_t xDim = app().ChData[0].iXDim;
     t.line(sngPlotX, sngAxisY, sngPlotX + sngPlotW, sngAxisY);
     iXDivision = xDim < 100 ? 1 : 10;
@@ -208,8 +197,7 @@ void xsubPrintXAxis(DrawTarget& t)
     }
 }
 
-void xsubPrintTrace(DrawTarget& t)
-{
+void xsubPrintTrace(DrawTarget& t) {
     t.setForeColor(app().lPenColor);
     for (int16_t i = 0; i < iPrintCount; ++i) {
         const float x = xfunPrintX(i);
@@ -222,26 +210,22 @@ void xsubPrintTrace(DrawTarget& t)
     }
 }
 
-QString xfunXDimensionLine()
-{
-    return QStringLiteral("X-Dimension ") + rightAligned(QString::number(app().ChData[0].iXDim), 3) +
-           QStringLiteral(" Point");
+QString xfunXDimensionLine() {
+    return QStringLiteral("X-Dimension ") +
+           rightAligned(QString::number(app().ChData[0].iXDim), 3) + QStringLiteral(" Point");
 }
 
-QString xfunXDivisionLine()
-{
+QString xfunXDivisionLine() {
     return QStringLiteral("X-Division ") + rightAligned(QString::number(iXDivision), 3) +
            QStringLiteral(" Point");
 }
 
-QString xfunYDimensionLine()
-{
+QString xfunYDimensionLine() {
     return app().ChData[0].iSigned == 1 ? QStringLiteral("Y-Dimension Sign Enable -128～+127")
                                         : QStringLiteral("Y-Dimension Sign Disabel 0～255");
 }
 
-void xsubPrintInfo(DrawTarget& t)
-{
+void xsubPrintInfo(DrawTarget& t) {
     const float x = sngPlotX + t.textWidth(QStringLiteral("111111"));
     const float th = t.textHeight(QStringLiteral("A"));
     t.setCurrent(x, sngAxisY + 1.5f * th);
@@ -256,12 +240,15 @@ void xsubPrintInfo(DrawTarget& t)
     }
 }
 
-QString xfunDecCell(uint8_t b) { return rightAligned(QString::number(sampleValue(b)), 5); }
+QString xfunDecCell(uint8_t b) {
+    return rightAligned(QString::number(sampleValue(b)), 5);
+}
 
-QString xfunHexCell(uint8_t b) { return QStringLiteral(" ") + hexByte(b) + QStringLiteral("h"); }
+QString xfunHexCell(uint8_t b) {
+    return QStringLiteral(" ") + hexByte(b) + QStringLiteral("h");
+}
 
-void xsubPrintList(DrawTarget& t)
-{
+void xsubPrintList(DrawTarget& t) {
     if (app().iPrintData == 0) {
         xsubPrintListDec(t);
     } else if (app().iPrintData == 1) {
@@ -269,22 +256,26 @@ void xsubPrintList(DrawTarget& t)
     }
 }
 
-void xsubPrintListDec(DrawTarget& t) { printList(t, xfunDecCell); }
+void xsubPrintListDec(DrawTarget& t) {
+    printList(t, xfunDecCell);
+}
 
-void xsubPrintListHex(DrawTarget& t) { printList(t, xfunHexCell); }
+void xsubPrintListHex(DrawTarget& t) {
+    printList(t, xfunHexCell);
+}
 
-QString xfunNoPrinterText()
-{
+QString xfunNoPrinterText() {
     return QStringLiteral("印刷できませんでした｡ (no printer)");
 }
 
-QString xfunPrintOnPrinter(QPrinter& printer)
-{
+QString xfunPrintOnPrinter(QPrinter& printer) {
     printer.setDocName(app().strAppTitle);
     DrawTarget target(&printer);
-    if (!target.isActive()) return QStringLiteral("印刷できませんでした｡ (the printer could not be opened)");
+    if (!target.isActive())
+        return QStringLiteral("印刷できませんでした｡ (the printer could not be opened)");
     xsubPrintPage(target);
-    if (!target.end()) return QStringLiteral("印刷できませんでした｡ (the page could not be sent to the printer)");
+    if (!target.end())
+        return QStringLiteral("印刷できませんでした｡ (the page could not be sent to the printer)");
     return {};
 }
 

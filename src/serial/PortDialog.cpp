@@ -93,8 +93,8 @@ void frms_ScanningSelect::buildControls() {
     Frm_Test->setObjectName(QStringLiteral("Frm_Test"));
     Frm_Test->setGeometry(150, 8, 264, 104);
     for (int i = 0; i < 3; ++i)
-        opn_tp[i] = option(Frm_Test, indexedName("opn_tp", i), QStringLiteral("Test %1").arg(i + 1), 12,
-                           22 + 26 * i);
+        opn_tp[i] = option(Frm_Test, indexedName("opn_tp", i), QStringLiteral("Test %1").arg(i + 1),
+                           12, 22 + 26 * i);
 
     Command1 = new QPushButton(QStringLiteral("Ｏ Ｋ"), this);
     Command1->setObjectName(QStringLiteral("Command1"));

@@ -17,21 +17,20 @@
 
 namespace appSub {
 
-int32_t xfunOverwriteAsk(const QString& path)
-{
+int32_t xfunOverwriteAsk(const QString& path) {
     if (!QFileInfo::exists(path)) return 1;
-    return Msg::MsgBoxAsk(QStringLiteral("すでにこのファイルはあります｡上書きしますか？"), 4, QString());
+    return Msg::MsgBoxAsk(QStringLiteral("すでにこのファイルはあります｡上書きしますか？"), 4,
+                          QString());
 }
 
-int xfunCreateForWrite(const QString& path, int& code)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+int xfunCreateForWrite(const QString& path, int& code) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) code = fileErrCodeFromErrno(errno, path);
     return fd;
 }
 
-int xfunOpenForRead(const QString& path, int& code)
-{
+int xfunOpenForRead(const QString& path, int& code) {
     // O_NONBLOCK: a FIFO or a terminal named here must not hang the window until a writer
     // or a carrier turns up. It changes nothing for regular files.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -39,8 +38,7 @@ int xfunOpenForRead(const QString& path, int& code)
     return fd;
 }
 
-int xfunWriteAll(int fd, const uint8_t* data, size_t n, const QString& path)
-{
+int xfunWriteAll(int fd, const uint8_t* data, size_t n, const QString& path) {
     while (n > 0) {
         const ssize_t done = ::write(fd, data, n);
         if (done < 0) {
@@ -53,27 +51,25 @@ int xfunWriteAll(int fd, const uint8_t* data, size_t n, const QString& path)
     return 0;
 }
 
-int xfunClose(int fd, const QString& path)
-{
+int xfunClose(int fd, const QString& path) {
     return ::close(fd) == 0 ? 0 : fileErrCodeFromErrno(errno, path);
 }
 
 } // namespace appSub
 
-void frms_RS_GRAPH_1::Cmd_memTOFile_Click()
-{
+void frms_RS_GRAPH_1::Cmd_memTOFile_Click() {
     Cmd_memTOFile->setEnabled(false);
     xsubMemToFile();
     xsubGraphRequest();
     Cmd_memTOFile->setEnabled(true);
 }
 
-void frms_RS_GRAPH_1::xsubMemToFile()
-{
+void frms_RS_GRAPH_1::xsubMemToFile() {
     AppState& s = app();
     s.iMemSaveSel = 1;
     if (s.lMemCount == 0) return;
-    s.strMemFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("MEM"), QDateTime::currentDateTime());
+    s.strMemFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("MEM"),
+                                               QDateTime::currentDateTime());
     {
         frms_MemSave dialog(this);
         dialog.exec();

@@ -11,8 +11,7 @@
 #include "storage/frms_File_Disp.h"
 #include "toolkit/CountText.h"
 
-void frms_RS_GRAPH_1::cmd_File_Click()
-{
+void frms_RS_GRAPH_1::cmd_File_Click() {
     AppState& s = app();
     s.iDispMode = 0;
     xsubDispFile();
@@ -55,8 +54,7 @@ void frms_RS_GRAPH_1::cmd_File_Click()
     rearmTimer1(100);
 }
 
-void frms_RS_GRAPH_1::xsubDataFileClose()
-{
+void frms_RS_GRAPH_1::xsubDataFileClose() {
     AppState& s = app();
     if (s.iFileNo == -1) return;
     ::close(s.iFileNo);

@@ -11,8 +11,7 @@ namespace {
 constexpr int32_t kBytesPerMB = 1024 * 1024;
 } // namespace
 
-void frms_RS_GRAPH_1::Cmd_Log_Click()
-{
+void frms_RS_GRAPH_1::Cmd_Log_Click() {
     xsubLogToggle();
     xsubLogButton();
     xsubGraphRequest();
@@ -20,8 +19,7 @@ void frms_RS_GRAPH_1::Cmd_Log_Click()
     iClearReq = 1;
 }
 
-void frms_RS_GRAPH_1::xsubLogToggle()
-{
+void frms_RS_GRAPH_1::xsubLogToggle() {
     AppState& s = app();
     if (s.iLogOn != 0) {
         const int16_t answer = Msg::MsgBoxAsk(QStringLiteral("ログを中止しますか？"), 4, QString());
@@ -33,7 +31,8 @@ void frms_RS_GRAPH_1::xsubLogToggle()
         }
         return;
     }
-    s.strLogFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("LOG"), QDateTime::currentDateTime());
+    s.strLogFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("LOG"),
+                                               QDateTime::currentDateTime());
     {
         frms_LogStart dialog(this);
         dialog.exec();
@@ -42,7 +41,8 @@ void frms_RS_GRAPH_1::xsubLogToggle()
         s.strLogFile.clear();
         return;
     }
-    if (s.engine->LogStart(QFile::encodeName(s.strLogFile).toStdString(), 0, s.lLogMaxMB * kBytesPerMB) == -1) {
+    if (s.engine->LogStart(QFile::encodeName(s.strLogFile).toStdString(), 0,
+                           s.lLogMaxMB * kBytesPerMB) == -1) {
         s.iLogOn = 1;
     } else {
         Msg::MsgBoxShow(QStringLiteral("ファイルがオープンできません｡"), 0, QString());

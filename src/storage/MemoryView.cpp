@@ -12,8 +12,7 @@ namespace {
 constexpr int kBytesBetweenPauses = 4096;
 } // namespace
 
-void frms_RS_GRAPH_1::Cmd_Memory_Click()
-{
+void frms_RS_GRAPH_1::Cmd_Memory_Click() {
     AppState& s = app();
     if (iMemBusy == 1 || iScrollBusy == 1) return;
     // The fetch lets events run: keep the receive tick off the graph and a second click out.
@@ -36,8 +35,7 @@ void frms_RS_GRAPH_1::Cmd_Memory_Click()
     s.iLiveDraw = 1;
 }
 
-void frms_RS_GRAPH_1::xsubMemLoad()
-{
+void frms_RS_GRAPH_1::xsubMemLoad() {
     AppState& s = app();
     int32_t count = 0;
     s.engine->MoveLastFirst(count);

@@ -5,22 +5,19 @@
 
 namespace appSub {
 
-QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now)
-{
+QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now) {
     const QString folder = dir.endsWith(u'/') ? dir : dir + u'/';
     return folder + prefix + now.toString(QStringLiteral("yyMMddHHmmss")) + QStringLiteral(".log");
 }
 
-bool xfunIsLogFile(const QString& path, const QString& logFile)
-{
+bool xfunIsLogFile(const QString& path, const QString& logFile) {
     if (path.isEmpty() || logFile.isEmpty()) return false;
     if (path.compare(logFile, Qt::CaseInsensitive) == 0) return true;
     const QString a = QFileInfo(path).canonicalFilePath();
     return !a.isEmpty() && a == QFileInfo(logFile).canonicalFilePath();
 }
 
-ByteRange xfunMemSaveRange(bool allData, int32_t memCount, int32_t memTop, int32_t xDim)
-{
+ByteRange xfunMemSaveRange(bool allData, int32_t memCount, int32_t memTop, int32_t xDim) {
     if (allData) return {0, std::max(memCount, 0)};
     const int32_t first = std::clamp(memTop, 0, std::max(memCount, 0));
     const int32_t last = std::min(first + xDim, memCount); // one past the end

@@ -21,8 +21,7 @@ constexpr int kPathNotFound = 76;
 constexpr int kDeviceUnavailable = 68;
 
 // 0 when the folder can be listed, else its file error code.
-int folderErrCode(const QString& path)
-{
+int folderErrCode(const QString& path) {
     DIR* d = ::opendir(QFile::encodeName(path).constData());
     if (!d) return appSub::fileErrCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, path);
     ::closedir(d);
@@ -30,8 +29,7 @@ int folderErrCode(const QString& path)
 }
 } // namespace
 
-frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent)
-{
+frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_File_Disp"));
     setWindowTitle(QStringLiteral("Read File"));
     setFixedSize(560, 400);
@@ -42,7 +40,8 @@ frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent)
     lbl_Folder->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Dir1 = placedChild<QListWidget>(this, QStringLiteral("Dir1"), {16, 70, 256, 280});
     File1 = placedChild<QListWidget>(this, QStringLiteral("File1"), {288, 70, 256, 280});
-    Cmd_MyFolder = placedChild<QPushButton>(this, QStringLiteral("Cmd_MyFolder"), {16, 360, 120, 30}, QStringLiteral("My Folder"));
+    Cmd_MyFolder = placedChild<QPushButton>(this, QStringLiteral("Cmd_MyFolder"),
+                                            {16, 360, 120, 30}, QStringLiteral("My Folder"));
 
     // itemActivated: a double-click, or Enter on the current entry.
     connect(Dir1, &QListWidget::itemActivated, this, &frms_File_Disp::Dir1_Change);
@@ -52,20 +51,17 @@ frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent)
     Form_Load();
 }
 
-void frms_File_Disp::Form_Load()
-{
+void frms_File_Disp::Form_Load() {
     app().strSelFile.clear();
     pointAtDataDir();
 }
 
-void frms_File_Disp::Cmd_MyFolder_Click()
-{
+void frms_File_Disp::Cmd_MyFolder_Click() {
     app().strDataDir = app().strProgramDir;
     pointAtDataDir();
 }
 
-void frms_File_Disp::pointAtDataDir()
-{
+void frms_File_Disp::pointAtDataDir() {
     AppState& s = app();
     const int code = pointAt(s.strDataDir);
     if (code == kPathNotFound || code == kDeviceUnavailable) {
@@ -74,8 +70,7 @@ void frms_File_Disp::pointAtDataDir()
     }
 }
 
-int frms_File_Disp::pointAt(const QString& path)
-{
+int frms_File_Disp::pointAt(const QString& path) {
     if (const int code = folderErrCode(path)) return code;
     const QDir dir(path);
     m_folder = dir.absolutePath();
@@ -89,20 +84,19 @@ int frms_File_Disp::pointAt(const QString& path)
     return 0;
 }
 
-void frms_File_Disp::Dir1_Change(QListWidgetItem* item)
-{
+void frms_File_Disp::Dir1_Change(QListWidgetItem* item) {
     if (!item) return;
     const QString target = QDir::cleanPath(QDir(m_folder).filePath(item->text()));
     if (const int code = pointAt(target)) appSub::xsubFileErrMsg(code);
 }
 
-void frms_File_Disp::File1_DblClick(QListWidgetItem* item)
-{
+void frms_File_Disp::File1_DblClick(QListWidgetItem* item) {
     if (!item) return;
     AppState& s = app();
     s.strSelFile = QDir(m_folder).filePath(item->text());
     if (appSub::xfunIsLogFile(s.strSelFile, s.strLogFile)) {
-        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0, QString());
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0,
+                        QString());
         s.strSelFile.clear();
         return;
     }
@@ -117,8 +111,7 @@ void frms_File_Disp::File1_DblClick(QListWidgetItem* item)
     accept();
 }
 
-void frms_File_Disp::done(int result)
-{
+void frms_File_Disp::done(int result) {
     app().strDataDir = m_folder;
     QDialog::done(result);
 }

@@ -17,8 +17,7 @@ namespace {
 constexpr int32_t kBytesPerChunk = 4097;
 
 // Writes the chosen range of the memory copy; returns 0 or the file error code.
-int writeMemoryFile()
-{
+int writeMemoryFile() {
     const AppState& s = app();
     int code = 0;
     const int fd = appSub::xfunCreateForWrite(s.strMemFile, code);
@@ -27,7 +26,8 @@ int writeMemoryFile()
         appSub::xfunMemSaveRange(s.iMemSaveSel == 1, s.lMemCount, s.lMemTop, s.ChData[0].iXDim);
     for (int32_t done = 0; done < range.count && code == 0;) {
         const int32_t n = std::min(kBytesPerChunk, range.count - done);
-        code = appSub::xfunWriteAll(fd, s.bMemBuf.data() + range.first + done, static_cast<size_t>(n), s.strMemFile);
+        code = appSub::xfunWriteAll(fd, s.bMemBuf.data() + range.first + done,
+                                    static_cast<size_t>(n), s.strMemFile);
         done += n;
         if (done < range.count) QCoreApplication::processEvents();
     }
@@ -39,14 +39,14 @@ int writeMemoryFile()
 }
 } // namespace
 
-frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent)
-{
+frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_File_Save"));
     setWindowTitle(QStringLiteral("View→File"));
     setFixedSize(360, 100);
     Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {20, 18, 320, 24},
                                  QStringLiteral("メモリーの内容をファイルに書いています｡"));
-    Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {20, 54, 320, 24}, QStringLiteral("しばらくお待ちください｡"));
+    Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {20, 54, 320, 24},
+                                 QStringLiteral("しばらくお待ちください｡"));
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1);
@@ -54,8 +54,7 @@ frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent)
     Timer1->start();
 }
 
-void frms_File_Save::Timer1_Timer()
-{
+void frms_File_Save::Timer1_Timer() {
     Timer1->stop();
     const int code = writeMemoryFile();
     if (code != 0) appSub::xsubFileErrMsg(code);

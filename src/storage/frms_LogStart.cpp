@@ -10,34 +10,36 @@
 #include "storage/FileErrors.h"
 #include "storage/FormControls.h"
 
-frms_LogStart::frms_LogStart(QWidget* parent) : QDialog(parent)
-{
+frms_LogStart::frms_LogStart(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_LogStart"));
     setWindowTitle(QStringLiteral("Log Start"));
     setFixedSize(460, 170);
 
-    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {16, 12, 300, 22}, QStringLiteral("Ｌｏｇを開始します"));
+    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {16, 12, 300, 22},
+                                 QStringLiteral("Ｌｏｇを開始します"));
     Text1 = placedChild<QLineEdit>(this, QStringLiteral("Text1"), {16, 42, 428, 26});
-    Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {16, 84, 140, 24}, QStringLiteral("Log File Max Size"));
+    Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {16, 84, 140, 24},
+                                 QStringLiteral("Log File Max Size"));
     Cmb_Max_size = placedChild<QComboBox>(this, QStringLiteral("Cmb_Max_size"), {160, 84, 100, 24});
-    Command1 = placedChild<QPushButton>(this, QStringLiteral("Command1"), {236, 128, 100, 30}, QStringLiteral("YES"));
-    Command2 = placedChild<QPushButton>(this, QStringLiteral("Command2"), {344, 128, 100, 30}, QStringLiteral("NO"));
+    Command1 = placedChild<QPushButton>(this, QStringLiteral("Command1"), {236, 128, 100, 30},
+                                        QStringLiteral("YES"));
+    Command2 = placedChild<QPushButton>(this, QStringLiteral("Command2"), {344, 128, 100, 30},
+                                        QStringLiteral("NO"));
     connect(Command1, &QPushButton::clicked, this, &frms_LogStart::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frms_LogStart::Command2_Click);
 
     Form_Load();
 }
 
-void frms_LogStart::Form_Load()
-{
+void frms_LogStart::Form_Load() {
     const AppState& s = app();
     Text1->setText(s.strLogFile);
-    for (int mb = 1; mb <= 10; ++mb) Cmb_Max_size->addItem(QStringLiteral("%1 MB").arg(mb));
+    for (int mb = 1; mb <= 10; ++mb)
+        Cmb_Max_size->addItem(QStringLiteral("%1 MB").arg(mb));
     Cmb_Max_size->setCurrentText(QStringLiteral("%1 MB").arg(s.lLogMaxMB));
 }
 
-void frms_LogStart::Command1_Click()
-{
+void frms_LogStart::Command1_Click() {
     AppState& s = app();
     s.strLogFile = Text1->text();
     s.lLogMaxMB = Cmb_Max_size->currentText().chopped(3).toInt();
@@ -58,10 +60,11 @@ void frms_LogStart::Command1_Click()
     accept();
 }
 
-void frms_LogStart::Command2_Click() { reject(); }
+void frms_LogStart::Command2_Click() {
+    reject();
+}
 
-void frms_LogStart::reject()
-{
+void frms_LogStart::reject() {
     app().iDlgOK = 0;
     QDialog::reject();
 }

@@ -2,8 +2,7 @@
 
 #include <QLocale>
 
-QString xfunCountText(int64_t count)
-{
+QString xfunCountText(int64_t count) {
     // The C locale leaves out group separators unless told otherwise; its separator is ",",
     // whatever language the desktop uses.
     static const QLocale locale = [] {

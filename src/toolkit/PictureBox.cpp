@@ -11,12 +11,9 @@ constexpr size_t kMaxPendingStrokes = 256;
 } // namespace
 
 LineShape::LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr)
-    : m_owner(owner), m_x1(x1), m_y1(y1), m_x2(x2), m_y2(y2), m_color(bgr)
-{
-}
+    : m_owner(owner), m_x1(x1), m_y1(y1), m_x2(x2), m_y2(y2), m_color(bgr) {}
 
-void LineShape::setEnds(float x1, float y1, float x2, float y2)
-{
+void LineShape::setEnds(float x1, float y1, float x2, float y2) {
     if (m_x1 == x1 && m_y1 == y1 && m_x2 == x2 && m_y2 == y2) return;
     m_x1 = x1;
     m_y1 = y1;
@@ -25,24 +22,20 @@ void LineShape::setEnds(float x1, float y1, float x2, float y2)
     m_owner->lineChanged();
 }
 
-void LineShape::setBorderColor(int32_t bgr)
-{
+void LineShape::setBorderColor(int32_t bgr) {
     if (m_color == bgr) return;
     m_color = bgr;
     m_owner->lineChanged();
 }
 
-void LineShape::setVisible(bool visible)
-{
+void LineShape::setVisible(bool visible) {
     if (m_visible == visible) return;
     m_visible = visible;
     m_owner->lineChanged();
 }
 
 PictureBox::PictureBox(QWidget* parent, float widthTw, float heightTw)
-    : QWidget(parent),
-      m_image(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_RGB32)
-{
+    : QWidget(parent), m_image(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_RGB32) {
     m_image.fill(Qt::white);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -50,26 +43,22 @@ PictureBox::PictureBox(QWidget* parent, float widthTw, float heightTw)
 
 PictureBox::~PictureBox() = default;
 
-QPointF PictureBox::toPx(float x, float y) const
-{
+QPointF PictureBox::toPx(float x, float y) const {
     return QPointF(x / kTwipsPerPixel, y / kTwipsPerPixel);
 }
 
-void PictureBox::closeStroke()
-{
+void PictureBox::closeStroke() {
     if (!m_strokes.empty()) m_strokes.back().open = false;
 }
 
-void PictureBox::addStroke(Stroke stroke)
-{
+void PictureBox::addStroke(Stroke stroke) {
     m_strokes.push_back(std::move(stroke));
     // A pane that is never painted (hidden, minimized) must not gather strokes without end.
     if (m_strokes.size() > kMaxPendingStrokes) render();
     update();
 }
 
-void PictureBox::render()
-{
+void PictureBox::render() {
     if (m_erasePending) {
         m_image.fill(Qt::white);
         m_erasePending = false;
@@ -97,8 +86,7 @@ void PictureBox::render()
     m_strokes.clear();
 }
 
-void PictureBox::Cls()
-{
+void PictureBox::Cls() {
     m_strokes.clear();
     m_erasePending = true;
     m_curX = 0;
@@ -106,16 +94,14 @@ void PictureBox::Cls()
     update();
 }
 
-void PictureBox::PSet(float x, float y)
-{
+void PictureBox::PSet(float x, float y) {
     closeStroke();
     addStroke({m_foreColor, m_drawWidth, QPolygonF{toPx(x, y)}, false});
     m_curX = x;
     m_curY = y;
 }
 
-void PictureBox::LineTo(float x, float y)
-{
+void PictureBox::LineTo(float x, float y) {
     if (!m_strokes.empty() && m_strokes.back().open) {
         m_strokes.back().points.append(toPx(x, y));
     } else {
@@ -125,43 +111,37 @@ void PictureBox::LineTo(float x, float y)
     m_curY = y;
 }
 
-void PictureBox::Line(float x1, float y1, float x2, float y2)
-{
+void PictureBox::Line(float x1, float y1, float x2, float y2) {
     closeStroke();
     m_curX = x1;
     m_curY = y1;
     LineTo(x2, y2);
 }
 
-void PictureBox::setForeColor(int32_t bgr)
-{
+void PictureBox::setForeColor(int32_t bgr) {
     if (bgr == m_foreColor) return;
     closeStroke();
     m_foreColor = bgr;
 }
 
-void PictureBox::setDrawWidth(int px)
-{
+void PictureBox::setDrawWidth(int px) {
     if (px == m_drawWidth) return;
     closeStroke();
     m_drawWidth = px;
 }
 
-LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t bgr)
-{
+LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t bgr) {
     m_lines.push_back(std::make_unique<LineShape>(this, x1, y1, x2, y2, bgr));
     update();
     return m_lines.back().get();
 }
 
-const QImage& PictureBox::image()
-{
+const QImage& PictureBox::image() {
     render();
     return m_image;
 }
 
-void PictureBox::paintEvent(QPaintEvent*)
-{
+void PictureBox::paintEvent(QPaintEvent*) {
     render();
     QPainter p(this);
     p.drawImage(0, 0, m_image);
@@ -174,8 +154,7 @@ void PictureBox::paintEvent(QPaintEvent*)
     }
 }
 
-void PictureBox::mouseMoveEvent(QMouseEvent* event)
-{
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     emit mouseMovedTw(static_cast<float>(pos.x()) * kTwipsPerPixel,
                       static_cast<float>(pos.y()) * kTwipsPerPixel);

@@ -6,13 +6,11 @@
 #include <QWidget>
 
 RepaintThrottle::RepaintThrottle(QWidget* window, int intervalMs)
-    : QObject(window), m_window(window), m_intervalMs(intervalMs)
-{
+    : QObject(window), m_window(window), m_intervalMs(intervalMs) {
     m_window->installEventFilter(this);
 }
 
-bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event)
-{
+bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_window || event->type() != QEvent::UpdateRequest) return false;
     if (!m_sincePaint.isValid() || m_sincePaint.elapsed() >= m_intervalMs) {
         m_sincePaint.start();

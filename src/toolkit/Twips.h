@@ -7,7 +7,9 @@
 // Layouts are given in twips; 15 twips make one logical pixel.
 constexpr float kTwipsPerPixel = 15.0f;
 
-inline int twipsToPx(float twips) { return qRound(twips / kTwipsPerPixel); }
+inline int twipsToPx(float twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
 
 // Places a widget by its twip rectangle and remembers the exact twips, so code and tests can
 // read back Left/Top/Width/Height as set (a pixel position would round them).

@@ -19,21 +19,19 @@ using testsupport::startWithFakeEngine;
 
 namespace {
 
-void writeSettings(const QString& dir, const QString& text)
-{
+void writeSettings(const QString& dir, const QString& text) {
     QFile f(appSub::settingsPath(dir));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(appSub::toCp932(text));
 }
 
-QString firstRunFile(const QString& dir)
-{
-    return QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n") +
+QString firstRunFile(const QString& dir) {
+    return QStringLiteral(
+               "2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n") +
            dir + QStringLiteral(",1\r\n255\r\n,,1,,0\r\n0\r\n");
 }
 
-AppState freshState(const QString& dir)
-{
+AppState freshState(const QString& dir) {
     AppState s;
     s.strProgramDir = dir;
     return s;
@@ -66,8 +64,7 @@ private slots:
     void everyTextOnTheMainWindowFits();
 };
 
-void AppTest::ringWindowReads_data()
-{
+void AppTest::ringWindowReads_data() {
     QTest::addColumn<int>("appends");
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("expectedRingPos");
@@ -79,8 +76,7 @@ void AppTest::ringWindowReads_data()
     QTest::addRow("write position 3 after a wrap: newest of the window") << 327683 << 199 << 2;
 }
 
-void AppTest::ringWindowReads()
-{
+void AppTest::ringWindowReads() {
     QFETCH(int, appends);
     QFETCH(int, position);
     QFETCH(int, expectedRingPos);
@@ -93,10 +89,10 @@ void AppTest::ringWindowReads()
     app() = AppState{};
 }
 
-void AppTest::ringCountSaturatesAndClearEmptiesTheWindow()
-{
+void AppTest::ringCountSaturatesAndClearEmptiesTheWindow() {
     app() = AppState{};
-    for (int i = 0; i < 327680; ++i) ini::xsubRingAdd(0, 1);
+    for (int i = 0; i < 327680; ++i)
+        ini::xsubRingAdd(0, 1);
     QCOMPARE(app().ChData[0].lWritePos, 0);
     ini::xsubRingAdd(0, 7);
     ini::xsubRingAdd(0, 8);
@@ -117,8 +113,7 @@ void AppTest::ringCountSaturatesAndClearEmptiesTheWindow()
     app() = AppState{};
 }
 
-void AppTest::firstStartWritesTheDocumentedSettingsFile()
-{
+void AppTest::firstStartWritesTheDocumentedSettingsFile() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     started.form->Form_Unload();
@@ -128,8 +123,7 @@ void AppTest::firstStartWritesTheDocumentedSettingsFile()
     finish(started.form);
 }
 
-void AppTest::settingsReadingStopsAtTheFirstBadField_data()
-{
+void AppTest::settingsReadingStopsAtTheFirstBadField_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("xdim");
     QTest::addColumn<int>("logMax");
@@ -143,12 +137,13 @@ void AppTest::settingsReadingStopsAtTheFirstBadField_data()
         << QStringLiteral("1,COM2,4800,奇数,8 ビット,1 ビット,なし\r\n40000\r\n0\r\n") << 200 << 1
         << "COM2";
     QTest::addRow("complete file")
-        << QStringLiteral("1,COM4,300,ｽﾍﾟｰｽ,7 ビット,2 ビット,なし\r\n123\r\n0\r\n0,0,0,0\r\n0,0,0,0\r\n/d,7\r\n255\r\n,,1,,0\r\n1\r\n")
+        << QStringLiteral(
+               "1,COM4,300,ｽﾍﾟｰｽ,7 ビット,2 "
+               "ビット,なし\r\n123\r\n0\r\n0,0,0,0\r\n0,0,0,0\r\n/d,7\r\n255\r\n,,1,,0\r\n1\r\n")
         << 123 << 7 << "COM4";
 }
 
-void AppTest::settingsReadingStopsAtTheFirstBadField()
-{
+void AppTest::settingsReadingStopsAtTheFirstBadField() {
     QFETCH(QString, text);
     QFETCH(int, xdim);
     QFETCH(int, logMax);
@@ -165,8 +160,7 @@ void AppTest::settingsReadingStopsAtTheFirstBadField()
     app() = AppState{};
 }
 
-void AppTest::damagedValuesAreBroughtIntoRange_data()
-{
+void AppTest::damagedValuesAreBroughtIntoRange_data() {
     QTest::addColumn<QString>("lines2to6");
     QTest::addColumn<int>("xdim");
     QTest::addColumn<int>("isigned");
@@ -174,16 +168,17 @@ void AppTest::damagedValuesAreBroughtIntoRange_data()
     QTest::addColumn<int>("curY1");
     QTest::addColumn<int>("xOn0");
     QTest::addColumn<int>("logMax");
-    QTest::addRow("X dimension 0 and log size 0") << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
+    QTest::addRow("X dimension 0 and log size 0")
+        << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
     QTest::addRow("X dimension 5000, sign flag 7, log size 99")
         << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 1 << 0 << 0 << 0 << 10;
     QTest::addRow("negative sign flag, cursors out of reach")
         << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 1 << 3;
-    QTest::addRow("Y cursor above 255") << "200\r\n0\r\n10,20,1,0\r\n0,300,0,0\r\n,3" << 200 << 0 << 10 << 255 << 1 << 3;
+    QTest::addRow("Y cursor above 255")
+        << "200\r\n0\r\n10,20,1,0\r\n0,300,0,0\r\n,3" << 200 << 0 << 10 << 255 << 1 << 3;
 }
 
-void AppTest::damagedValuesAreBroughtIntoRange()
-{
+void AppTest::damagedValuesAreBroughtIntoRange() {
     QFETCH(QString, lines2to6);
     QFETCH(int, xdim);
     QFETCH(int, isigned);
@@ -194,8 +189,8 @@ void AppTest::damagedValuesAreBroughtIntoRange()
     QTemporaryDir dir;
     app() = AppState{};
     ini::xsubSetDefaults(dir.path());
-    writeSettings(dir.path(), QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n") + lines2to6 +
-                                  QStringLiteral("\r\n255\r\n,,1,,0\r\n0\r\n"));
+    writeSettings(dir.path(), QStringLiteral("2,COM1,9600,なし,8 ビット,1 ビット,なし\r\n") +
+                                  lines2to6 + QStringLiteral("\r\n255\r\n,,1,,0\r\n0\r\n"));
     appSub::xsubSettingsRead();
     const AppState& s = app();
     QCOMPARE(int(s.ChData[0].iXDim), xdim);
@@ -211,8 +206,7 @@ void AppTest::damagedValuesAreBroughtIntoRange()
     app() = AppState{};
 }
 
-void AppTest::textsWithCommasSurviveASaveAndALoad()
-{
+void AppTest::textsWithCommasSurviveASaveAndALoad() {
     QTemporaryDir dir;
     AppState s = freshState(dir.path());
     ini::xsubSetDefaults(dir.path());
@@ -235,8 +229,7 @@ void AppTest::textsWithCommasSurviveASaveAndALoad()
     app() = AppState{};
 }
 
-void AppTest::writingReplacesTheFileWhole()
-{
+void AppTest::writingReplacesTheFileWhole() {
     QTemporaryDir dir;
     writeSettings(dir.path(), QString(5000, u'x'));
     app() = AppState{};
@@ -250,17 +243,17 @@ void AppTest::writingReplacesTheFileWhole()
     app() = AppState{};
 }
 
-void AppTest::firstStartShowsClosedPortDefaults()
-{
+void AppTest::firstStartShowsClosedPortDefaults() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     frms_RS_GRAPH_1* f = started.form;
     QVERIFY(started.engine->openedPorts.empty());
     QCOMPARE(f->windowTitle(), QStringLiteral("Tessavue Scanning"));
     QCOMPARE(f->Cmd_Test->text(), QStringLiteral("COM OFF"));
-    const QStringList texts = {f->lblCOM->text(), f->lblBPS->text(), f->lblDataSize->text(),
+    const QStringList texts = {f->lblCOM->text(),    f->lblBPS->text(),  f->lblDataSize->text(),
                                f->lblParity->text(), f->lblStop->text(), f->lblFlow->text()};
-    QCOMPARE(texts, (QStringList{"COM1", "9600BPS", "8 ﾋﾞｯﾄ", "ﾊﾟﾘﾃｨなし", "1 ｽﾄｯﾌﾟﾋﾞｯﾄ", "ﾌﾛｰなし"}));
+    QCOMPARE(texts,
+             (QStringList{"COM1", "9600BPS", "8 ﾋﾞｯﾄ", "ﾊﾟﾘﾃｨなし", "1 ｽﾄｯﾌﾟﾋﾞｯﾄ", "ﾌﾛｰなし"}));
     QVERIFY(!f->lblCOM->isEnabled());
     for (int i = 0; i < 6; ++i) {
         QVERIFY(!f->lblmsd[i]->isVisibleTo(f));
@@ -270,8 +263,7 @@ void AppTest::firstStartShowsClosedPortDefaults()
     finish(f);
 }
 
-void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn()
-{
+void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn() {
     QTemporaryDir dir;
     writeSettings(dir.path(), QStringLiteral("0,COM3,9600,なし,8 ビット,1 ビット,なし\r\n"));
     app() = AppState{};
@@ -304,10 +296,10 @@ void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn()
     finish(f);
 }
 
-void AppTest::savedPortIsOpenedWithItsLineParameters()
-{
+void AppTest::savedPortIsOpenedWithItsLineParameters() {
     QTemporaryDir dir;
-    writeSettings(dir.path(), QStringLiteral("0,/dev/ttyUSB0,115200,奇数,7 ビット,2 ビット,ソフト\r\n"));
+    writeSettings(dir.path(),
+                  QStringLiteral("0,/dev/ttyUSB0,115200,奇数,7 ビット,2 ビット,ソフト\r\n"));
     app() = AppState{};
     auto fake = std::make_unique<FakeEngine>();
     FakeEngine* engine = fake.get();
@@ -322,13 +314,13 @@ void AppTest::savedPortIsOpenedWithItsLineParameters()
     finish(f);
 }
 
-void AppTest::answeringNoToTheExitQuestionChangesNothing()
-{
+void AppTest::answeringNoToTheExitQuestionChangesNothing() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     app().iLogOn = 1;
     app().iPortOpen = 1;
-    testsupport::onNextModal([](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(7)")); });
+    testsupport::onNextModal(
+        [](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(7)")); });
     QVERIFY(!started.form->close());
     QVERIFY(started.form->isVisible());
     QCOMPARE(started.engine->logStopCalls, 0);
@@ -339,14 +331,14 @@ void AppTest::answeringNoToTheExitQuestionChangesNothing()
     finish(started.form);
 }
 
-void AppTest::closingStopsTheLogAndThePortAndSaves()
-{
+void AppTest::closingStopsTheLogAndThePortAndSaves() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     app().iLogOn = 1;
     app().iPortOpen = 1;
     app().ChData[0].iXDim = 321;
-    testsupport::onNextModal([](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(6)")); });
+    testsupport::onNextModal(
+        [](QWidget* w) { testsupport::clickChild(w, QStringLiteral("Command(6)")); });
     started.form->setAttribute(Qt::WA_DeleteOnClose, false);
     QVERIFY(started.form->close());
     QCOMPARE(started.engine->logStopCalls, 1);
@@ -357,8 +349,7 @@ void AppTest::closingStopsTheLogAndThePortAndSaves()
     finish(started.form);
 }
 
-void AppTest::secondInstanceIsRefused()
-{
+void AppTest::secondInstanceIsRefused() {
     QTemporaryDir dir;
     QVERIFY(ini::xfunSingleInstance(dir.path()));
     QVERIFY(!ini::xfunSingleInstance(dir.path()));
@@ -366,32 +357,35 @@ void AppTest::secondInstanceIsRefused()
     QVERIFY(ini::xfunSingleInstance(other.path()));
 }
 
-void AppTest::clockTextHasDayMonthYearHoursMinutes()
-{
+void AppTest::clockTextHasDayMonthYearHoursMinutes() {
     const QString t = frms_RS_GRAPH_1::dateText();
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-\\d{4} "
-                                               "([01]\\d|2[0-3]):[0-5]\\d$"))
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^\\d\\d-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-\\d{4} "
+                                "([01]\\d|2[0-3]):[0-5]\\d$"))
                  .match(t)
                  .hasMatch(),
              qPrintable(t));
 }
 
-void AppTest::everyTextOnTheMainWindowFits()
-{
+void AppTest::everyTextOnTheMainWindowFits() {
     QTemporaryDir dir;
     auto* form = startWithFakeEngine(dir.path()).form;
     // The widest texts the window shows: the clock, the top count, filled cursor readouts.
     AppState& s = app();
     s.iScanSource = 1;
     s.lRcvCount = kRcvCountMax - 1;
-    for (QCheckBox* box : form->chk_curx) box->setChecked(true);
-    for (QCheckBox* box : form->chk_curY) box->setChecked(true);
-    for (int i = 0; i < 300; ++i) form->Timer_Receive_Timer();
+    for (QCheckBox* box : form->chk_curx)
+        box->setChecked(true);
+    for (QCheckBox* box : form->chk_curY)
+        box->setChecked(true);
+    for (int i = 0; i < 300; ++i)
+        form->Timer_Receive_Timer();
     QCOMPARE(form->lbl_data_su->text(), QStringLiteral("2,100,000,000"));
 
     QStringList clipped;
     for (QLabel* l : form->findChildren<QLabel*>()) {
-        if (l->isVisibleTo(form) && l->fontMetrics().horizontalAdvance(l->text()) > l->contentsRect().width())
+        if (l->isVisibleTo(form) &&
+            l->fontMetrics().horizontalAdvance(l->text()) > l->contentsRect().width())
             clipped << l->objectName() + QStringLiteral(": ") + l->text();
     }
     for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {

@@ -34,21 +34,18 @@ public:
     int logStopCalls = 0;
     int lastClearCalls = 0;
 
-    int16_t OpenCommPort(const std::string& portName) override
-    {
+    int16_t OpenCommPort(const std::string& portName) override {
         openedPorts.push_back(portName);
         portOpen = openSucceeds;
         return openSucceeds ? -1 : 0;
     }
     void SetCommPortParam(const std::string& params) override { lineParams.push_back(params); }
     void ResetStatus() override { ++resetCalls; }
-    void CloseCommPort() override
-    {
+    void CloseCommPort() override {
         ++closeCalls;
         portOpen = false;
     }
-    void RcvDataFirst(int32_t& count, int32_t&, int16_t logOn, int16_t& logSt, int32_t&) override
-    {
+    void RcvDataFirst(int32_t& count, int32_t&, int16_t logOn, int16_t& logSt, int32_t&) override {
         m_batch.clear();
         while (!pending.empty() && m_batch.size() < static_cast<size_t>(kMaxBytesPerFetch)) {
             m_batch.push_back(pending.front());
@@ -63,31 +60,26 @@ public:
         if (nextLogStatus != kLogContinues) logOpen = false;
         nextLogStatus = kLogContinues;
     }
-    void RcvDataNext(uint8_t& value, int16_t index) override
-    {
+    void RcvDataNext(uint8_t& value, int16_t index) override {
         value = index >= 0 && static_cast<size_t>(index) < m_batch.size() ? m_batch[index] : 0;
     }
     void ReadModemStatus(uint8_t& status) override { status = portOpen ? modemStatus : 0; }
     void SetLineSt(int16_t code) override { lineCodes.push_back(code); }
-    int32_t LogStart(const std::string& path, int32_t, int32_t maxBytes) override
-    {
+    int32_t LogStart(const std::string& path, int32_t, int32_t maxBytes) override {
         logPath = path;
         logMaxBytes = maxBytes;
         logOpen = logStartResult == -1;
         return logStartResult;
     }
-    void LogStop() override
-    {
+    void LogStop() override {
         ++logStopCalls;
         logOpen = false;
     }
     void MoveLastFirst(int32_t& count) override { count = static_cast<int32_t>(recent.size()); }
-    void MoveLastData(uint8_t& value, int32_t index) override
-    {
+    void MoveLastData(uint8_t& value, int32_t index) override {
         value = index >= 0 && static_cast<size_t>(index) < recent.size() ? recent[index] : 0;
     }
-    void LastClear() override
-    {
+    void LastClear() override {
         ++lastClearCalls;
         recent.clear();
     }

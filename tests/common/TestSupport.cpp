@@ -13,8 +13,7 @@
 namespace testsupport {
 
 frms_RS_GRAPH_1* startWithEngine(const QString& programDir,
-                                 std::unique_ptr<tessavue::SerialEngine> engine)
-{
+                                 std::unique_ptr<tessavue::SerialEngine> engine) {
     app() = AppState{};
     app().engine = std::move(engine);
     frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir);
@@ -22,23 +21,20 @@ frms_RS_GRAPH_1* startWithEngine(const QString& programDir,
     return form;
 }
 
-Started startWithFakeEngine(const QString& programDir)
-{
+Started startWithFakeEngine(const QString& programDir) {
     auto fake = std::make_unique<FakeEngine>();
     FakeEngine* raw = fake.get();
     return Started{startWithEngine(programDir, std::move(fake)), raw};
 }
 
-void stopTimers(frms_RS_GRAPH_1* form)
-{
+void stopTimers(frms_RS_GRAPH_1* form) {
     form->Timer_Receive->stop();
     form->Timer_Start->stop();
     form->Timer_date->stop();
     form->Timer1->stop();
 }
 
-void finish(frms_RS_GRAPH_1* form)
-{
+void finish(frms_RS_GRAPH_1* form) {
     if (form) {
         form->setAttribute(Qt::WA_DeleteOnClose, false);
         delete form;
@@ -46,8 +42,7 @@ void finish(frms_RS_GRAPH_1* form)
     app() = AppState{};
 }
 
-void onNextModal(std::function<void(QWidget*)> act)
-{
+void onNextModal(std::function<void(QWidget*)> act) {
     auto* poll = new QTimer(qApp);
     poll->setInterval(5);
     QElapsedTimer waited;
@@ -64,8 +59,7 @@ void onNextModal(std::function<void(QWidget*)> act)
     poll->start();
 }
 
-void clickChild(QWidget* w, const QString& objectName)
-{
+void clickChild(QWidget* w, const QString& objectName) {
     auto* b = w->findChild<QAbstractButton*>(objectName);
     if (!b) qFatal("no button %s", qPrintable(objectName));
     b->click();

@@ -1,12 +1,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QScrollBar>
-#include <QTemporaryDir>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -30,8 +30,7 @@ namespace {
 // Waits until the box has moved the focus to its default button, runs `act`, and closes the
 // box a little later should `act` have left it open, so a broken key or button fails the
 // comparison instead of hanging the test.
-void onNextBox(std::function<void(MsgBoxX*)> act)
-{
+void onNextBox(std::function<void(MsgBoxX*)> act) {
     onNextModal([act](QWidget* w) {
         auto* box = qobject_cast<MsgBoxX*>(w);
         if (!box) qFatal("the modal window is not the message box");
@@ -42,13 +41,11 @@ void onNextBox(std::function<void(MsgBoxX*)> act)
     });
 }
 
-QString focusName(QWidget* w)
-{
+QString focusName(QWidget* w) {
     return w->focusWidget() ? w->focusWidget()->objectName() : QString();
 }
 
-QList<int16_t> visibleButtons(const MsgBoxX* box)
-{
+QList<int16_t> visibleButtons(const MsgBoxX* box) {
     QList<int16_t> ids;
     QList<QPushButton*> shown;
     for (int i = 1; i <= 7; ++i)
@@ -95,8 +92,7 @@ private slots:
     void penDialogAppliesThePen();
 };
 
-void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
-{
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QList<int>>("buttons");
     QTest::addColumn<int>("icon");
@@ -118,8 +114,7 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data()
     QTest::addRow("information wins over the others") << 0x70 << L{1} << 3 << 1;
 }
 
-void DialogsTest::styleCodeChoosesButtonsIconAndDefault()
-{
+void DialogsTest::styleCodeChoosesButtonsIconAndDefault() {
     QFETCH(int, type);
     QFETCH(QList<int>, buttons);
     QFETCH(int, icon);
@@ -133,8 +128,7 @@ void DialogsTest::styleCodeChoosesButtonsIconAndDefault()
     QCOMPARE(Msg::xfunDefaultButton(static_cast<int16_t>(type)), defaultButton);
 }
 
-void DialogsTest::boxLayoutArithmetic_data()
-{
+void DialogsTest::boxLayoutArithmetic_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<float>("labelWidth");
     QTest::addColumn<float>("labelHeight");
@@ -161,8 +155,7 @@ void DialogsTest::boxLayoutArithmetic_data()
         << 0 << 9001.f << 180.f << 4263 << 9601.f << 1595.f << 0.f << 0.f << -300;
 }
 
-void DialogsTest::boxLayoutArithmetic()
-{
+void DialogsTest::boxLayoutArithmetic() {
     QFETCH(int, type);
     QFETCH(float, labelWidth);
     QFETCH(float, labelHeight);
@@ -191,8 +184,7 @@ void DialogsTest::boxLayoutArithmetic()
     QCOMPARE(b.labelLeft, Msg::xfunIconIndex(in.type) >= 0 ? 780.f : 300.f);
 }
 
-void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data()
-{
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("button");
     for (int type = 0; type <= 5; ++type) {
@@ -202,8 +194,7 @@ void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton_data()
     }
 }
 
-void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton()
-{
+void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton() {
     QFETCH(int, type);
     QFETCH(int, button);
     QList<int16_t> shown;
@@ -217,8 +208,7 @@ void DialogsTest::boxShowsTheSetAndAnswersTheClickedButton()
     QCOMPARE(shown, QList<int16_t>(set.ids.begin(), set.ids.begin() + set.count));
 }
 
-void DialogsTest::enterAnswersTheFocusedButton_data()
-{
+void DialogsTest::enterAnswersTheFocusedButton_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("focused");
@@ -230,8 +220,7 @@ void DialogsTest::enterAnswersTheFocusedButton_data()
     QTest::addRow("notice, Return") << 0 << int(Qt::Key_Return) << "Command(1)" << 1;
 }
 
-void DialogsTest::enterAnswersTheFocusedButton()
-{
+void DialogsTest::enterAnswersTheFocusedButton() {
     QFETCH(int, type);
     QFETCH(int, key);
     QFETCH(QString, focused);
@@ -246,8 +235,7 @@ void DialogsTest::enterAnswersTheFocusedButton()
     QCOMPARE(got, answer);
 }
 
-void DialogsTest::closingWithoutAButtonAnswersNo_data()
-{
+void DialogsTest::closingWithoutAButtonAnswersNo_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("escape");
     QTest::addRow("close box on a notice without No") << 0 << false;
@@ -255,8 +243,7 @@ void DialogsTest::closingWithoutAButtonAnswersNo_data()
     QTest::addRow("Escape on yes no cancel") << 3 << true;
 }
 
-void DialogsTest::closingWithoutAButtonAnswersNo()
-{
+void DialogsTest::closingWithoutAButtonAnswersNo() {
     QFETCH(int, type);
     QFETCH(bool, escape);
     onNextBox([escape](MsgBoxX* box) {
@@ -268,8 +255,7 @@ void DialogsTest::closingWithoutAButtonAnswersNo()
     QCOMPARE(Msg::MsgBoxAsk(QStringLiteral("x"), static_cast<int16_t>(type), {}), Msg::kNo);
 }
 
-void DialogsTest::boxGeometryFollowsItsText()
-{
+void DialogsTest::boxGeometryFollowsItsText() {
     struct Seen {
         float labelLeft, labelTop, labelWidth, labelHeight, width, height, okLeft, okTop;
         QSize framePx;
@@ -316,8 +302,7 @@ void DialogsTest::boxGeometryFollowsItsText()
     QCOMPARE(longText.okLeft, float((c - 2550) / 2 + 200));
 }
 
-void DialogsTest::titleFallsBackToTheApplicationTitle()
-{
+void DialogsTest::titleFallsBackToTheApplicationTitle() {
     QStringList titles;
     for (const QString& title : {QString(), QStringLiteral("ポート")}) {
         onNextBox([&titles](MsgBoxX* box) {
@@ -329,8 +314,7 @@ void DialogsTest::titleFallsBackToTheApplicationTitle()
     QCOMPARE(titles, (QStringList{QStringLiteral("Tessavue"), QStringLiteral("ポート")}));
 }
 
-void DialogsTest::xDimTextReading_data()
-{
+void DialogsTest::xDimTextReading_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("numeric");
     QTest::addColumn<double>("value");
@@ -350,8 +334,7 @@ void DialogsTest::xDimTextReading_data()
     QTest::addRow("point alone") << "." << false << 0.0;
 }
 
-void DialogsTest::xDimTextReading()
-{
+void DialogsTest::xDimTextReading() {
     QFETCH(QString, text);
     QFETCH(bool, numeric);
     QFETCH(double, value);
@@ -364,8 +347,7 @@ namespace {
 enum class Close { Ok, Cancel, CloseBox };
 }
 
-void DialogsTest::xDimDialogAppliesTheValue_data()
-{
+void DialogsTest::xDimDialogAppliesTheValue_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("close");
     QTest::addColumn<QString>("shownAtOk");
@@ -385,8 +367,7 @@ void DialogsTest::xDimDialogAppliesTheValue_data()
         << "300" << int(Close::CloseBox) << "" << 200 << 0;
 }
 
-void DialogsTest::xDimDialogAppliesTheValue()
-{
+void DialogsTest::xDimDialogAppliesTheValue() {
     QFETCH(QString, typed);
     QFETCH(int, close);
     QFETCH(QString, shownAtOk);
@@ -430,8 +411,7 @@ void DialogsTest::xDimDialogAppliesTheValue()
     finish(form);
 }
 
-void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen()
-{
+void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     bool openAfterOk = false;
@@ -454,8 +434,7 @@ void DialogsTest::xDimNonNumericTextKeepsTheDialogOpen()
     finish(started.form);
 }
 
-void DialogsTest::xDimPresetSelectionFollowsTheValue()
-{
+void DialogsTest::xDimPresetSelectionFollowsTheValue() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     struct Seen {
@@ -501,8 +480,7 @@ void DialogsTest::xDimPresetSelectionFollowsTheValue()
 
 namespace {
 // Opens the X-dimension dialog from the main window and answers it with `typed` and OK.
-void setXDimension(frms_RS_GRAPH_1* form, const QString& typed)
-{
+void setXDimension(frms_RS_GRAPH_1* form, const QString& typed) {
     onNextModal([typed](QWidget* w) {
         auto* dialog = qobject_cast<frms_X_Dimension*>(w);
         if (!dialog) qFatal("the modal window is not the X-dimension dialog");
@@ -514,8 +492,7 @@ void setXDimension(frms_RS_GRAPH_1* form, const QString& typed)
 }
 } // namespace
 
-void DialogsTest::xDimPullsTheXCursorsIn_data()
-{
+void DialogsTest::xDimPullsTheXCursorsIn_data() {
     QTest::addColumn<int>("before1");
     QTest::addColumn<int>("before2");
     QTest::addColumn<int>("after1");
@@ -524,8 +501,7 @@ void DialogsTest::xDimPullsTheXCursorsIn_data()
     QTest::addRow("cursors already on the screen stay") << 50 << 99 << 50 << 99;
 }
 
-void DialogsTest::xDimPullsTheXCursorsIn()
-{
+void DialogsTest::xDimPullsTheXCursorsIn() {
     QFETCH(int, before1);
     QFETCH(int, before2);
     QFETCH(int, after1);
@@ -534,7 +510,8 @@ void DialogsTest::xDimPullsTheXCursorsIn()
     auto started = startWithFakeEngine(dir.path());
     frms_RS_GRAPH_1* form = started.form;
     app().iCurXPos = {int16_t(before1), int16_t(before2)};
-    for (QCheckBox* box : form->chk_curx) box->setChecked(true);
+    for (QCheckBox* box : form->chk_curx)
+        box->setChecked(true);
 
     setXDimension(form, QStringLiteral("100"));
 
@@ -549,8 +526,7 @@ void DialogsTest::xDimPullsTheXCursorsIn()
     finish(form);
 }
 
-void DialogsTest::xDimReRangesThePositionBars_data()
-{
+void DialogsTest::xDimReRangesThePositionBars_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("top");
@@ -560,17 +536,21 @@ void DialogsTest::xDimReRangesThePositionBars_data()
     QTest::addColumn<int>("largeChange");
     QTest::addColumn<int>("barValue");
     // File: bars only while the file is longer than one screen.
-    QTest::addRow("file of 200 at 200 points: hidden") << 0 << 200 << 0 << "200" << false << -1 << -1 << -1;
-    QTest::addRow("file of 5000: capped at 30000") << 0 << 5000 << 2400 << "200" << true << 30000 << 3000 << 15000;
-    QTest::addRow("file of 3000: one unit a sample") << 0 << 3000 << 0 << "200" << true << 3000 << 300 << 0;
+    QTest::addRow("file of 200 at 200 points: hidden")
+        << 0 << 200 << 0 << "200" << false << -1 << -1 << -1;
+    QTest::addRow("file of 5000: capped at 30000")
+        << 0 << 5000 << 2400 << "200" << true << 30000 << 3000 << 15000;
+    QTest::addRow("file of 3000: one unit a sample")
+        << 0 << 3000 << 0 << "200" << true << 3000 << 300 << 0;
     // Memory: bars as soon as the copy fills one screen.
-    QTest::addRow("memory of 200 at 200 points: visible") << 1 << 200 << 0 << "200" << true << 200 << 20 << 0;
-    QTest::addRow("memory of 199 at 200 points: hidden") << 1 << 199 << 0 << "200" << false << -1 << -1 << -1;
+    QTest::addRow("memory of 200 at 200 points: visible")
+        << 1 << 200 << 0 << "200" << true << 200 << 20 << 0;
+    QTest::addRow("memory of 199 at 200 points: hidden")
+        << 1 << 199 << 0 << "200" << false << -1 << -1 << -1;
     QTest::addRow("scanning: hidden") << 2 << 0 << 0 << "50" << false << -1 << -1 << -1;
 }
 
-void DialogsTest::xDimReRangesThePositionBars()
-{
+void DialogsTest::xDimReRangesThePositionBars() {
     QFETCH(int, mode);
     QFETCH(int, length);
     QFETCH(int, top);
@@ -616,8 +596,7 @@ void DialogsTest::xDimReRangesThePositionBars()
     finish(form);
 }
 
-void DialogsTest::penDialogAppliesThePen_data()
-{
+void DialogsTest::penDialogAppliesThePen_data() {
     QTest::addColumn<int>("startColor");
     QTest::addColumn<int>("swatch");
     QTest::addColumn<int>("width");
@@ -636,8 +615,7 @@ void DialogsTest::penDialogAppliesThePen_data()
     QTest::addRow("black swatch") << 0x123456 << 8 << 2 << int(Close::Ok) << 0x000000 << 2;
 }
 
-void DialogsTest::penDialogAppliesThePen()
-{
+void DialogsTest::penDialogAppliesThePen() {
     QFETCH(int, startColor);
     QFETCH(int, swatch);
     QFETCH(int, width);

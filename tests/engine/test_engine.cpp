@@ -34,8 +34,7 @@ namespace {
 class Pty {
 public:
     Pty() {
-        if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0)
-            path_ = ptsname(master_);
+        if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0) path_ = ptsname(master_);
     }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
@@ -48,15 +47,13 @@ public:
     int master() const { return master_; }
     int slave() const { return slave_; }
     void closeMaster() {
-        if (master_ >= 0)
-            close(master_);
+        if (master_ >= 0) close(master_);
         master_ = -1;
     }
     bool send(const Bytes& bytes) const {
         for (size_t done = 0; done < bytes.size();) {
             ssize_t written = write(master_, bytes.data() + done, bytes.size() - done);
-            if (written <= 0)
-                return false;
+            if (written <= 0) return false;
             done += static_cast<size_t>(written);
         }
         return true;
@@ -76,7 +73,9 @@ Bytes randomBytes(size_t size, unsigned seed) {
     return bytes;
 }
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes readFile(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
@@ -104,10 +103,8 @@ Received receive(SerialEngine& engine, size_t expected, int16_t logOn = 0) {
             engine.RcvDataNext(value, static_cast<int16_t>(i));
             received.bytes.push_back(value);
         }
-        if (logSt != SerialEngine::kLogContinues)
-            received.logReports.push_back(logSt);
-        if (count > 0)
-            lastArrival = std::chrono::steady_clock::now();
+        if (logSt != SerialEngine::kLogContinues) received.logReports.push_back(logSt);
+        if (count > 0) lastArrival = std::chrono::steady_clock::now();
         nextTick += 1ms;
         std::this_thread::sleep_until(nextTick);
     }
@@ -139,8 +136,7 @@ int openAsOrdinaryUser(const std::string& path) {
     chmod(path.c_str(), 0666);
     pid_t child = fork();
     if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(255);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(255);
         int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         _exit(fd >= 0 ? 0 : errno);
     }
@@ -158,12 +154,18 @@ private slots:
     void portNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("path");
-        QTest::addRow("COM1") << "COM1" << "/dev/ttyS0";
-        QTest::addRow("COM4") << "COM4" << "/dev/ttyS3";
-        QTest::addRow("COM5 is a device name") << "COM5" << "/dev/COM5";
-        QTest::addRow("COM10 is not COM1") << "COM10" << "/dev/COM10";
-        QTest::addRow("device name") << "ttyUSB0" << "/dev/ttyUSB0";
-        QTest::addRow("absolute path") << "/tmp/link" << "/tmp/link";
+        QTest::addRow("COM1") << "COM1"
+                              << "/dev/ttyS0";
+        QTest::addRow("COM4") << "COM4"
+                              << "/dev/ttyS3";
+        QTest::addRow("COM5 is a device name") << "COM5"
+                                               << "/dev/COM5";
+        QTest::addRow("COM10 is not COM1") << "COM10"
+                                           << "/dev/COM10";
+        QTest::addRow("device name") << "ttyUSB0"
+                                     << "/dev/ttyUSB0";
+        QTest::addRow("absolute path") << "/tmp/link"
+                                       << "/tmp/link";
     }
     void portNames() {
         QFETCH(QString, name);
@@ -184,11 +186,11 @@ private slots:
         QTest::addRow("7E1") << "9600,1,7,0,0" << 9600u << uint(PARENB | CS7) << false << false;
         QTest::addRow("8O2") << "9600,2,8,1,0" << 9600u << uint(PARENB | PARODD | CS8 | CSTOPB)
                              << false << false;
-        QTest::addRow("7M1 RTS/CTS") << "9600,3,7,0,1" << 9600u
-                                     << uint(PARENB | PARODD | CMSPAR | CS7 | CRTSCTS) << false
-                                     << false;
-        QTest::addRow("8S1 XON/XOFF") << "9600,4,8,0,2" << 9600u << uint(PARENB | CMSPAR | CS8)
-                                      << true << false;
+        QTest::addRow("7M1 RTS/CTS")
+            << "9600,3,7,0,1" << 9600u << uint(PARENB | PARODD | CMSPAR | CS7 | CRTSCTS) << false
+            << false;
+        QTest::addRow("8S1 XON/XOFF")
+            << "9600,4,8,0,2" << 9600u << uint(PARENB | CMSPAR | CS8) << true << false;
         QTest::addRow("5N2") << "1200,0,5,1,0" << 1200u << uint(CS5 | CSTOPB) << false << false;
         QTest::addRow("6E1 set before open")
             << "56000,1,6,0,0" << 56000u << uint(PARENB | CS6) << false << true;
@@ -201,11 +203,9 @@ private slots:
         QFETCH(bool, setBeforeOpen);
         Pty pty;
         auto engine = makeLinuxSerialEngine();
-        if (setBeforeOpen)
-            engine->SetCommPortParam(params.toStdString());
+        if (setBeforeOpen) engine->SetCommPortParam(params.toStdString());
         QCOMPARE(engine->OpenCommPort(pty.path()), -1);
-        if (!setBeforeOpen)
-            engine->SetCommPortParam(params.toStdString());
+        if (!setBeforeOpen) engine->SetCommPortParam(params.toStdString());
 
         DeviceTermios device;
         QVERIFY(readDeviceTermios(pty.slave(), device));
@@ -475,8 +475,8 @@ private slots:
         Bytes expected = before;
         expected.insert(expected.end(), sent.begin(), sent.begin() + logged);
         QCOMPARE(readFile(path), expected);
-        QCOMPARE(received.logReports,
-                 limited ? std::vector<int16_t>{SerialEngine::kLogSizeLimit} : std::vector<int16_t>{});
+        QCOMPARE(received.logReports, limited ? std::vector<int16_t>{SerialEngine::kLogSizeLimit}
+                                              : std::vector<int16_t>{});
         engine->LogStop();
         QCOMPARE(fetchLogState(*engine), SerialEngine::kLogContinues);
     }

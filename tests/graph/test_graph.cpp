@@ -1,6 +1,6 @@
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -29,29 +29,28 @@ namespace {
 const QRgb kTraceRed = qRgb(255, 0, 0);
 
 // y of value d worked out in double precision, independently of the program's float steps.
-double expectedY(int d, bool isSigned)
-{
+double expectedY(int d, bool isSigned) {
     const double yMin = isSigned ? -130 : 0;
     const double span = isSigned ? 260 : 255;
     return 5040.0 - (d - yMin) / span * 4800.0;
 }
 
-void setView(frms_RS_GRAPH_1* form, bool isSigned) { form->Opn_YDim[isSigned ? 0 : 1]->click(); }
+void setView(frms_RS_GRAPH_1* form, bool isSigned) {
+    form->Opn_YDim[isSigned ? 0 : 1]->click();
+}
 
-void feed(const QList<int>& bytes)
-{
-    for (int b : bytes) ini::xsubRingAdd(0, static_cast<int16_t>(b));
+void feed(const QList<int>& bytes) {
+    for (int b : bytes)
+        ini::xsubRingAdd(0, static_cast<int16_t>(b));
 }
 
 // What a receive tick with data does to the pane.
-void tickRedraw(frms_RS_GRAPH_1* form)
-{
+void tickRedraw(frms_RS_GRAPH_1* form) {
     form->pic_graph->Cls();
     form->xsubGraphDrawLive(0);
 }
 
-bool colourNear(const QImage& img, double xTw, double yTw, QRgb colour)
-{
+bool colourNear(const QImage& img, double xTw, double yTw, QRgb colour) {
     const int px = static_cast<int>(xTw / 15.0);
     const int py = static_cast<int>(yTw / 15.0);
     for (int y = py - 1; y <= py + 1; ++y)
@@ -61,37 +60,35 @@ bool colourNear(const QImage& img, double xTw, double yTw, QRgb colour)
 }
 
 // Rightmost pixel column holding the colour, -1 when none does.
-int rightmostColumn(const QImage& img, QRgb colour)
-{
+int rightmostColumn(const QImage& img, QRgb colour) {
     for (int x = img.width() - 1; x >= 0; --x)
         for (int y = 0; y < img.height(); ++y)
             if (img.pixel(x, y) == colour) return x;
     return -1;
 }
 
-int countColour(const QImage& img, QRgb colour)
-{
+int countColour(const QImage& img, QRgb colour) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == colour;
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixel(x, y) == colour;
     return n;
 }
 
-QStringList readoutTexts(frms_RS_GRAPH_1* form, int i)
-{
+QStringList readoutTexts(frms_RS_GRAPH_1* form, int i) {
     return {form->lbl_cur_data[i]->text(), form->lbl_cur_data_hex[i]->text(),
             form->lbl_cur_data_char[i]->text()};
 }
 
-const QStringList kEmptyReadout{QStringLiteral("-----"), QStringLiteral("---"), QStringLiteral("---")};
+const QStringList kEmptyReadout{QStringLiteral("-----"), QStringLiteral("---"),
+                                QStringLiteral("---")};
 
 // Answers every modal window that comes up while it lives, and keeps their texts.
 struct ModalWatch {
     QStringList texts;
     QTimer poll;
 
-    ModalWatch()
-    {
+    ModalWatch() {
         poll.setInterval(5);
         QObject::connect(&poll, &QTimer::timeout, [this] {
             if (QWidget* w = QApplication::activeModalWidget()) {
@@ -104,16 +101,18 @@ struct ModalWatch {
     }
 };
 
-void writeFile(const QString& path, int size)
-{
+void writeFile(const QString& path, int size) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QByteArray bytes;
-    for (int i = 0; i < size; ++i) bytes.append(static_cast<char>(i % 256));
+    for (int i = 0; i < size; ++i)
+        bytes.append(static_cast<char>(i % 256));
     f.write(bytes);
 }
 
-bool fdIsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+bool fdIsOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1;
+}
 
 } // namespace
 
@@ -154,21 +153,18 @@ private:
     frms_RS_GRAPH_1* form() const { return m_started.form; }
 };
 
-void GraphTest::init()
-{
+void GraphTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_started = startWithFakeEngine(m_dir->path());
 }
 
-void GraphTest::cleanup()
-{
+void GraphTest::cleanup() {
     finish(m_started.form);
     m_started = {};
     m_dir.reset();
 }
 
-void GraphTest::mapping_data()
-{
+void GraphTest::mapping_data() {
     QTest::addColumn<bool>("isX");
     QTest::addColumn<int>("a"); // K or v
     QTest::addColumn<int>("b"); // N-1 or yMin
@@ -187,8 +183,7 @@ void GraphTest::mapping_data()
     QTest::addRow("N=10 sample 2") << true << 2 << 9 << 0 << 2453.333;
 }
 
-void GraphTest::mapping()
-{
+void GraphTest::mapping() {
     QFETCH(bool, isX);
     QFETCH(int, a);
     QFETCH(int, b);
@@ -199,8 +194,7 @@ void GraphTest::mapping()
     QVERIFY2(std::abs(got - expected) < 0.005, qPrintable(QString::number(got, 'f', 4)));
 }
 
-void GraphTest::controlNames_data()
-{
+void GraphTest::controlNames_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("name");
     QTest::addRow("0 NUL") << 0 << "NUL";
@@ -220,16 +214,14 @@ void GraphTest::controlNames_data()
     QTest::addRow("255 dot") << 255 << ".";
 }
 
-void GraphTest::controlNames()
-{
+void GraphTest::controlNames() {
     QFETCH(int, code);
     QFETCH(QString, name);
     QCOMPARE(app().strCtrlName[code], name);
     QCOMPARE(app().strCtrlName[0xA0].size(), 1);
 }
 
-void GraphTest::liveTraceLandsWhereTheMappingSays()
-{
+void GraphTest::liveTraceLandsWhereTheMappingSays() {
     setView(form(), true);
     app().ChData[0].iXDim = 10;
     feed({0, 127, 0x80}); // 0, +127, -128
@@ -248,8 +240,7 @@ void GraphTest::liveTraceLandsWhereTheMappingSays()
     QVERIFY(colourNear(form()->pic_graph->image(), 8520, 295.38, kTraceRed));
 }
 
-void GraphTest::oneSampleIsOnlyAPoint()
-{
+void GraphTest::oneSampleIsOnlyAPoint() {
     feed({0});
     tickRedraw(form());
     const QImage& img = form()->pic_graph->image();
@@ -257,8 +248,7 @@ void GraphTest::oneSampleIsOnlyAPoint()
     QVERIFY(countColour(img, kTraceRed) <= 4);
 }
 
-void GraphTest::readouts_data()
-{
+void GraphTest::readouts_data() {
     QTest::addColumn<bool>("isSigned");
     QTest::addColumn<int>("byte");
     QTest::addColumn<QStringList>("expected");
@@ -272,8 +262,7 @@ void GraphTest::readouts_data()
     QTest::addRow("unsigned A") << false << 0x41 << QStringList{"65", "41h", "A"};
 }
 
-void GraphTest::readouts()
-{
+void GraphTest::readouts() {
     QFETCH(bool, isSigned);
     QFETCH(int, byte);
     QFETCH(QStringList, expected);
@@ -285,11 +274,11 @@ void GraphTest::readouts()
     QCOMPARE(readoutTexts(form(), 1)[0], QStringLiteral("3"));
 }
 
-void GraphTest::cursorsOnTheSameSampleAndBeyondTheLast()
-{
+void GraphTest::cursorsOnTheSameSampleAndBeyondTheLast() {
     setView(form(), false);
     QList<int> bytes;
-    for (int i = 0; i < 100; ++i) bytes << i;
+    for (int i = 0; i < 100; ++i)
+        bytes << i;
     feed(bytes);
 
     app().iCurXPos = {42, 42};
@@ -304,8 +293,7 @@ void GraphTest::cursorsOnTheSameSampleAndBeyondTheLast()
     QCOMPARE(readoutTexts(form(), 1), (QStringList{"99", "63h", "c"}));
 }
 
-void GraphTest::viewRedraw_data()
-{
+void GraphTest::viewRedraw_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("total");
     QTest::addColumn<int>("top");
@@ -318,8 +306,7 @@ void GraphTest::viewRedraw_data()
     QTest::addRow("memory, full screen") << 1 << 1000 << 10 << 100 << 100;
 }
 
-void GraphTest::viewRedraw()
-{
+void GraphTest::viewRedraw() {
     QFETCH(int, mode);
     QFETCH(int, total);
     QFETCH(int, top);
@@ -337,7 +324,8 @@ void GraphTest::viewRedraw()
         s.lFileLen = total;
         s.lFileTop = top;
     } else {
-        for (int i = 0; i < total; ++i) s.bMemBuf[i] = uint8_t(i % 256);
+        for (int i = 0; i < total; ++i)
+            s.bMemBuf[i] = uint8_t(i % 256);
         s.lMemCount = total;
         s.lMemTop = top;
     }
@@ -366,18 +354,17 @@ void GraphTest::viewRedraw()
     }
 }
 
-void GraphTest::fileThatCannotBeRead_data()
-{
+void GraphTest::fileThatCannotBeRead_data() {
     QTest::addColumn<QString>("what");
     QTest::addColumn<int>("code");
     QTest::addColumn<bool>("readsAsZero");
-    // A read that fails leaves the screen at value 0; a file that cannot be positioned draws nothing.
+    // A read that fails leaves the screen at value 0; a file that cannot be positioned draws
+    // nothing.
     QTest::addRow("a folder in place of the data file") << "folder" << 75 << true;
     QTest::addRow("a descriptor opened for writing only") << "writeonly" << 52 << false;
 }
 
-void GraphTest::fileThatCannotBeRead()
-{
+void GraphTest::fileThatCannotBeRead() {
     QFETCH(QString, what);
     QFETCH(int, code);
     QFETCH(bool, readsAsZero);
@@ -411,8 +398,7 @@ void GraphTest::fileThatCannotBeRead()
     QVERIFY(colourNear(form()->pic_graph->image(), 4000, s.sngScaleY[3], qRgb(0, 0, 0)));
 }
 
-void GraphTest::fileThatShrankReadsZeroFromThereOn()
-{
+void GraphTest::fileThatShrankReadsZeroFromThereOn() {
     AppState& s = app();
     setView(form(), false);
     const QString path = m_dir->filePath(QStringLiteral("shrinks.log"));
@@ -439,33 +425,32 @@ void GraphTest::fileThatShrankReadsZeroFromThereOn()
     QVERIFY(colourNear(img, xfunMapX(49, 199, 7800, 720), 5040, kTraceRed));
 }
 
-void GraphTest::yAxis_data()
-{
+void GraphTest::yAxis_data() {
     QTest::addColumn<bool>("isSigned");
     QTest::addColumn<QStringList>("extremes"); // max, max hex, min, min hex
     QTest::addColumn<QStringList>("labels");   // Lbl_y(0..4)
     QTest::addColumn<QStringList>("hexLabels");
     QTest::addColumn<QList<double>>("tops");
-    QTest::addColumn<QList<int>>("gridValues"); // line_gx(1..24)
+    QTest::addColumn<QList<int>>("gridValues");  // line_gx(1..24)
     QTest::addColumn<QList<int>>("scaleValues"); // sngScaleY(0..), -999 for the X axis
     QList<int> signedGrid, unsignedGrid;
     for (int d = 120; d >= -120; d -= 10)
         if (d != 0) signedGrid << d;
-    for (int d = 240; d >= 10; d -= 10) unsignedGrid << d;
-    QTest::addRow("signed")
-        << true << QStringList{"127", "7Fh", "-128", "80h"}
-        << QStringList{"100", "50", "0", "-50", "-100"} << QStringList{"64h", "32h", "00h", "CEh", "9Ch"}
-        << QList<double>{787.85, 1710.92, 2634, 3557.08, 4480.15} << signedGrid
-        << QList<int>{127, 100, 50, 0, -50, -100, -128};
-    QTest::addRow("unsigned")
-        << false << QStringList{"255", "FFh", "0", "00h"}
-        << QStringList{"200", "150", "", "100", "50"} << QStringList{"C8h", "96h", "", "64h", "32h"}
-        << QList<double>{1269.29, 2210.47, 2634, 3151.65, 4092.82} << unsignedGrid
-        << QList<int>{200, 150, 100, 50, 0};
+    for (int d = 240; d >= 10; d -= 10)
+        unsignedGrid << d;
+    QTest::addRow("signed") << true << QStringList{"127", "7Fh", "-128", "80h"}
+                            << QStringList{"100", "50", "0", "-50", "-100"}
+                            << QStringList{"64h", "32h", "00h", "CEh", "9Ch"}
+                            << QList<double>{787.85, 1710.92, 2634, 3557.08, 4480.15} << signedGrid
+                            << QList<int>{127, 100, 50, 0, -50, -100, -128};
+    QTest::addRow("unsigned") << false << QStringList{"255", "FFh", "0", "00h"}
+                              << QStringList{"200", "150", "", "100", "50"}
+                              << QStringList{"C8h", "96h", "", "64h", "32h"}
+                              << QList<double>{1269.29, 2210.47, 2634, 3151.65, 4092.82}
+                              << unsignedGrid << QList<int>{200, 150, 100, 50, 0};
 }
 
-void GraphTest::yAxis()
-{
+void GraphTest::yAxis() {
     QFETCH(bool, isSigned);
     QFETCH(QStringList, extremes);
     QFETCH(QStringList, labels);
@@ -494,14 +479,16 @@ void GraphTest::yAxis()
     QVERIFY(f->line_gx[0]->Visible());
     for (int k = 1; k <= 24; ++k) {
         const int d = gridValues[k - 1];
-        QVERIFY2(std::abs(f->line_gx[k]->Y1() - expectedY(d, isSigned)) < 0.01, qPrintable(QString::number(d)));
+        QVERIFY2(std::abs(f->line_gx[k]->Y1() - expectedY(d, isSigned)) < 0.01,
+                 qPrintable(QString::number(d)));
         QCOMPARE(f->line_gx[k]->Y2(), f->line_gx[k]->Y1());
         const bool labelled = labels.contains(QString::number(d));
         QCOMPARE(f->line_gx[k]->Visible(), !labelled);
         QCOMPARE(f->line_gx[k]->BorderColor(), labelled ? 0x808080 : kButtonFace);
     }
     for (int i = 0; i < scaleValues.size(); ++i)
-        QVERIFY2(std::abs(s.sngScaleY[i] - expectedY(scaleValues[i], isSigned)) < 0.01, qPrintable(QString::number(i)));
+        QVERIFY2(std::abs(s.sngScaleY[i] - expectedY(scaleValues[i], isSigned)) < 0.01,
+                 qPrintable(QString::number(i)));
     QCOMPARE(f->line_X_base->Visible(), isSigned);
     QVERIFY(!f->line_Ys[1]->Visible());
 
@@ -517,15 +504,13 @@ void GraphTest::yAxis()
     QCOMPARE(heightTw(f->Pic_Scale), 5400.0f);
 }
 
-void GraphTest::switchingTwiceRestoresTheAxis_data()
-{
+void GraphTest::switchingTwiceRestoresTheAxis_data() {
     QTest::addColumn<bool>("isSigned");
     QTest::addRow("signed") << true;
     QTest::addRow("unsigned") << false;
 }
 
-void GraphTest::switchingTwiceRestoresTheAxis()
-{
+void GraphTest::switchingTwiceRestoresTheAxis() {
     QFETCH(bool, isSigned);
     frms_RS_GRAPH_1* f = form();
     auto snapshot = [f] {
@@ -534,9 +519,11 @@ void GraphTest::switchingTwiceRestoresTheAxis()
             if (l->parent() == f->Pic_Scale)
                 out << l->objectName() + '=' + l->text() + '@' + QString::number(topTw(l), 'g', 9);
         for (LineShape* line : f->line_gx)
-            out << QString::number(line->Y1(), 'g', 9) + ' ' + QString::number(line->BorderColor()) +
+            out << QString::number(line->Y1(), 'g', 9) + ' ' +
+                       QString::number(line->BorderColor()) +
                        (line->Visible() ? " shown" : " hidden");
-        for (float y : app().sngScaleY) out << QString::number(y, 'g', 9);
+        for (float y : app().sngScaleY)
+            out << QString::number(y, 'g', 9);
         out << QString::number(f->line_X_base->Visible());
         return out;
     };
@@ -548,8 +535,7 @@ void GraphTest::switchingTwiceRestoresTheAxis()
     QCOMPARE(snapshot(), before);
 }
 
-void GraphTest::switchingViewsRereadsTheSameBytes()
-{
+void GraphTest::switchingViewsRereadsTheSameBytes() {
     frms_RS_GRAPH_1* f = form();
     setView(f, false);
     feed({0xFF});
@@ -569,8 +555,7 @@ void GraphTest::switchingViewsRereadsTheSameBytes()
     QCOMPARE(readoutTexts(f, 0), (QStringList{"-1", "FFh", "."}));
 }
 
-void GraphTest::startingInTheUnsignedViewShowsNoStrayLine()
-{
+void GraphTest::startingInTheUnsignedViewShowsNoStrayLine() {
     // The saved choice is unsigned, so the signed grid is never built in this run.
     app().ChData[0].iSigned = 0;
     QFile file(appSub::settingsPath(m_dir->path()));
@@ -583,13 +568,13 @@ void GraphTest::startingInTheUnsignedViewShowsNoStrayLine()
     frms_RS_GRAPH_1* f = form();
     QVERIFY(f->Opn_YDim[1]->isChecked());
     QCOMPARE(f->Lbl_Y_Max->text(), QStringLiteral("255"));
-    for (LineShape* line : {f->line_Ys[0], f->line_Ys[1], f->line_Ys[2], f->Line_Y_127, f->Line_y_m128})
+    for (LineShape* line :
+         {f->line_Ys[0], f->line_Ys[1], f->line_Ys[2], f->Line_Y_127, f->Line_y_m128})
         QVERIFY(!line->Visible());
     QVERIFY(!f->line_X_base->Visible());
 }
 
-void GraphTest::clearEmptiesPaneCounterAndEngineCopy()
-{
+void GraphTest::clearEmptiesPaneCounterAndEngineCopy() {
     frms_RS_GRAPH_1* f = form();
     AppState& s = app();
     feed({10, 20, 30});
@@ -617,8 +602,7 @@ void GraphTest::clearEmptiesPaneCounterAndEngineCopy()
     QVERIFY(colourNear(f->pic_graph->image(), 720, expectedY(30, true), kTraceRed));
 }
 
-void GraphTest::windowPaintsAreThrottledButNoneIsLost()
-{
+void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
     struct CountingWidget : QWidget {
         int paints = 0;
         void paintEvent(QPaintEvent*) override { ++paints; }
@@ -641,7 +625,8 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost()
     }
     const qint64 elapsed = burst.elapsed();
     QVERIFY(updates > 100);
-    QVERIFY2(w.paints <= elapsed / kScreenPaintIntervalMs + 2, qPrintable(QString::number(w.paints)));
+    QVERIFY2(w.paints <= elapsed / kScreenPaintIntervalMs + 2,
+             qPrintable(QString::number(w.paints)));
 
     // The last change of a burst is painted, however soon after a paint it came.
     QTest::qWait(2 * kScreenPaintIntervalMs);

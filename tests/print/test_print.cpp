@@ -38,8 +38,7 @@ constexpr float kPlotRatio = 0.615384615f;
 // the texts it showed: the message boxes a print or a failed read raises.
 class MessageCatcher {
 public:
-    explicit MessageCatcher(QWidget* keep = nullptr) : m_keep(keep)
-    {
+    explicit MessageCatcher(QWidget* keep = nullptr) : m_keep(keep) {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             QWidget* w = QApplication::activeModalWidget();
             if (!w || w == m_keep) return;
@@ -63,27 +62,25 @@ private:
 // A blank page of the given size, with the page drawn onto it.
 struct DrawnPage {
     QImage image;
-    DrawnPage(int width, int height) : image(width, height, QImage::Format_RGB32)
-    {
+    DrawnPage(int width, int height) : image(width, height, QImage::Format_RGB32) {
         image.fill(Qt::white);
     }
 };
 
-float textHeightOn(QImage& image, const QString& face, int points)
-{
+float textHeightOn(QImage& image, const QString& face, int points) {
     return static_cast<float>(QFontMetricsF(QFont(face, points), &image).height());
 }
 
-float textWidthOn(QImage& image, const QString& face, int points, const QString& text)
-{
+float textWidthOn(QImage& image, const QString& face, int points, const QString& text) {
     return static_cast<float>(QFontMetricsF(QFont(face, points), &image).horizontalAdvance(text));
 }
 
-bool isTraceRed(QRgb c) { return qRed(c) > 180 && qGreen(c) < 100 && qBlue(c) < 100; }
+bool isTraceRed(QRgb c) {
+    return qRed(c) > 180 && qGreen(c) < 100 && qBlue(c) < 100;
+}
 
 // Number of separate dark runs along one pixel row.
-int darkRunsInRow(const QImage& image, int y)
-{
+int darkRunsInRow(const QImage& image, int y) {
     int runs = 0;
     bool inRun = false;
     for (int x = 0; x < image.width(); ++x) {
@@ -94,16 +91,15 @@ int darkRunsInRow(const QImage& image, int y)
     return runs;
 }
 
-void fillPrintBuf(int count, uint8_t first, uint8_t last)
-{
-    for (int i = 0; i < count; ++i) bPrintBuf[i] = static_cast<uint8_t>(i * 7);
+void fillPrintBuf(int count, uint8_t first, uint8_t last) {
+    for (int i = 0; i < count; ++i)
+        bPrintBuf[i] = static_cast<uint8_t>(i * 7);
     bPrintBuf[0] = first;
     bPrintBuf[count - 1] = last;
     iPrintCount = static_cast<int16_t>(count);
 }
 
-QString runTool(const QString& program, const QStringList& args)
-{
+QString runTool(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(60000)) return {};
@@ -111,8 +107,7 @@ QString runTool(const QString& program, const QStringList& args)
 }
 
 // The folder cups-pdf writes to, from its configuration (default: its spool folder per user).
-QString cupsPdfOutDir()
-{
+QString cupsPdfOutDir() {
     const passwd* pw = getpwuid(getuid());
     const QString home = pw ? QString::fromLocal8Bit(pw->pw_dir) : QDir::homePath();
     const QString user = pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
@@ -126,12 +121,12 @@ QString cupsPdfOutDir()
     return out.replace(QLatin1String("${HOME}"), home).replace(QLatin1String("${USER}"), user);
 }
 
-bool waitForEmptyQueue(const QString& printer)
-{
+bool waitForEmptyQueue(const QString& printer) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 120000) {
-        if (runTool(QStringLiteral("lpstat"), {QStringLiteral("-o"), printer}).trimmed().isEmpty()) return true;
+        if (runTool(QStringLiteral("lpstat"), {QStringLiteral("-o"), printer}).trimmed().isEmpty())
+            return true;
         QTest::qWait(200);
     }
     return false;
@@ -177,17 +172,17 @@ private:
     frms_RS_GRAPH_1* m_form = nullptr;
 };
 
-void PrintTest::init() { m_form = testsupport::startWithFakeEngine(m_dir.path()).form; }
+void PrintTest::init() {
+    m_form = testsupport::startWithFakeEngine(m_dir.path()).form;
+}
 
-void PrintTest::cleanup()
-{
+void PrintTest::cleanup() {
     testsupport::finish(m_form);
     m_form = nullptr;
     iPrintCount = 0;
 }
 
-void PrintTest::layoutFollowsTheTargetSize_data()
-{
+void PrintTest::layoutFollowsTheTargetSize_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<int>("signedView");
@@ -198,8 +193,7 @@ void PrintTest::layoutFollowsTheTargetSize_data()
     QTest::addRow("preview size") << 286 << 477 << 0 << false;
 }
 
-void PrintTest::layoutFollowsTheTargetSize()
-{
+void PrintTest::layoutFollowsTheTargetSize() {
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(int, signedView);
@@ -237,20 +231,22 @@ void PrintTest::layoutFollowsTheTargetSize()
     QCOMPARE(xfunPrintX(app().ChData[0].iXDim - 1), sngPlotX + sngPlotW);
 }
 
-void PrintTest::xAxisTicksAndDivision_data()
-{
+void PrintTest::xAxisTicksAndDivision_data() {
     QTest::addColumn<int>("xDim");
     QTest::addColumn<int>("ticks");
     QTest::addColumn<QString>("dimensionLine");
     QTest::addColumn<QString>("divisionLine");
-    QTest::addRow("99 samples: a tick on every sample") << 99 << 99 << "X-Dimension  99 Point" << "X-Division   1 Point";
-    QTest::addRow("100 samples: every tenth") << 100 << 10 << "X-Dimension 100 Point" << "X-Division  10 Point";
-    QTest::addRow("10 samples") << 10 << 10 << "X-Dimension  10 Point" << "X-Division   1 Point";
-    QTest::addRow("800 samples") << 800 << 80 << "X-Dimension 800 Point" << "X-Division  10 Point";
+    QTest::addRow("99 samples: a tick on every sample") << 99 << 99 << "X-Dimension  99 Point"
+                                                        << "X-Division   1 Point";
+    QTest::addRow("100 samples: every tenth") << 100 << 10 << "X-Dimension 100 Point"
+                                              << "X-Division  10 Point";
+    QTest::addRow("10 samples") << 10 << 10 << "X-Dimension  10 Point"
+                                << "X-Division   1 Point";
+    QTest::addRow("800 samples") << 800 << 80 << "X-Dimension 800 Point"
+                                 << "X-Division  10 Point";
 }
 
-void PrintTest::xAxisTicksAndDivision()
-{
+void PrintTest::xAxisTicksAndDivision() {
     QFETCH(int, xDim);
     QFETCH(int, ticks);
     QFETCH(QString, dimensionLine);
@@ -269,8 +265,7 @@ void PrintTest::xAxisTicksAndDivision()
     QCOMPARE(xfunXDivisionLine(), divisionLine);
 }
 
-void PrintTest::pageTexts_data()
-{
+void PrintTest::pageTexts_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("signedView");
     QTest::addColumn<int>("printData");
@@ -290,12 +285,13 @@ void PrintTest::pageTexts_data()
     QTest::addRow("hex cell keeps the raw byte") << "hex" << 1 << 1 << 0x80 << " 80h";
     QTest::addRow("hex cell FF") << "hex" << 0 << 1 << 0xFF << " FFh";
     QTest::addRow("hex cell 07") << "hex" << 0 << 1 << 7 << " 07h";
-    QTest::addRow("signed range line") << "ydim" << 1 << 0 << 0 << "Y-Dimension Sign Enable -128～+127";
-    QTest::addRow("unsigned range line") << "ydim" << 0 << 0 << 0 << "Y-Dimension Sign Disabel 0～255";
+    QTest::addRow("signed range line")
+        << "ydim" << 1 << 0 << 0 << "Y-Dimension Sign Enable -128～+127";
+    QTest::addRow("unsigned range line")
+        << "ydim" << 0 << 0 << 0 << "Y-Dimension Sign Disabel 0～255";
 }
 
-void PrintTest::pageTexts()
-{
+void PrintTest::pageTexts() {
     QFETCH(QString, kind);
     QFETCH(int, signedView);
     QFETCH(int, printData);
@@ -311,8 +307,7 @@ void PrintTest::pageTexts()
     QCOMPARE(text, expected);
 }
 
-void PrintTest::traceSpansTheSamplesPrinted_data()
-{
+void PrintTest::traceSpansTheSamplesPrinted_data() {
     QTest::addColumn<int>("signedView");
     QTest::addColumn<int>("topByte");
     QTest::addColumn<int>("bottomByte");
@@ -320,8 +315,7 @@ void PrintTest::traceSpansTheSamplesPrinted_data()
     QTest::addRow("unsigned: 0xFF at the top edge, 0x00 at the bottom") << 0 << 0xFF << 0x00;
 }
 
-void PrintTest::traceSpansTheSamplesPrinted()
-{
+void PrintTest::traceSpansTheSamplesPrinted() {
     QFETCH(int, signedView);
     QFETCH(int, topByte);
     QFETCH(int, bottomByte);
@@ -353,8 +347,7 @@ void PrintTest::traceSpansTheSamplesPrinted()
     QVERIFY(std::abs(bottom - (sngHeadH + sngPlotH)) <= 1.5f);
 }
 
-void PrintTest::listingRowsAndCells_data()
-{
+void PrintTest::listingRowsAndCells_data() {
     QTest::addColumn<int>("printData");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("rows");
@@ -366,8 +359,7 @@ void PrintTest::listingRowsAndCells_data()
     QTest::addRow("800 samples fill 40 rows") << 1 << 800 << 40 << 20;
 }
 
-void PrintTest::listingRowsAndCells()
-{
+void PrintTest::listingRowsAndCells() {
     QFETCH(int, printData);
     QFETCH(int, count);
     QFETCH(int, rows);
@@ -390,8 +382,7 @@ void PrintTest::listingRowsAndCells()
     QCOMPARE(target.currentY(), th * (5.5f + rows) + sngAxisY);
 }
 
-void PrintTest::dateLineOnlyWhenChosen()
-{
+void PrintTest::dateLineOnlyWhenChosen() {
     app().strPrintTitle.clear();
     auto inkInHeaderRight = [] {
         DrawnPage page(1000, 1400);
@@ -413,8 +404,7 @@ void PrintTest::dateLineOnlyWhenChosen()
     QCOMPARE(inkInHeaderRight(), 0);
 }
 
-void PrintTest::pageLeavesTheTargetFontAsItWas()
-{
+void PrintTest::pageLeavesTheTargetFontAsItWas() {
     app().iPrintData = 0;
     fillPrintBuf(30, 1, 2);
     DrawnPage page(1000, 1400);
@@ -426,8 +416,7 @@ void PrintTest::pageLeavesTheTargetFontAsItWas()
     QCOMPARE(target.fontName(), face);
 }
 
-void PrintTest::gatheringFromMemoryView_data()
-{
+void PrintTest::gatheringFromMemoryView_data() {
     QTest::addColumn<int>("dispMode");
     QTest::addColumn<int>("xDim");
     QTest::addColumn<int>("memCount");
@@ -441,17 +430,18 @@ void PrintTest::gatheringFromMemoryView_data()
     QTest::addRow("Scanning mode prints the memory copy") << 2 << 200 << 300 << 20 << 200;
 }
 
-void PrintTest::gatheringFromMemoryView()
-{
+void PrintTest::gatheringFromMemoryView() {
     QFETCH(int, dispMode);
     QFETCH(int, xDim);
     QFETCH(int, memCount);
     QFETCH(int, memTop);
     QFETCH(int, expected);
     AppState& s = app();
-    for (int i = 0; i < kMemBufSize; ++i) s.bMemBuf[i] = static_cast<uint8_t>(i * 13 + 5);
+    for (int i = 0; i < kMemBufSize; ++i)
+        s.bMemBuf[i] = static_cast<uint8_t>(i * 13 + 5);
     // The live ring holds other bytes: they must not reach the page.
-    for (int i = 0; i < 1000; ++i) ini::xsubRingAdd(0, 0xEE);
+    for (int i = 0; i < 1000; ++i)
+        ini::xsubRingAdd(0, 0xEE);
     s.iDispMode = static_cast<int16_t>(dispMode);
     s.ChData[0].iXDim = static_cast<int16_t>(xDim);
     s.lMemCount = memCount;
@@ -461,15 +451,16 @@ void PrintTest::gatheringFromMemoryView()
     xsubPrintDataGet();
 
     QCOMPARE(iPrintCount, expected);
-    for (int i = 0; i < expected; ++i) QCOMPARE(bPrintBuf[i], s.bMemBuf[memTop + i]);
+    for (int i = 0; i < expected; ++i)
+        QCOMPARE(bPrintBuf[i], s.bMemBuf[memTop + i]);
 }
 
-void PrintTest::gatheringFromFileView()
-{
+void PrintTest::gatheringFromFileView() {
     QFile file(m_dir.filePath(QStringLiteral("data.log")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QByteArray bytes(150, Qt::Uninitialized);
-    for (int i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(255 - i);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(255 - i);
     file.write(bytes);
     file.close();
     AppState& s = app();
@@ -485,15 +476,15 @@ void PrintTest::gatheringFromFileView()
 
     QVERIFY(catcher.messages().isEmpty());
     QCOMPARE(iPrintCount, 50);
-    for (int i = 0; i < 50; ++i) QCOMPARE(bPrintBuf[i], static_cast<uint8_t>(255 - 100 - i));
+    for (int i = 0; i < 50; ++i)
+        QCOMPARE(bPrintBuf[i], static_cast<uint8_t>(255 - 100 - i));
     // The view's own reading position is left alone.
     QCOMPARE(::lseek(s.iFileNo, 0, SEEK_CUR), off_t{0});
     ::close(s.iFileNo);
     s.iFileNo = -1;
 }
 
-void PrintTest::fileViewWithoutFilePrintsNoTrace()
-{
+void PrintTest::fileViewWithoutFilePrintsNoTrace() {
     fillPrintBuf(150, 1, 2);
     app().iDispMode = 0;
     app().iFileNo = -1;
@@ -501,16 +492,15 @@ void PrintTest::fileViewWithoutFilePrintsNoTrace()
     QCOMPARE(iPrintCount, 0);
 }
 
-void PrintTest::fileReadFailureIsReportedOnce_data()
-{
+void PrintTest::fileReadFailureIsReportedOnce_data() {
     QTest::addColumn<bool>("directory");
     QTest::addColumn<QString>("message");
-    QTest::addRow("file shorter than when it was loaded") << false << "ファイルにこれ以上ファイルがありません｡";
+    QTest::addRow("file shorter than when it was loaded")
+        << false << "ファイルにこれ以上ファイルがありません｡";
     QTest::addRow("read error") << true << "パス名が無効です｡";
 }
 
-void PrintTest::fileReadFailureIsReportedOnce()
-{
+void PrintTest::fileReadFailureIsReportedOnce() {
     QFETCH(bool, directory);
     QFETCH(QString, message);
     QString path = m_dir.path();
@@ -537,11 +527,11 @@ void PrintTest::fileReadFailureIsReportedOnce()
     QCOMPARE(s.iFileNo, -1);
     QCOMPARE(iPrintCount, 150);
     const int readable = directory ? 0 : 120;
-    for (int i = 0; i < 150; ++i) QCOMPARE(bPrintBuf[i], uint8_t(i < readable ? 0x33 : 0));
+    for (int i = 0; i < 150; ++i)
+        QCOMPARE(bPrintBuf[i], uint8_t(i < readable ? 0x33 : 0));
 }
 
-void PrintTest::dialogOpensModallyWithTheDefaults()
-{
+void PrintTest::dialogOpensModallyWithTheDefaults() {
     bool seen = false;
     testsupport::onNextModal([&](QWidget* w) {
         auto* dialog = qobject_cast<frms_Print_test*>(w);
@@ -563,8 +553,7 @@ void PrintTest::dialogOpensModallyWithTheDefaults()
     QVERIFY(seen);
 }
 
-void PrintTest::cancelKeepsTitleButNotDateChoice()
-{
+void PrintTest::cancelKeepsTitleButNotDateChoice() {
     app().strPrintTitle = QStringLiteral("old title");
     frms_Print_test dialog(m_form);
     QCOMPARE(dialog.Text1->text(), QStringLiteral("old title"));
@@ -581,8 +570,7 @@ void PrintTest::cancelKeepsTitleButNotDateChoice()
     QCOMPARE(again.Text1->text(), QStringLiteral("old title"));
 }
 
-void PrintTest::authorNotPrintedKeepsItsText()
-{
+void PrintTest::authorNotPrintedKeepsItsText() {
     app().strPrintAuthor = QStringLiteral("山田");
     {
         frms_Print_test dialog(m_form);
@@ -603,8 +591,7 @@ void PrintTest::authorNotPrintedKeepsItsText()
     QCOMPARE(dialog.Text2->text(), QString());
 }
 
-void PrintTest::printerThatCannotOpenIsReported()
-{
+void PrintTest::printerThatCannotOpenIsReported() {
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(m_dir.filePath(QStringLiteral("no/such/folder/page.pdf")));
@@ -616,8 +603,7 @@ void PrintTest::printerThatCannotOpenIsReported()
     QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("page.pdf"))).size() > 0);
 }
 
-void PrintTest::noPrinterIsReportedAndPrintStaysUsable()
-{
+void PrintTest::noPrinterIsReportedAndPrintStaysUsable() {
     if (!QPrinterInfo::defaultPrinter().isNull()) {
         QSKIP("a default printer exists; the test_print_no_printer run covers this case");
     }
@@ -632,8 +618,7 @@ void PrintTest::noPrinterIsReportedAndPrintStaysUsable()
     QVERIFY(dialog.Picture1->canvas() != DrawnPage(286, 477).image);
 }
 
-void PrintTest::printsMemoryViewOnTheDefaultPrinter()
-{
+void PrintTest::printsMemoryViewOnTheDefaultPrinter() {
     const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
     if (printer.isNull()) {
         QSKIP("no default printer: scripts/cups-pdf.sh start sets up a PDF printer for this test");
@@ -649,7 +634,9 @@ void PrintTest::printsMemoryViewOnTheDefaultPrinter()
     s.lPenColor = 0x0000FF;
     s.lMemCount = 150;
     s.lMemTop = 0;
-    for (int i = 0; i < 150; ++i) s.bMemBuf[i] = static_cast<uint8_t>(static_cast<int>(std::lround(100 * std::sin(i / 10.0))));
+    for (int i = 0; i < 150; ++i)
+        s.bMemBuf[i] =
+            static_cast<uint8_t>(static_cast<int>(std::lround(100 * std::sin(i / 10.0))));
     s.strPrintTitle = QStringLiteral("印刷テスト Print test");
     s.strPrintAuthor = QStringLiteral("Author Yamada");
 
@@ -665,7 +652,8 @@ void PrintTest::printsMemoryViewOnTheDefaultPrinter()
 
     QVERIFY2(waitForEmptyQueue(printer.printerName()), "the print job did not finish");
     QString pdf;
-    for (const QFileInfo& f : QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time)) {
+    for (const QFileInfo& f :
+         QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time)) {
         if (f.lastModified() >= before) {
             pdf = f.filePath();
             break;
@@ -673,28 +661,34 @@ void PrintTest::printsMemoryViewOnTheDefaultPrinter()
     }
     QVERIFY2(!pdf.isEmpty(), qPrintable(QStringLiteral("no new PDF in %1").arg(outDir)));
 
-    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const QString text =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     const QString flat = text.simplified();
     QVERIFY2(flat.contains(QStringLiteral("印刷テスト Print test")), qPrintable(text));
     QVERIFY2(flat.contains(QStringLiteral("X-Dimension 200 Point")), qPrintable(text));
     QVERIFY(flat.contains(QStringLiteral("X-Division 10 Point")));
     // The PDF's text maps the full-width tilde's glyph back to the wave dash that shares it.
-    QVERIFY(flat.contains(QRegularExpression(QStringLiteral("Y-Dimension Sign Enable -128[～〜]\\+127"))));
+    QVERIFY(flat.contains(
+        QRegularExpression(QStringLiteral("Y-Dimension Sign Enable -128[～〜]\\+127"))));
     QVERIFY(flat.contains(QStringLiteral("Author Yamada")));
-    QVERIFY(flat.contains(QRegularExpression(QStringLiteral("\\d\\d-[A-Z][a-z]{2}-\\d{4} \\d\\d:\\d\\d"))));
+    QVERIFY(flat.contains(
+        QRegularExpression(QStringLiteral("\\d\\d-[A-Z][a-z]{2}-\\d{4} \\d\\d:\\d\\d"))));
     // The first listing row: samples 0..19, as signed decimals.
     QStringList firstRow;
-    for (int i = 0; i < 20; ++i) firstRow << QString::number(static_cast<int8_t>(s.bMemBuf[i]));
+    for (int i = 0; i < 20; ++i)
+        firstRow << QString::number(static_cast<int8_t>(s.bMemBuf[i]));
     QVERIFY2(flat.contains(firstRow.join(QLatin1Char(' '))), qPrintable(text));
 
     const QString png = QStringLiteral("/tmp/tessavue_print_page");
-    runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
-                                         QStringLiteral("-singlefile"), pdf, png});
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+             QStringLiteral("-singlefile"), pdf, png});
     const QImage pageImage(png + QStringLiteral(".png"));
     QVERIFY(!pageImage.isNull());
     int red = 0;
     for (int y = 0; y < pageImage.height(); ++y) {
-        for (int x = 0; x < pageImage.width(); ++x) red += isTraceRed(pageImage.pixel(x, y));
+        for (int x = 0; x < pageImage.width(); ++x)
+            red += isTraceRed(pageImage.pixel(x, y));
     }
     QVERIFY2(red > 300, qPrintable(QStringLiteral("%1 trace pixels").arg(red)));
 }

@@ -2,14 +2,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -52,10 +52,10 @@ struct ModalScript {
     bool stopped = false;
 };
 
-void pollModal(const std::shared_ptr<ModalScript>& s)
-{
+void pollModal(const std::shared_ptr<ModalScript>& s) {
     if (s->stopped) return;
-    QTimer::singleShot(5, [s] { pollModal(s); }); // keeps polling while a step waits in a nested box
+    QTimer::singleShot(5,
+                       [s] { pollModal(s); }); // keeps polling while a step waits in a nested box
     QWidget* w = QApplication::activeModalWidget();
     if (!w || s->next >= s->steps.size() || w->objectName() != s->steps[s->next].window) return;
     for (const auto& h : s->handled)
@@ -68,8 +68,8 @@ void pollModal(const std::shared_ptr<ModalScript>& s)
 }
 
 // Runs `action` and answers the windows it opens with `steps`; returns what was seen.
-std::shared_ptr<ModalScript> runAnswering(const std::function<void()>& action, std::vector<Step> steps)
-{
+std::shared_ptr<ModalScript> runAnswering(const std::function<void()>& action,
+                                          std::vector<Step> steps) {
     auto s = std::make_shared<ModalScript>();
     s->steps = std::move(steps);
     QTimer::singleShot(0, [s] { pollModal(s); });
@@ -83,30 +83,27 @@ const QString kMemSave = QStringLiteral("frms_MemSave");
 const QString kReadFile = QStringLiteral("frms_File_Disp");
 const QString kLogStart = QStringLiteral("frms_LogStart");
 
-Step answer(int code)
-{
-    return {kMsgBox, [code](QWidget* w) { clickChild(w, QStringLiteral("Command(%1)").arg(code)); }};
+Step answer(int code) {
+    return {kMsgBox,
+            [code](QWidget* w) { clickChild(w, QStringLiteral("Command(%1)").arg(code)); }};
 }
-Step closeWindow(const QString& window)
-{
+Step closeWindow(const QString& window) {
     return {window, [](QWidget* w) { w->close(); }};
 }
-Step press(const QString& window, const QString& button)
-{
+Step press(const QString& window, const QString& button) {
     return {window, [button](QWidget* w) { clickChild(w, button); }};
 }
 // Fills the name and the choice of "Memory → File" and presses YES.
-Step saveAs(const QString& path, int option)
-{
+Step saveAs(const QString& path, int option) {
     return {kMemSave, [path, option](QWidget* w) {
                 w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(path);
-                w->findChild<QRadioButton*>(QStringLiteral("opn_data(%1)").arg(option))->setChecked(true);
+                w->findChild<QRadioButton*>(QStringLiteral("opn_data(%1)").arg(option))
+                    ->setChecked(true);
                 clickChild(w, QStringLiteral("Command1"));
             }};
 }
 // Double-clicks a name in the file list of "Read File".
-Step chooseFile(const QString& name)
-{
+Step chooseFile(const QString& name) {
     return {kReadFile, [name](QWidget* w) {
                 auto* d = qobject_cast<frms_File_Disp*>(w);
                 QVERIFY(d);
@@ -115,8 +112,7 @@ Step chooseFile(const QString& name)
                 emit d->File1->itemActivated(items.first());
             }};
 }
-Step startLog(const QString& path, const QString& size)
-{
+Step startLog(const QString& path, const QString& size) {
     return {kLogStart, [path, size](QWidget* w) {
                 w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(path);
                 w->findChild<QComboBox*>(QStringLiteral("Cmb_Max_size"))->setCurrentText(size);
@@ -124,28 +120,25 @@ Step startLog(const QString& path, const QString& size)
             }};
 }
 
-QByteArray pattern(int n)
-{
+QByteArray pattern(int n) {
     QByteArray b(n, 0);
-    for (int i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
     return b;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void setRecent(FakeEngine* engine, const QByteArray& bytes)
-{
+void setRecent(FakeEngine* engine, const QByteArray& bytes) {
     engine->recent.assign(bytes.begin(), bytes.end());
 }
 
@@ -187,23 +180,25 @@ private slots:
 
 // ---- file errors ----
 
-void StorageTest::fileErrorTexts_data()
-{
+void StorageTest::fileErrorTexts_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
     QTest::addRow("disk full") << 61 << QStringLiteral("ディスクの空き容量が不足しています｡");
     QTest::addRow("file not found") << 53 << QStringLiteral("ファイルがみつかりません｡");
     QTest::addRow("path not found") << 76 << QStringLiteral("パスがみつかりません｡");
     QTest::addRow("device I/O") << 57 << QStringLiteral("デバイスＩ／Ｏエラーです｡");
-    QTest::addRow("error while loading") << 31037 << QStringLiteral("ファイルの読み込み中にエラーが発生しました｡");
-    QTest::addRow("error while saving") << 31036 << QStringLiteral("ファイルへの書込み中にエラーが発生しました｡");
-    QTest::addRow("56 is not in the table") << 56 << QStringLiteral("予期せぬエラーが発生しました｡ 56");
-    QTest::addRow("an unmapped errno keeps its number") << appSub::fileErrCodeFromErrno(EPROTO)
-                                                        << QStringLiteral("予期せぬエラーが発生しました｡ %1").arg(1000 + EPROTO);
+    QTest::addRow("error while loading")
+        << 31037 << QStringLiteral("ファイルの読み込み中にエラーが発生しました｡");
+    QTest::addRow("error while saving")
+        << 31036 << QStringLiteral("ファイルへの書込み中にエラーが発生しました｡");
+    QTest::addRow("56 is not in the table")
+        << 56 << QStringLiteral("予期せぬエラーが発生しました｡ 56");
+    QTest::addRow("an unmapped errno keeps its number")
+        << appSub::fileErrCodeFromErrno(EPROTO)
+        << QStringLiteral("予期せぬエラーが発生しました｡ %1").arg(1000 + EPROTO);
 }
 
-void StorageTest::fileErrorTexts()
-{
+void StorageTest::fileErrorTexts() {
     QFETCH(int, code);
     QFETCH(QString, text);
     QCOMPARE(appSub::fileErrText(code), text);
@@ -213,8 +208,7 @@ void StorageTest::fileErrorTexts()
     QCOMPARE(seen->messages, QStringList{text});
 }
 
-void StorageTest::platformErrorsBecomeCodes_data()
-{
+void StorageTest::platformErrorsBecomeCodes_data() {
     QTest::addColumn<QString>("relativePath");
     QTest::addColumn<int>("flags");
     QTest::addColumn<int>("code");
@@ -222,11 +216,11 @@ void StorageTest::platformErrorsBecomeCodes_data()
     QTest::addRow("missing folder on the way") << "nofolder/missing.log" << int(O_RDONLY) << 76;
     QTest::addRow("a file used as a folder") << "plain.bin/x.log" << int(O_RDONLY) << 76;
     QTest::addRow("a folder opened for writing") << "sub" << int(O_WRONLY) << 75;
-    QTest::addRow("exclusive create of an existing file") << "plain.bin" << int(O_WRONLY | O_CREAT | O_EXCL) << 58;
+    QTest::addRow("exclusive create of an existing file")
+        << "plain.bin" << int(O_WRONLY | O_CREAT | O_EXCL) << 58;
 }
 
-void StorageTest::platformErrorsBecomeCodes()
-{
+void StorageTest::platformErrorsBecomeCodes() {
     QFETCH(QString, relativePath);
     QFETCH(int, flags);
     QFETCH(int, code);
@@ -241,15 +235,18 @@ void StorageTest::platformErrorsBecomeCodes()
 
 // ---- names and ranges ----
 
-void StorageTest::defaultNamesAndRanges()
-{
+void StorageTest::defaultNamesAndRanges() {
     const QDateTime t(QDate(2000, 3, 28), QTime(1, 45, 17));
     QCOMPARE(appSub::xfunDefaultFileName(QStringLiteral("/opt/tv"), QStringLiteral("MEM"), t),
              QStringLiteral("/opt/tv/MEM000328014517.log"));
-    QCOMPARE(appSub::xfunDefaultFileName(QStringLiteral("/"), QStringLiteral("LOG"), QDateTime(QDate(2031, 12, 9), QTime(23, 5, 0))),
+    QCOMPARE(appSub::xfunDefaultFileName(QStringLiteral("/"), QStringLiteral("LOG"),
+                                         QDateTime(QDate(2031, 12, 9), QTime(23, 5, 0))),
              QStringLiteral("/LOG311209230500.log"));
 
-    struct Case { bool all; int32_t count, top, xDim, first, n; };
+    struct Case {
+        bool all;
+        int32_t count, top, xDim, first, n;
+    };
     const Case cases[] = {
         {false, 1000, 800, 200, 800, 200}, // the screen at the end
         {false, 50, 0, 200, 0, 50},        // less than a screen: everything
@@ -263,21 +260,25 @@ void StorageTest::defaultNamesAndRanges()
     }
 }
 
-void StorageTest::logFileIsRecognised_data()
-{
+void StorageTest::logFileIsRecognised_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("log");
     QTest::addColumn<bool>("same");
-    QTest::addRow("same text") << "log.bin" << "log.bin" << true;
-    QTest::addRow("differs only in letter case") << "LOG.BIN" << "log.bin" << true;
-    QTest::addRow("through a link") << "link.bin" << "log.bin" << true;
-    QTest::addRow("through a relative part") << "sub/../log.bin" << "log.bin" << true;
-    QTest::addRow("another file") << "other.bin" << "log.bin" << false;
-    QTest::addRow("no log") << "log.bin" << "" << false;
+    QTest::addRow("same text") << "log.bin"
+                               << "log.bin" << true;
+    QTest::addRow("differs only in letter case") << "LOG.BIN"
+                                                 << "log.bin" << true;
+    QTest::addRow("through a link") << "link.bin"
+                                    << "log.bin" << true;
+    QTest::addRow("through a relative part") << "sub/../log.bin"
+                                             << "log.bin" << true;
+    QTest::addRow("another file") << "other.bin"
+                                  << "log.bin" << false;
+    QTest::addRow("no log") << "log.bin"
+                            << "" << false;
 }
 
-void StorageTest::logFileIsRecognised()
-{
+void StorageTest::logFileIsRecognised() {
     QFETCH(QString, chosen);
     QFETCH(QString, log);
     QFETCH(bool, same);
@@ -285,14 +286,16 @@ void StorageTest::logFileIsRecognised()
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
     writeFile(dir.filePath(QStringLiteral("log.bin")), "abc");
     writeFile(dir.filePath(QStringLiteral("other.bin")), "abc");
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("log.bin")), dir.filePath(QStringLiteral("link.bin"))));
-    QCOMPARE(appSub::xfunIsLogFile(dir.filePath(chosen), log.isEmpty() ? QString() : dir.filePath(log)), same);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("log.bin")),
+                        dir.filePath(QStringLiteral("link.bin"))));
+    QCOMPARE(
+        appSub::xfunIsLogFile(dir.filePath(chosen), log.isEmpty() ? QString() : dir.filePath(log)),
+        same);
 }
 
 // ---- memory view ----
 
-void StorageTest::viewShowsTheNewestScreen_data()
-{
+void StorageTest::viewShowsTheNewestScreen_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("barsShown");
     QTest::addColumn<int>("barMax");
@@ -305,8 +308,7 @@ void StorageTest::viewShowsTheNewestScreen_data()
     QTest::addRow("a full copy") << 327681 << true << 30000 << 3000 << "327,681";
 }
 
-void StorageTest::viewShowsTheNewestScreen()
-{
+void StorageTest::viewShowsTheNewestScreen() {
     QFETCH(int, count);
     QFETCH(bool, barsShown);
     QFETCH(int, barMax);
@@ -345,8 +347,7 @@ class ReentrantEngine : public FakeEngine {
 public:
     frms_RS_GRAPH_1* form = nullptr;
     int fetches = 0;
-    void MoveLastFirst(int32_t& count) override
-    {
+    void MoveLastFirst(int32_t& count) override {
         ++fetches;
         FakeEngine::MoveLastFirst(count);
         QTimer::singleShot(0, form, [this] { form->Cmd_Memory_Click(); });
@@ -354,8 +355,7 @@ public:
 };
 } // namespace
 
-void StorageTest::viewClosesTheFileAndIgnoresASecondClickDuringTheFetch()
-{
+void StorageTest::viewClosesTheFileAndIgnoresASecondClickDuringTheFetch() {
     QTemporaryDir dir;
     auto engine = std::make_unique<ReentrantEngine>();
     ReentrantEngine* raw = engine.get();
@@ -381,8 +381,7 @@ void StorageTest::viewClosesTheFileAndIgnoresASecondClickDuringTheFetch()
 
 // ---- saving memory ----
 
-void StorageTest::savedFileHoldsTheChosenBytes_data()
-{
+void StorageTest::savedFileHoldsTheChosenBytes_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("top");
     QTest::addColumn<int>("option");
@@ -396,8 +395,7 @@ void StorageTest::savedFileHoldsTheChosenBytes_data()
     QTest::addRow("an old longer file is cut") << 1000 << 800 << 1 << 800 << 200 << 10000;
 }
 
-void StorageTest::savedFileHoldsTheChosenBytes()
-{
+void StorageTest::savedFileHoldsTheChosenBytes() {
     QFETCH(int, count);
     QFETCH(int, top);
     QFETCH(int, option);
@@ -426,8 +424,7 @@ void StorageTest::savedFileHoldsTheChosenBytes()
     finish(form);
 }
 
-void StorageTest::declinedOverwriteAndCloseBoxWriteNothing()
-{
+void StorageTest::declinedOverwriteAndCloseBoxWriteNothing() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -439,13 +436,14 @@ void StorageTest::declinedOverwriteAndCloseBoxWriteNothing()
     // "いいえ" to the overwrite question: the dialog stays open for another name.
     bool stillOpen = false;
     Step yesThenNo{kMemSave, [&](QWidget* w) {
-        saveAs(path, 0).act(w);
-        stillOpen = w->isVisible();
-        clickChild(w, QStringLiteral("Command2"));
-    }};
+                       saveAs(path, 0).act(w);
+                       stillOpen = w->isVisible();
+                       clickChild(w, QStringLiteral("Command2"));
+                   }};
     auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {yesThenNo, answer(7)});
     QVERIFY(stillOpen);
-    QCOMPARE(seen->messages, QStringList{QStringLiteral("すでにこのファイルはあります｡上書きしますか？")});
+    QCOMPARE(seen->messages,
+             QStringList{QStringLiteral("すでにこのファイルはあります｡上書きしますか？")});
     QCOMPARE(app().iDlgOK, int16_t(0));
     QCOMPARE(readFile(path), QByteArray("precious"));
 
@@ -454,17 +452,16 @@ void StorageTest::declinedOverwriteAndCloseBoxWriteNothing()
     const QString fresh = dir.filePath(QStringLiteral("fresh.log"));
     seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
                         {{kMemSave, [&](QWidget* w) {
-                            w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(fresh);
-                            w->close();
-                        }}});
+                              w->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(fresh);
+                              w->close();
+                          }}});
     QCOMPARE(seen->windows, QStringList{QStringLiteral("frms_MemSave")});
     QCOMPARE(app().iDlgOK, int16_t(0));
     QVERIFY(!QFile::exists(fresh));
     finish(form);
 }
 
-void StorageTest::saveChoiceIsRemembered()
-{
+void StorageTest::saveChoiceIsRemembered() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -480,11 +477,14 @@ void StorageTest::saveChoiceIsRemembered()
         // The next dialog opens with that choice and a fresh MEM proposal.
         bool checked = false;
         QString proposal;
-        runAnswering([form] { form->Cmd_memTOFile_Click(); }, {{kMemSave, [&](QWidget* w) {
-                         checked = w->findChild<QRadioButton*>(QStringLiteral("opn_data(%1)").arg(option))->isChecked();
-                         proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
-                         clickChild(w, QStringLiteral("Command2"));
-                     }}});
+        runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                     {{kMemSave, [&](QWidget* w) {
+                           checked = w->findChild<QRadioButton*>(
+                                          QStringLiteral("opn_data(%1)").arg(option))
+                                         ->isChecked();
+                           proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+                           clickChild(w, QStringLiteral("Command2"));
+                       }}});
         QVERIFY(checked);
         QVERIFY(proposal.startsWith(dir.path() + QStringLiteral("/MEM")));
         QCOMPARE(QFileInfo(proposal).fileName().size(), 3 + 12 + 4);
@@ -492,8 +492,7 @@ void StorageTest::saveChoiceIsRemembered()
     finish(form);
 }
 
-void StorageTest::savingOntoTheLogIsRefused()
-{
+void StorageTest::savingOntoTheLogIsRefused() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -506,19 +505,19 @@ void StorageTest::savingOntoTheLogIsRefused()
 
     bool stillOpen = false;
     Step refused{kMemSave, [&](QWidget* w) {
-        saveAs(dir.filePath(QStringLiteral("RUNNING.LOG")), 0).act(w);
-        stillOpen = w->isVisible();
-        clickChild(w, QStringLiteral("Command2"));
-    }};
+                     saveAs(dir.filePath(QStringLiteral("RUNNING.LOG")), 0).act(w);
+                     stillOpen = w->isVisible();
+                     clickChild(w, QStringLiteral("Command2"));
+                 }};
     auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {refused, answer(1)});
     QVERIFY(stillOpen);
-    QCOMPARE(seen->messages, QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡")});
+    QCOMPARE(seen->messages,
+             QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡")});
     QCOMPARE(readFile(log), QByteArray("logged so far"));
     finish(form);
 }
 
-void StorageTest::fullDiskIsReported()
-{
+void StorageTest::fullDiskIsReported() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -540,8 +539,7 @@ void StorageTest::fullDiskIsReported()
 
 // ---- loading a file ----
 
-void StorageTest::fileModeBars_data()
-{
+void StorageTest::fileModeBars_data() {
     QTest::addColumn<int>("length");
     QTest::addColumn<bool>("barsShown");
     QTest::addColumn<int>("barMax");
@@ -553,8 +551,7 @@ void StorageTest::fileModeBars_data()
     QTest::addRow("over the file cap") << 5000 << true << 30000 << 3000 << "5,000";
 }
 
-void StorageTest::fileModeBars()
-{
+void StorageTest::fileModeBars() {
     QFETCH(int, length);
     QFETCH(bool, barsShown);
     QFETCH(int, barMax);
@@ -589,8 +586,7 @@ void StorageTest::fileModeBars()
     finish(form);
 }
 
-void StorageTest::cancellingReadFile()
-{
+void StorageTest::cancellingReadFile() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -622,8 +618,7 @@ void StorageTest::cancellingReadFile()
     finish(form);
 }
 
-void StorageTest::readFileRefusesLogAndMissingFiles()
-{
+void StorageTest::readFileRefusesLogAndMissingFiles() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -634,17 +629,18 @@ void StorageTest::readFileRefusesLogAndMissingFiles()
     QString selAfterRefusal = QStringLiteral("unset");
     bool stillOpen = false;
     Step tryBoth{kReadFile, [&](QWidget* w) {
-        chooseFile(QStringLiteral("capture.log")).act(w);
-        selAfterRefusal = app().strSelFile;
-        QFile::remove(dir.filePath(QStringLiteral("vanishing.log")));
-        chooseFile(QStringLiteral("vanishing.log")).act(w);
-        stillOpen = w->isVisible();
-        w->close();
-    }};
+                     chooseFile(QStringLiteral("capture.log")).act(w);
+                     selAfterRefusal = app().strSelFile;
+                     QFile::remove(dir.filePath(QStringLiteral("vanishing.log")));
+                     chooseFile(QStringLiteral("vanishing.log")).act(w);
+                     stillOpen = w->isVisible();
+                     w->close();
+                 }};
     auto seen = runAnswering([form] { form->cmd_File_Click(); }, {tryBoth, answer(1), answer(1)});
 
-    QCOMPARE(seen->messages, (QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡"),
-                                          QStringLiteral("ファイルがみつかりません｡")}));
+    QCOMPARE(seen->messages,
+             (QStringList{QStringLiteral("このファイルはロギング処理で使用しています｡"),
+                          QStringLiteral("ファイルがみつかりません｡")}));
     QCOMPARE(selAfterRefusal, QString());
     QVERIFY(stillOpen);
     QCOMPARE(app().iFileNo, -1);
@@ -652,8 +648,7 @@ void StorageTest::readFileRefusesLogAndMissingFiles()
     finish(form);
 }
 
-void StorageTest::readFileFolders()
-{
+void StorageTest::readFileFolders() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -667,15 +662,17 @@ void StorageTest::readFileFolders()
     QStringList dirs;
     QStringList files;
     Step browse{kReadFile, [&](QWidget* w) {
-        auto* d = qobject_cast<frms_File_Disp*>(w);
-        opened = d->folder();
-        auto entry = d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly);
-        QCOMPARE(entry.size(), 1);
-        emit d->Dir1->itemActivated(entry.first());
-        for (int i = 0; i < d->Dir1->count(); ++i) dirs << d->Dir1->item(i)->text();
-        for (int i = 0; i < d->File1->count(); ++i) files << d->File1->item(i)->text();
-        w->close();
-    }};
+                    auto* d = qobject_cast<frms_File_Disp*>(w);
+                    opened = d->folder();
+                    auto entry = d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly);
+                    QCOMPARE(entry.size(), 1);
+                    emit d->Dir1->itemActivated(entry.first());
+                    for (int i = 0; i < d->Dir1->count(); ++i)
+                        dirs << d->Dir1->item(i)->text();
+                    for (int i = 0; i < d->File1->count(); ++i)
+                        files << d->File1->item(i)->text();
+                    w->close();
+                }};
     runAnswering([form] { form->cmd_File_Click(); }, {browse});
     QCOMPARE(opened, dir.path());
     QCOMPARE(dirs, (QStringList{QStringLiteral(".."), QStringLiteral("deeper")}));
@@ -687,16 +684,17 @@ void StorageTest::readFileFolders()
     QString afterUp;
     QString afterHome;
     Step move{kReadFile, [&](QWidget* w) {
-        auto* d = qobject_cast<frms_File_Disp*>(w);
-        reopened = d->folder();
-        emit d->Dir1->itemActivated(d->Dir1->item(0));
-        afterUp = d->folder();
-        emit d->Dir1->itemActivated(d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly).first());
-        clickChild(w, QStringLiteral("Cmd_MyFolder"));
-        afterHome = d->folder();
-        QCOMPARE(d->findChild<QLabel*>(QStringLiteral("lbl_Folder"))->text(), afterHome);
-        w->close();
-    }};
+                  auto* d = qobject_cast<frms_File_Disp*>(w);
+                  reopened = d->folder();
+                  emit d->Dir1->itemActivated(d->Dir1->item(0));
+                  afterUp = d->folder();
+                  emit d->Dir1->itemActivated(
+                      d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly).first());
+                  clickChild(w, QStringLiteral("Cmd_MyFolder"));
+                  afterHome = d->folder();
+                  QCOMPARE(d->findChild<QLabel*>(QStringLiteral("lbl_Folder"))->text(), afterHome);
+                  w->close();
+              }};
     runAnswering([form] { form->cmd_File_Click(); }, {move});
     QCOMPARE(reopened, dir.filePath(QStringLiteral("data")));
     QCOMPARE(afterUp, dir.path());
@@ -707,8 +705,7 @@ void StorageTest::readFileFolders()
 
 // ---- logging ----
 
-void StorageTest::logStartDialog()
-{
+void StorageTest::logStartDialog() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -721,10 +718,11 @@ void StorageTest::logStartDialog()
     QString shownSize;
     QString proposal;
     Step start{kLogStart, [&](QWidget* w) {
-        shownSize = w->findChild<QComboBox*>(QStringLiteral("Cmb_Max_size"))->currentText();
-        proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
-        startLog(log, QStringLiteral("10 MB")).act(w);
-    }};
+                   shownSize =
+                       w->findChild<QComboBox*>(QStringLiteral("Cmb_Max_size"))->currentText();
+                   proposal = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+                   startLog(log, QStringLiteral("10 MB")).act(w);
+               }};
     auto seen = runAnswering([form] { form->Cmd_Log_Click(); }, {start, answer(6)});
     QCOMPARE(shownSize, QStringLiteral("3 MB"));
     QVERIFY(proposal.startsWith(dir.path() + QStringLiteral("/LOG")));
@@ -740,7 +738,8 @@ void StorageTest::logStartDialog()
     app().iLogOn = 0;
 
     // "NO", and the close box, start nothing and forget the name.
-    for (const Step& cancel : {press(kLogStart, QStringLiteral("Command2")), closeWindow(kLogStart)}) {
+    for (const Step& cancel :
+         {press(kLogStart, QStringLiteral("Command2")), closeWindow(kLogStart)}) {
         app().iDlgOK = 1;
         app().strLogFile.clear();
         runAnswering([form] { form->Cmd_Log_Click(); }, {cancel});
@@ -752,7 +751,8 @@ void StorageTest::logStartDialog()
     // The engine refuses the file: logging stays off, the name is kept.
     engine->logStartResult = ENOENT;
     const QString bad = dir.filePath(QStringLiteral("x.log"));
-    seen = runAnswering([form] { form->Cmd_Log_Click(); }, {startLog(bad, QStringLiteral("1 MB")), answer(1)});
+    seen = runAnswering([form] { form->Cmd_Log_Click(); },
+                        {startLog(bad, QStringLiteral("1 MB")), answer(1)});
     QCOMPARE(seen->messages, QStringList{QStringLiteral("ファイルがオープンできません｡")});
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, bad);
@@ -760,18 +760,17 @@ void StorageTest::logStartDialog()
     // An existing file that cannot be emptied: its file error, the dialog stays open.
     bool stillOpen = false;
     Step blocked{kLogStart, [&](QWidget* w) {
-        startLog(dir.path(), QStringLiteral("1 MB")).act(w);
-        stillOpen = w->isVisible();
-        clickChild(w, QStringLiteral("Command2"));
-    }};
+                     startLog(dir.path(), QStringLiteral("1 MB")).act(w);
+                     stillOpen = w->isVisible();
+                     clickChild(w, QStringLiteral("Command2"));
+                 }};
     seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
     QVERIFY(stillOpen);
     QCOMPARE(seen->messages.last(), QStringLiteral("パス名が無効です｡"));
     finish(form);
 }
 
-void StorageTest::logStopQuestion()
-{
+void StorageTest::logStopQuestion() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
     auto* form = started.form;
@@ -799,20 +798,18 @@ struct Pty {
     int master = -1;
     int slave = -1;
     QString path;
-    Pty()
-    {
-        if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) path = QString::fromLocal8Bit(ptsname(master));
+    Pty() {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0)
+            path = QString::fromLocal8Bit(ptsname(master));
         ::fcntl(master, F_SETFL, O_NONBLOCK);
     }
-    ~Pty()
-    {
+    ~Pty() {
         ::close(master);
         ::close(slave);
     }
 };
 
-frms_RS_GRAPH_1* startOnPty(const QString& dir, const Pty& pty)
-{
+frms_RS_GRAPH_1* startOnPty(const QString& dir, const Pty& pty) {
     auto* form = testsupport::startWithEngine(dir, tessavue::makeLinuxSerialEngine());
     AppState& s = app();
     if (s.engine->OpenCommPort(pty.path.toStdString()) != -1) return form;
@@ -824,16 +821,17 @@ frms_RS_GRAPH_1* startOnPty(const QString& dir, const Pty& pty)
 
 // Writes `bytes` into the master while receive ticks run, until the window has counted all of
 // them; `afterTick` looks at the window after every tick.
-void feed(frms_RS_GRAPH_1* form, const Pty& pty, const QByteArray& bytes,
-          const std::function<void()>& afterTick = [] {})
-{
+void feed(
+    frms_RS_GRAPH_1* form, const Pty& pty, const QByteArray& bytes,
+    const std::function<void()>& afterTick = [] {}) {
     const int64_t countBefore = app().lRcvCount;
     qsizetype written = 0;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000) {
         if (written < bytes.size()) {
-            const ssize_t n = ::write(pty.master, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+            const ssize_t n = ::write(pty.master, bytes.constData() + written,
+                                      static_cast<size_t>(bytes.size() - written));
             if (n > 0) written += n;
         }
         form->Timer_Receive_Timer();
@@ -848,8 +846,7 @@ constexpr int32_t kLogOnRed = 0x0000FF;
 constexpr int32_t kLogOffGrey = 0xC0C0C0;
 } // namespace
 
-void StorageTest::logThroughARealPortHoldsTheBytesSent()
-{
+void StorageTest::logThroughARealPortHoldsTheBytesSent() {
     QTemporaryDir dir;
     Pty pty;
     QVERIFY(!pty.path.isEmpty());
@@ -876,8 +873,7 @@ void StorageTest::logThroughARealPortHoldsTheBytesSent()
     finish(form);
 }
 
-void StorageTest::logEndsAtItsSizeLimit()
-{
+void StorageTest::logEndsAtItsSizeLimit() {
     QTemporaryDir dir;
     Pty pty;
     auto* form = startOnPty(dir.path(), pty);
