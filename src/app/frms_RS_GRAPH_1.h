@@ -61,7 +61,8 @@ public:
     uint8_t xfunLastDataGet(int32_t l);
     // Positions the File-mode view at byte index start and reads its count bytes in one go, which
     // xfunLastDataGet then hands out in order. False, after the error message and with the file
-    // closed, when the file cannot be read there.
+    // closed, only when the file cannot be positioned; a failed read is reported by
+    // xfunLastDataGet when the view reaches it, and reads as 0 from there on.
     bool xfunLastDataSeek(int64_t start, int32_t count);
     void xsubGraphRequest();
     void Cmd_Clear_Click();
