@@ -170,6 +170,7 @@ void frms_RS_GRAPH_1::buildControls() {
 
     // Command buttons
     Cmd_Log = button(this, QStringLiteral("Cmd_Log"), QStringLiteral("Log"), 652, 124, 104, 26);
+    setBackColor(Cmd_Log, kLightGrey); // not logging
     Cmd_Print =
         button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"), 764, 124, 104, 26);
     Cmd_set =

@@ -13,6 +13,7 @@
 #include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "toolkit/Twips.h"
 
 using testsupport::finish;
 using testsupport::startWithFakeEngine;
@@ -170,8 +171,8 @@ void AppTest::damagedValuesAreBroughtIntoRange_data() {
     QTest::addColumn<int>("logMax");
     QTest::addRow("X dimension 0 and log size 0")
         << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
-    QTest::addRow("X dimension 5000, sign flag 7, log size 99")
-        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 1 << 0 << 0 << 0 << 10;
+    QTest::addRow("X dimension 5000, sign flag 7 (not 1: unsigned), log size 99")
+        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 0 << 0 << 0 << 0 << 10;
     QTest::addRow("negative sign flag, cursors out of reach")
         << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 1 << 3;
     QTest::addRow("Y cursor above 255")
@@ -260,6 +261,11 @@ void AppTest::firstStartShowsClosedPortDefaults() {
         QVERIFY(!f->lblmsdo[i]->isVisibleTo(f));
     }
     QCOMPARE(f->lbl_XDiv->text(), QStringLiteral("200"));
+    // Idle colours before anything happened: no log, the line buttons as designed.
+    QCOMPARE(backColor(f->Cmd_Log), 0xC0C0C0);
+    QCOMPARE((QList<int32_t>{backColor(f->Cmd_DTR[0]), backColor(f->Cmd_DTR[1]),
+                             backColor(f->Cmd_RTS[0]), backColor(f->Cmd_RTS[1])}),
+             (QList<int32_t>{0x00FF00, 0x0000FF, 0x00FF00, 0x0000FF}));
     finish(f);
 }
 
