@@ -130,8 +130,7 @@ void applySettings(const QByteArray& bytes, AppState& s) {
     // Out-of-range values come only from an edited or damaged file; they are brought into
     // range here so no control is asked to show what it cannot and nothing divides by zero.
     READ_NUM(int16_t, ch.iXDim, clamped<int16_t>(*v, 10, 800));
-    // The window reads any flag but 1 as unsigned, so that is what such a value means.
-    READ_NUM(int16_t, ch.iSigned, *v == 1 ? 1 : 0);
+    READ_NUM(int16_t, ch.iSigned, clamped<int16_t>(*v, 0, 1));
     ch.iYMax = ch.iSigned == 1 ? 130 : 255;
     ch.iYMin = ch.iSigned == 1 ? -130 : 0;
     for (int i = 0; i < 2; ++i)

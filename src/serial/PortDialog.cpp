@@ -16,11 +16,14 @@
 
 namespace {
 
+// The classic rates, then the faster ones USB adapters and microcontrollers commonly run at.
 const QStringList kBaudRates = {
-    QStringLiteral("300"),   QStringLiteral("600"),   QStringLiteral("1200"),
-    QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
-    QStringLiteral("14400"), QStringLiteral("19200"), QStringLiteral("38400"),
-    QStringLiteral("56000"), QStringLiteral("57600"), QStringLiteral("115200")};
+    QStringLiteral("300"),     QStringLiteral("600"),     QStringLiteral("1200"),
+    QStringLiteral("2400"),    QStringLiteral("4800"),    QStringLiteral("9600"),
+    QStringLiteral("14400"),   QStringLiteral("19200"),   QStringLiteral("38400"),
+    QStringLiteral("56000"),   QStringLiteral("57600"),   QStringLiteral("115200"),
+    QStringLiteral("230400"),  QStringLiteral("460800"),  QStringLiteral("921600"),
+    QStringLiteral("1000000"), QStringLiteral("2000000"), QStringLiteral("3000000")};
 
 // Selects the item with this text; a text the list lacks (a device path, an edited settings
 // file) is added as an item of its own, so the dialog can show and reopen what was saved.

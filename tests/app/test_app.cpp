@@ -171,8 +171,8 @@ void AppTest::damagedValuesAreBroughtIntoRange_data() {
     QTest::addColumn<int>("logMax");
     QTest::addRow("X dimension 0 and log size 0")
         << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
-    QTest::addRow("X dimension 5000, sign flag 7 (not 1: unsigned), log size 99")
-        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 0 << 0 << 0 << 0 << 10;
+    QTest::addRow("X dimension 5000, sign flag 7, log size 99")
+        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 1 << 0 << 0 << 0 << 10;
     QTest::addRow("negative sign flag, cursors out of reach")
         << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 1 << 3;
     QTest::addRow("Y cursor above 255")

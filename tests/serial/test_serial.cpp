@@ -527,11 +527,11 @@ void SerialTest::lineParamStrings_data() {
                          << "7 ビット"
                          << "1 ビット"
                          << "57600,2,7,0,0";
-    QTest::addRow("mark") << "115200"
+    QTest::addRow("mark") << "921600"
                           << "ﾏｰｸ"
                           << "8 ビット"
                           << "2 ビット"
-                          << "115200,3,8,1,0";
+                          << "921600,3,8,1,0";
     QTest::addRow("odd stop-bit text counts as 1") << "1200"
                                                    << "なし"
                                                    << "8 ビット"
@@ -606,8 +606,8 @@ void SerialTest::dialogShowsSavedSettings_data() {
                                            << "19200" << 0 << false;
     QTest::addRow("test pattern, a virtual device's path") << 1 << "/tmp/ttyV0"
                                                            << "115200" << 2 << true;
-    QTest::addRow("COM OFF, a rate the list lacks") << 2 << "COM1"
-                                                    << "3000000" << 1 << true;
+    QTest::addRow("COM OFF, a fast rate") << 2 << "COM1"
+                                          << "3000000" << 1 << false;
     QTest::addRow("edited file: unknown rate") << 0 << "COM4"
                                                << "31250" << 1 << true;
 }
@@ -635,8 +635,9 @@ void SerialTest::dialogShowsSavedSettings() {
     const QStringList machine = frms_ScanningSelect::machinePorts();
     QStringList ports{"COM1", "COM2", "COM3", "COM4"};
     ports << machine;
-    QStringList rates{"300",   "600",   "1200",  "2400",  "4800",  "9600",
-                      "14400", "19200", "38400", "56000", "57600", "115200"};
+    QStringList rates{"300",    "600",    "1200",   "2400",    "4800",    "9600",
+                      "14400",  "19200",  "38400",  "56000",   "57600",   "115200",
+                      "230400", "460800", "921600", "1000000", "2000000", "3000000"};
     if (portListGrows && port.startsWith(u'/')) ports << port;
     if (portListGrows && !port.startsWith(u'/')) rates << baud;
     const auto items = [](const QComboBox* c) {
