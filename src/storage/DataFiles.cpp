@@ -24,8 +24,10 @@ int32_t xfunOverwriteAsk(const QString& path) {
 }
 
 int xfunCreateForWrite(const QString& path, int& code) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a named pipe with no reader would otherwise hold the window forever; it is
+    // refused as a device that is not ready. Regular files write as without it.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) code = fileErrCodeFromErrno(errno, path);
     return fd;
 }

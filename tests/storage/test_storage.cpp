@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
@@ -534,6 +535,14 @@ void StorageTest::fullDiskIsReported() {
     seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
                         {saveAs(dir.filePath(QStringLiteral("gone/x.log")), 0), answer(1)});
     QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+
+    // A named pipe that nobody reads is refused at once instead of waiting for a reader.
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                        {saveAs(pipe, 0), answer(6), answer(1)});
+    QCOMPARE(seen->next, size_t(3));
+    QCOMPARE(seen->messages.last(), QStringLiteral("デバイスが準備されていません｡"));
     finish(form);
 }
 
@@ -757,16 +766,25 @@ void StorageTest::logStartDialog() {
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, bad);
 
-    // An existing file that cannot be emptied: its file error, the dialog stays open.
-    bool stillOpen = false;
-    Step blocked{kLogStart, [&](QWidget* w) {
-                     startLog(dir.path(), QStringLiteral("1 MB")).act(w);
-                     stillOpen = w->isVisible();
-                     clickChild(w, QStringLiteral("Command2"));
-                 }};
-    seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
-    QVERIFY(stillOpen);
-    QCOMPARE(seen->messages.last(), QStringLiteral("パス名が無効です｡"));
+    // An existing file that cannot be emptied (a folder; a pipe nobody reads): its file
+    // error, the dialog stays open, and nothing waits.
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const std::pair<QString, QString> unemptiable[] = {
+        {dir.path(), QStringLiteral("パス名が無効です｡")},
+        {pipe, QStringLiteral("デバイスが準備されていません｡")}};
+    for (const auto& [path, message] : unemptiable) {
+        bool stillOpen = false;
+        Step blocked{kLogStart, [&](QWidget* w) {
+                         startLog(path, QStringLiteral("1 MB")).act(w);
+                         stillOpen = w->isVisible();
+                         clickChild(w, QStringLiteral("Command2"));
+                     }};
+        seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
+        QVERIFY(stillOpen);
+        QCOMPARE(seen->messages.last(), message);
+        QCOMPARE(app().iLogOn, int16_t(0));
+    }
     finish(form);
 }
 
