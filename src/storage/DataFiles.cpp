@@ -36,7 +36,7 @@ int xfunOpenForRead(const QString& path, int& code) {
     // O_NONBLOCK: a FIFO or a terminal named here must not hang the window until a writer
     // or a carrier turns up. It changes nothing for regular files.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) code = fileErrCodeFromErrno(errno, path);
+    if (fd < 0) code = fileErrCodeFromErrno(errno, path, true);
     return fd;
 }
 

@@ -152,6 +152,8 @@ private slots:
     void fileErrorTexts();
     void platformErrorsBecomeCodes_data();
     void platformErrorsBecomeCodes();
+    void refusedAccessTellsReadFromWrite_data();
+    void refusedAccessTellsReadFromWrite();
     void defaultNamesAndRanges();
     void logFileIsRecognised_data();
     void logFileIsRecognised();
@@ -232,6 +234,23 @@ void StorageTest::platformErrorsBecomeCodes() {
     const int fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
     QCOMPARE(fd, -1);
     QCOMPARE(appSub::fileErrCodeFromErrno(errno, path), code);
+}
+
+void StorageTest::refusedAccessTellsReadFromWrite_data() {
+    QTest::addColumn<int>("err");
+    QTest::addColumn<bool>("reading");
+    QTest::addColumn<int>("code");
+    QTest::addRow("a file that may not be read") << int(EACCES) << true << 75;
+    QTest::addRow("a folder that may not be listed") << int(EPERM) << true << 75;
+    QTest::addRow("a file that may not be written") << int(EACCES) << false << 70;
+    QTest::addRow("a read-only medium") << int(EROFS) << false << 70;
+}
+
+void StorageTest::refusedAccessTellsReadFromWrite() {
+    QFETCH(int, err);
+    QFETCH(bool, reading);
+    QFETCH(int, code);
+    QCOMPARE(appSub::fileErrCodeFromErrno(err, QString(), reading), code);
 }
 
 // ---- names and ranges ----
