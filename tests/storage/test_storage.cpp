@@ -711,6 +711,7 @@ void StorageTest::readFileFolders() {
     QString reopened;
     QString afterUp;
     QString afterHome;
+    QString afterVanished;
     Step move{kReadFile, [&](QWidget* w) {
                   auto* d = qobject_cast<frms_File_Disp*>(w);
                   reopened = d->folder();
@@ -721,9 +722,16 @@ void StorageTest::readFileFolders() {
                   clickChild(w, QStringLiteral("Cmd_MyFolder"));
                   afterHome = d->folder();
                   QCOMPARE(d->findChild<QLabel*>(QStringLiteral("lbl_Folder"))->text(), afterHome);
+                  // A listed folder removed behind the dialog's back: its message, no move.
+                  QVERIFY(QDir(dir.filePath(QStringLiteral("data"))).removeRecursively());
+                  emit d->Dir1->itemActivated(
+                      d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly).first());
+                  afterVanished = d->folder();
                   w->close();
               }};
-    runAnswering([form] { form->cmd_File_Click(); }, {move});
+    auto seen = runAnswering([form] { form->cmd_File_Click(); }, {move, answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+    QCOMPARE(afterVanished, dir.path());
     QCOMPARE(reopened, dir.filePath(QStringLiteral("data")));
     QCOMPARE(afterUp, dir.path());
     QCOMPARE(afterHome, dir.path());
