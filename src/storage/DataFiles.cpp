@@ -24,8 +24,10 @@ int32_t xfunOverwriteAsk(const QString& path) {
 }
 
 int xfunCreateForWrite(const QString& path, int& code) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a named pipe with no reader would otherwise hold the window forever; it is
+    // refused as a device that is not ready. Regular files write as without it.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) code = fileErrCodeFromErrno(errno, path);
     return fd;
 }
@@ -34,7 +36,7 @@ int xfunOpenForRead(const QString& path, int& code) {
     // O_NONBLOCK: a FIFO or a terminal named here must not hang the window until a writer
     // or a carrier turns up. It changes nothing for regular files.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) code = fileErrCodeFromErrno(errno, path);
+    if (fd < 0) code = fileErrCodeFromErrno(errno, path, true);
     return fd;
 }
 

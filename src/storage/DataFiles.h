@@ -11,7 +11,7 @@ namespace appSub {
 int32_t xfunOverwriteAsk(const QString& path);
 
 // Creates the file or cuts an existing one to zero length, and leaves it open for writing.
-// Returns the descriptor, or -1 with `code` set.
+// Returns the descriptor, or -1 with `code` set. Never blocks, whatever the name points to.
 int xfunCreateForWrite(const QString& path, int& code);
 
 // Opens an existing file for reading its samples. Returns the descriptor, or -1 with `code`

@@ -12,7 +12,7 @@ namespace {
 constexpr int kUnmappedErrnoBase = 1000;
 } // namespace
 
-int fileErrCodeFromErrno(int err, const QString& path) {
+int fileErrCodeFromErrno(int err, const QString& path, bool reading) {
     switch (err) {
     case ENOENT:
         if (!path.isEmpty() && !QFileInfo(path).absoluteDir().exists()) return 76;
@@ -24,6 +24,7 @@ int fileErrCodeFromErrno(int err, const QString& path) {
         return 61;
     case EACCES:
     case EPERM:
+        return reading ? 75 : 70;
     case EROFS:
     case ETXTBSY:
         return 70;

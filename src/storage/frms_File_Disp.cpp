@@ -23,7 +23,7 @@ constexpr int kDeviceUnavailable = 68;
 // 0 when the folder can be listed, else its file error code.
 int folderErrCode(const QString& path) {
     DIR* d = ::opendir(QFile::encodeName(path).constData());
-    if (!d) return appSub::fileErrCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, path);
+    if (!d) return appSub::fileErrCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, path, true);
     ::closedir(d);
     return 0;
 }

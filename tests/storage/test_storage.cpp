@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
@@ -151,6 +152,8 @@ private slots:
     void fileErrorTexts();
     void platformErrorsBecomeCodes_data();
     void platformErrorsBecomeCodes();
+    void refusedAccessTellsReadFromWrite_data();
+    void refusedAccessTellsReadFromWrite();
     void defaultNamesAndRanges();
     void logFileIsRecognised_data();
     void logFileIsRecognised();
@@ -231,6 +234,23 @@ void StorageTest::platformErrorsBecomeCodes() {
     const int fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
     QCOMPARE(fd, -1);
     QCOMPARE(appSub::fileErrCodeFromErrno(errno, path), code);
+}
+
+void StorageTest::refusedAccessTellsReadFromWrite_data() {
+    QTest::addColumn<int>("err");
+    QTest::addColumn<bool>("reading");
+    QTest::addColumn<int>("code");
+    QTest::addRow("a file that may not be read") << int(EACCES) << true << 75;
+    QTest::addRow("a folder that may not be listed") << int(EPERM) << true << 75;
+    QTest::addRow("a file that may not be written") << int(EACCES) << false << 70;
+    QTest::addRow("a read-only medium") << int(EROFS) << false << 70;
+}
+
+void StorageTest::refusedAccessTellsReadFromWrite() {
+    QFETCH(int, err);
+    QFETCH(bool, reading);
+    QFETCH(int, code);
+    QCOMPARE(appSub::fileErrCodeFromErrno(err, QString(), reading), code);
 }
 
 // ---- names and ranges ----
@@ -534,6 +554,14 @@ void StorageTest::fullDiskIsReported() {
     seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
                         {saveAs(dir.filePath(QStringLiteral("gone/x.log")), 0), answer(1)});
     QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+
+    // A named pipe that nobody reads is refused at once instead of waiting for a reader.
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                        {saveAs(pipe, 0), answer(6), answer(1)});
+    QCOMPARE(seen->next, size_t(3));
+    QCOMPARE(seen->messages.last(), QStringLiteral("デバイスが準備されていません｡"));
     finish(form);
 }
 
@@ -683,6 +711,7 @@ void StorageTest::readFileFolders() {
     QString reopened;
     QString afterUp;
     QString afterHome;
+    QString afterVanished;
     Step move{kReadFile, [&](QWidget* w) {
                   auto* d = qobject_cast<frms_File_Disp*>(w);
                   reopened = d->folder();
@@ -693,9 +722,16 @@ void StorageTest::readFileFolders() {
                   clickChild(w, QStringLiteral("Cmd_MyFolder"));
                   afterHome = d->folder();
                   QCOMPARE(d->findChild<QLabel*>(QStringLiteral("lbl_Folder"))->text(), afterHome);
+                  // A listed folder removed behind the dialog's back: its message, no move.
+                  QVERIFY(QDir(dir.filePath(QStringLiteral("data"))).removeRecursively());
+                  emit d->Dir1->itemActivated(
+                      d->Dir1->findItems(QStringLiteral("data"), Qt::MatchExactly).first());
+                  afterVanished = d->folder();
                   w->close();
               }};
-    runAnswering([form] { form->cmd_File_Click(); }, {move});
+    auto seen = runAnswering([form] { form->cmd_File_Click(); }, {move, answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+    QCOMPARE(afterVanished, dir.path());
     QCOMPARE(reopened, dir.filePath(QStringLiteral("data")));
     QCOMPARE(afterUp, dir.path());
     QCOMPARE(afterHome, dir.path());
@@ -757,16 +793,25 @@ void StorageTest::logStartDialog() {
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, bad);
 
-    // An existing file that cannot be emptied: its file error, the dialog stays open.
-    bool stillOpen = false;
-    Step blocked{kLogStart, [&](QWidget* w) {
-                     startLog(dir.path(), QStringLiteral("1 MB")).act(w);
-                     stillOpen = w->isVisible();
-                     clickChild(w, QStringLiteral("Command2"));
-                 }};
-    seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
-    QVERIFY(stillOpen);
-    QCOMPARE(seen->messages.last(), QStringLiteral("パス名が無効です｡"));
+    // An existing file that cannot be emptied (a folder; a pipe nobody reads): its file
+    // error, the dialog stays open, and nothing waits.
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const std::pair<QString, QString> unemptiable[] = {
+        {dir.path(), QStringLiteral("パス名が無効です｡")},
+        {pipe, QStringLiteral("デバイスが準備されていません｡")}};
+    for (const auto& [path, message] : unemptiable) {
+        bool stillOpen = false;
+        Step blocked{kLogStart, [&](QWidget* w) {
+                         startLog(path, QStringLiteral("1 MB")).act(w);
+                         stillOpen = w->isVisible();
+                         clickChild(w, QStringLiteral("Command2"));
+                     }};
+        seen = runAnswering([form] { form->Cmd_Log_Click(); }, {blocked, answer(6), answer(1)});
+        QVERIFY(stillOpen);
+        QCOMPARE(seen->messages.last(), message);
+        QCOMPARE(app().iLogOn, int16_t(0));
+    }
     finish(form);
 }
 
