@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QStyleFactory>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -72,6 +73,9 @@ int Main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString programDir = QCoreApplication::applicationDirPath();
     if (!xfunSingleInstance(programDir)) return 0;
+    // A data file or log may be a pipe whose reader goes away; that must be a write error the
+    // user is told about, not the end of the program.
+    ::signal(SIGPIPE, SIG_IGN);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     QApplication::setFont(font);
