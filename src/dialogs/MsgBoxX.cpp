@@ -1,6 +1,7 @@
 #include "MsgBoxX.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -134,6 +135,12 @@ void MsgBoxX::applyWindowGeometry() {
 void MsgBoxX::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     applyWindowGeometry();
+}
+
+// The box takes no key of its own: only a button or the close box gives an answer.
+void MsgBoxX::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
 }
 
 void MsgBoxX::Timer1_Timer() {

@@ -34,6 +34,7 @@ public:
 
 protected:
     void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -31,6 +31,7 @@ QRadioButton* option(QGroupBox* frame, const char* name, int index, const QStrin
 } // namespace
 
 frms_Print_test::frms_Print_test(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frms_Print_test"));
     setWindowTitle(QStringLiteral("Print Data"));
     setFixedSize(twipsToPx(8205), twipsToPx(7620));
 

@@ -533,10 +533,12 @@ void PrintTest::fileReadFailureIsReportedOnce() {
 
 void PrintTest::dialogOpensModallyWithTheDefaults() {
     bool seen = false;
+    QString name;
     testsupport::onNextModal([&](QWidget* w) {
         auto* dialog = qobject_cast<frms_Print_test*>(w);
         QVERIFY(dialog);
         seen = true;
+        name = dialog->objectName();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Print Data"));
         QCOMPARE(dialog->Text1->text(), QString());
         QVERIFY(dialog->Opn_Hizuke[0]->isChecked());
@@ -551,6 +553,7 @@ void PrintTest::dialogOpensModallyWithTheDefaults() {
     });
     m_form->Cmd_Print_Click();
     QVERIFY(seen);
+    QCOMPARE(name, QStringLiteral("frms_Print_test"));
 }
 
 void PrintTest::cancelKeepsTitleButNotDateChoice() {
