@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need, when any is missing.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6serialport6-dev libgl1-mesa-dev
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev
           fonts-noto-cjk fonts-dejavu-core xvfb xauth xdotool x11-utils cups printer-driver-cups-pdf poppler-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
