@@ -62,6 +62,8 @@ public:
     void MoveLastData(uint8_t& value, int32_t) override { value = 0; }
     void LastClear() override {}
     uint64_t droppedBytes() const override { return 0; }
+    bool portLost() const override { return false; }
+    int16_t reopenCommPort() override { return -1; }
 
     uint8_t next() {
         const auto v = static_cast<int>(std::lround(100 * std::sin(m_angle * M_PI / 180)));

@@ -52,6 +52,8 @@ public:
     }
     void LastClear() override {}
     uint64_t droppedBytes() const override { return 0; }
+    bool portLost() const override { return false; }
+    int16_t reopenCommPort() override { return -1; }
 
 private:
     std::vector<uint8_t> m_recent;

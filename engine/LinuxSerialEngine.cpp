@@ -10,10 +10,14 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <optional>
 #include <thread>
 
 namespace tessavue {
@@ -51,19 +55,26 @@ public:
 
     int fd() const { return fd_; }
     PendingBytes& pending() { return pending_; }
+    const PendingBytes& pending() const { return pending_; }
+    bool deviceGone() const { return deviceGone_.load(std::memory_order_acquire); }
 
 private:
-    // Ends when woken through wakeFd_ or when the device goes away (unplugged adapter, closed pty
-    // master): then it reports hang-up or read errors for good, and looping on it would spin.
     void readUntilStopped() {
+        if (!readUntilWokenOrGone()) deviceGone_.store(true, std::memory_order_release);
+    }
+
+    // Returns true when woken through wakeFd_, false when the device went away (unplugged
+    // adapter, closed pty master): then it reports hang-up or read errors for good, and looping
+    // on it would spin. The last bytes it gave are pending by the time this returns.
+    bool readUntilWokenOrGone() {
         std::array<uint8_t, 64 * 1024> buffer;
         pollfd watched[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         for (;;) {
             if (poll(watched, 2, -1) < 0) {
                 if (errno == EINTR) continue;
-                return;
+                return false;
             }
-            if (watched[1].revents != 0) return;
+            if (watched[1].revents != 0) return true;
             ssize_t received = read(fd_, buffer.data(), buffer.size());
             if (received > 0) {
                 pending_.append(buffer.data(), static_cast<size_t>(received));
@@ -71,23 +82,33 @@ private:
             }
             bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
             if (received < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
-            return;
+            return false;
         }
     }
 
     const int fd_;
     const int wakeFd_;
     PendingBytes pending_{kPendingCapacity};
+    std::atomic<bool> deviceGone_{false};
     std::thread reader_; // last: it starts running in the constructor
 };
+
+bool isPtySlave(int fd) {
+    // The kernel gives Unix98 pty slaves the majors 136..143.
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && major(info.st_rdev) >= 136 &&
+           major(info.st_rdev) <= 143;
+}
 
 // Returns 0 when fd is held exclusively, raw, with the given settings and with nothing stale in
 // it; otherwise the errno of the step that failed.
 int prepareDevice(int fd, const LineSettings& settings) {
     // flock keeps out other instances of this program even when running as root, for whom
-    // TIOCEXCL does not count; TIOCEXCL keeps out other programs that do not lock.
+    // TIOCEXCL does not count; TIOCEXCL keeps out other programs that do not lock. A pty keeps
+    // TIOCEXCL for as long as its master lives, so a killed program would leave the virtual port
+    // closed to every normal user: there the lock alone must do.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
-    if (ioctl(fd, TIOCEXCL) != 0) return errno;
+    if (!isPtySlave(fd) && ioctl(fd, TIOCEXCL) != 0) return errno;
     if (applyLineSettings(fd, settings) && discardDeviceBuffers(fd)) return 0;
     int error = errno;
     ioctl(fd, TIOCNXCL);
@@ -97,19 +118,18 @@ int prepareDevice(int fd, const LineSettings& settings) {
 class LinuxSerialEngine final : public SerialEngine {
 public:
     int16_t OpenCommPort(const std::string& portName) override {
-        CloseCommPort();
-        int fd =
-            ::open(devicePathForPort(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return static_cast<int16_t>(errno);
-        int wakeFd = eventfd(0, EFD_CLOEXEC);
-        int error = wakeFd < 0 ? errno : prepareDevice(fd, settings_);
-        if (error != 0) {
-            if (wakeFd >= 0) ::close(wakeFd);
-            ::close(fd);
-            return static_cast<int16_t>(error);
+        portName_ = portName;
+        lineCodes_ = {};
+        return openPort();
+    }
+
+    int16_t reopenCommPort() override {
+        int16_t result = openPort();
+        if (result == -1) {
+            for (std::optional<int16_t> code : lineCodes_)
+                if (code) SetLineSt(*code);
         }
-        port_ = std::make_unique<Port>(fd, wakeFd);
-        return -1;
+        return result;
     }
 
     void SetCommPortParam(const std::string& lineParams) override {
@@ -119,10 +139,14 @@ public:
     }
 
     void ResetStatus() override {
+        droppedBefore_ = 0;
         if (port_) port_->pending().resetDropped();
     }
 
-    void CloseCommPort() override { port_.reset(); }
+    void CloseCommPort() override {
+        if (port_) droppedBefore_ += port_->pending().dropped();
+        port_.reset();
+    }
 
     void RcvDataFirst(int32_t& count, int32_t& scratch, int16_t logOn, int16_t& logSt,
                       int32_t& aux) override {
@@ -164,6 +188,7 @@ public:
             return;
         }
         bool on = static_cast<uint16_t>(code) & 0x8000;
+        lineCodes_[line == TIOCM_RTS ? 0 : 1] = code;
         // Failures are ignored: a device without modem lines has nothing to switch.
         if (port_) ioctl(port_->fd(), on ? TIOCMBIS : TIOCMBIC, &line);
     }
@@ -183,11 +208,38 @@ public:
 
     void LastClear() override { recent_.clear(); }
 
-    uint64_t droppedBytes() const override { return port_ ? port_->pending().dropped() : 0; }
+    uint64_t droppedBytes() const override {
+        return droppedBefore_ + (port_ ? port_->pending().dropped() : 0);
+    }
+
+    bool portLost() const override {
+        // Gone first, then empty: the reader's last bytes are pending before it says gone.
+        return port_ && port_->deviceGone() && port_->pending().empty();
+    }
 
 private:
+    // Opens portName_ with settings_; results as OpenCommPort.
+    int16_t openPort() {
+        CloseCommPort();
+        int fd = ::open(devicePathForPort(portName_).c_str(),
+                        O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return static_cast<int16_t>(errno);
+        int wakeFd = eventfd(0, EFD_CLOEXEC);
+        int error = wakeFd < 0 ? errno : prepareDevice(fd, settings_);
+        if (error != 0) {
+            if (wakeFd >= 0) ::close(wakeFd);
+            ::close(fd);
+            return static_cast<int16_t>(error);
+        }
+        port_ = std::make_unique<Port>(fd, wakeFd);
+        return -1;
+    }
+
     std::unique_ptr<Port> port_;
-    LineSettings settings_; // applied at every open
+    std::string portName_;
+    LineSettings settings_;                           // applied at every open
+    std::array<std::optional<int16_t>, 2> lineCodes_; // RTS, DTR as last set on this port
+    uint64_t droppedBefore_ = 0;                      // by ports closed since the last reset
     std::array<uint8_t, kMaxBytesPerFetch> fetched_{};
     size_t fetchedCount_ = 0;
     RecentBytes recent_{kRecentCopyBytes};

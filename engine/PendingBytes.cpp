@@ -41,6 +41,11 @@ size_t PendingBytes::take(uint8_t* out, size_t maxSize) {
     return taken;
 }
 
+bool PendingBytes::empty() const {
+    std::lock_guard lock(mutex_);
+    return size_ == 0;
+}
+
 uint64_t PendingBytes::dropped() const {
     std::lock_guard lock(mutex_);
     return dropped_;

@@ -19,6 +19,7 @@ public:
     // Moves up to maxSize of the oldest bytes to out and returns how many.
     size_t take(uint8_t* out, size_t maxSize);
 
+    bool empty() const;
     uint64_t dropped() const;
     void resetDropped();
 

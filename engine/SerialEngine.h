@@ -21,7 +21,8 @@ public:
 
     virtual ~SerialEngine() = default;
 
-    // -1 when the device is open, exclusively held and configured raw; anything else is a failure.
+    // -1 when the device is open, exclusively held and configured raw; otherwise the errno of
+    // the step that failed (EACCES, EBUSY when another program holds it, ENOENT, ...).
     virtual int16_t OpenCommPort(const std::string& portName) = 0;
     // "baud,parity,data,stop,flow"; a malformed string changes nothing.
     virtual void SetCommPortParam(const std::string& lineParams) = 0;
@@ -47,8 +48,16 @@ public:
     virtual void MoveLastData(uint8_t& value, int32_t index) = 0;
     virtual void LastClear() = 0;
 
-    // Bytes the reader had to throw away because the pending buffer was full.
+    // Bytes the readers had to throw away because the pending buffer was full, counted over
+    // every port since the engine was made or ResetStatus was last called.
     virtual uint64_t droppedBytes() const = 0;
+
+    // True once the open port's device has gone (unplugged, hung up, I/O error) and every byte
+    // it delivered has been fetched. The port still counts as open until CloseCommPort.
+    virtual bool portLost() const = 0;
+    // Opens the port of the last OpenCommPort again, with the line parameters and the DTR/RTS
+    // states last set; results as OpenCommPort.
+    virtual int16_t reopenCommPort() = 0;
 };
 
 // The real engine for Linux serial devices (ttyS, ttyUSB, ttyACM, pseudo-terminals).

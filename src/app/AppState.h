@@ -35,6 +35,7 @@ struct AppState {
     int16_t iDispMode = 2;
     int16_t iScanSource = 2;
     int16_t iPortOpen = 0;
+    int16_t iPortLost = 0; // the open port's device went away; it is being reopened
     int16_t iLiveDraw = 1;
 
     // Counters and acquisition status

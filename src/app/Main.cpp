@@ -15,6 +15,7 @@
 #include "Settings.h"
 #include "frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
+#include "serial/PortNotices.h"
 
 namespace ini {
 
@@ -47,9 +48,12 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir) {
 
     if (s.iScanSource == 0) {
         s.iPortOpen = 1;
-        if (s.engine->OpenCommPort(s.strPortName.toStdString()) != -1) {
+        const int16_t result = s.engine->OpenCommPort(s.strPortName.toStdString());
+        if (result != -1) {
             QMessageBox box(QMessageBox::NoIcon, QString(),
-                            QStringLiteral("COM ポートがオープンできません"), QMessageBox::Ok);
+                            QStringLiteral("COM ポートがオープンできません") +
+                                xfunPortOpenReason(s.strPortName, result),
+                            QMessageBox::Ok);
             box.setObjectName(QStringLiteral("StartupPortNotice"));
             box.exec();
             s.iPortOpen = 0;

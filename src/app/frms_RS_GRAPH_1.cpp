@@ -93,6 +93,8 @@ void frms_RS_GRAPH_1::buildControls() {
     Timer_Start = named(new QTimer(this), QStringLiteral("Timer_Start"));
     Timer_Start->setTimerType(Qt::PreciseTimer);
     Timer_Start->setInterval(1);
+    Timer_Reconnect = named(new QTimer(this), QStringLiteral("Timer_Reconnect"));
+    Timer_Reconnect->setInterval(1000);
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
     pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));
@@ -295,6 +297,7 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(Timer_date, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_date_Timer);
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
     connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);
+    connect(Timer_Reconnect, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Reconnect_Timer);
 
     connect(Cmd_Scanning, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_scanning_Click);
     connect(Cmd_Memory, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Memory_Click);
@@ -401,7 +404,7 @@ void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event) {
 
 void frms_RS_GRAPH_1::xsubPortLabels() {
     const AppState& s = app();
-    lblCOM->setText(s.strPortName);
+    lblCOM->setText(s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
     lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
     lblParity->setText(s.strParity == QStringLiteral("なし")
@@ -448,6 +451,7 @@ void frms_RS_GRAPH_1::Form_Unload() {
     Timer_date->stop();
     Timer1->stop();
     Timer_Start->stop();
+    Timer_Reconnect->stop();
     QCoreApplication::quit();
 }
 

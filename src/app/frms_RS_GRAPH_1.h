@@ -40,6 +40,12 @@ public:
     // ---- receive cycle, port dialog, line control, display modes (serial/) ----
     void Timer_Receive_Timer();
     void xsubModemLamps(uint8_t status);
+    // The port's device went away: close it, show it in the line panel and start reopening it.
+    void xsubPortLost();
+    // Tries once to reopen the lost port; ends the retrying once it is open or not wanted.
+    void Timer_Reconnect_Timer();
+    // The text telling of bytes the engine dropped, once such a burst is over; else empty.
+    QString xfunDroppedNotice();
     void Cmd_test_Click();
     void Cmd_DTR_Click(int index);
     void Cmd_RTS_Click(int index);
@@ -134,6 +140,7 @@ public:
     QTimer* Timer_date = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer_Start = nullptr;
+    QTimer* Timer_Reconnect = nullptr;
 
     QGroupBox* Frm_Display = nullptr;
     QPushButton* Cmd_Scanning = nullptr;
@@ -215,6 +222,8 @@ private:
     void buildControls();
     void connectHandlers();
     bool m_unloaded = false;
+    uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
+    uint64_t m_droppedReported = 0; // the part of it the user has been told of
 };
 
 // The one main window of the run (nullptr before it is created).

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -6,6 +7,7 @@
 #include <QSerialPortInfo>
 
 #include "LineParams.h"
+#include "PortNotices.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/Msg.h"
@@ -107,7 +109,7 @@ void frms_ScanningSelect::buildControls() {
     connect(Command2, &QPushButton::clicked, this, &frms_ScanningSelect::Command2_Click);
 }
 
-QStringList frms_ScanningSelect::machinePorts() {
+QStringList frms_ScanningSelect::machinePorts(const QString& persistentNamesDir) {
     QStringList ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString path = info.systemLocation();
@@ -117,6 +119,9 @@ QStringList frms_ScanningSelect::machinePorts() {
         if (!isComName && !ports.contains(path)) ports.append(path);
     }
     ports.sort();
+    // These names stay the same when an adapter comes back under another ttyUSB number.
+    for (const QFileInfo& link : QDir(persistentNamesDir).entryInfoList(QDir::System, QDir::Name))
+        if (link.exists()) ports.append(link.absoluteFilePath());
     return ports;
 }
 
@@ -154,6 +159,7 @@ void frms_ScanningSelect::Opn_sel_Click(int index) {
 void frms_ScanningSelect::Command1_Click() {
     AppState& s = app();
     const auto closePort = [&s] {
+        s.iPortLost = 0;
         if (s.iPortOpen == 1) {
             s.engine->CloseCommPort();
             s.iPortOpen = 0;
@@ -167,11 +173,18 @@ void frms_ScanningSelect::Command1_Click() {
         // The old port is always released first, even when the same port is chosen again.
         if (s.iPortOpen == 1) s.engine->CloseCommPort();
         const QString port = Combo0->currentText();
-        if (s.engine->OpenCommPort(port.toStdString()) != -1) {
+        // Choosing another port ends the reopening of a lost one; the same one keeps it going
+        // should this attempt fail too.
+        if (port != s.strPortName) s.iPortLost = 0;
+        const int16_t result = s.engine->OpenCommPort(port.toStdString());
+        if (result != -1) {
             s.iPortOpen = 0;
-            Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません"), 0, QString());
+            Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません") +
+                                xfunPortOpenReason(port, result),
+                            0, QString());
             return;
         }
+        s.iPortLost = 0;
         s.engine->SetCommPortParam(params.toStdString());
         s.strPortName = port;
         s.strBaud = combo1->currentText();

@@ -1,9 +1,12 @@
 #include <QLabel>
+#include <QTimer>
 #include <cmath>
 #include <numbers>
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "dialogs/Msg.h"
+#include "serial/PortNotices.h"
 #include "storage/FileErrors.h"
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
@@ -28,7 +31,9 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     if (g_receiveTickRunning) return;
     g_receiveTickRunning = true;
     AppState& s = app();
-    int16_t logWriteError = 0;
+    // Shown only once the tick's work is done, so reception goes on under the boxes. Whatever
+    // they report is already settled, so later ticks cannot report it again.
+    QStringList notices;
 
     const auto showCountIfLive = [this, &s] {
         if (s.iLiveDraw != 1 || s.iDispMode != 2) return;
@@ -52,7 +57,8 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
             xsubLogButton();
             // The engine closed the log because a write failed (its errno), not at the size
             // limit: the user must learn that the log is incomplete.
-            if (s.iLogSt > 0) logWriteError = s.iLogSt;
+            if (s.iLogSt > 0)
+                notices << appSub::fileErrText(appSub::fileErrCodeFromErrno(s.iLogSt));
         }
         if (count != 0) {
             for (int32_t i = 0; i < count; ++i) {
@@ -66,7 +72,12 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         uint8_t status = 0;
         s.engine->ReadModemStatus(status);
         xsubModemLamps(status);
+        if (s.engine->portLost()) {
+            xsubPortLost();
+            notices << xfunPortLostText(s.strPortName);
+        }
     }
+    if (const QString dropped = xfunDroppedNotice(); !dropped.isEmpty()) notices << dropped;
 
     if (iXAxisReq == 1) {
         xsubCurXPlace();
@@ -84,9 +95,43 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     iClearReq = 0;
     g_receiveTickRunning = false;
 
-    // Shown only once the tick's work is done, so reception goes on under the box; the log is
-    // already marked stopped, so later ticks cannot report the same failure again.
-    if (logWriteError > 0) appSub::xsubFileErrMsg(appSub::fileErrCodeFromErrno(logWriteError));
+    for (const QString& notice : notices)
+        Msg::MsgBoxShow(notice, 0, QString());
+}
+
+void frms_RS_GRAPH_1::xsubPortLost() {
+    AppState& s = app();
+    s.engine->CloseCommPort();
+    s.iPortOpen = 0;
+    s.iPortLost = 1;
+    xsubPortLabels();
+    xsubLineButtons();
+    Timer_Reconnect->start();
+}
+
+void frms_RS_GRAPH_1::Timer_Reconnect_Timer() {
+    AppState& s = app();
+    if (s.iPortLost == 1 && s.iScanSource == 0 && s.iPortOpen == 0) {
+        if (s.engine->reopenCommPort() != -1) return;
+        s.iPortOpen = 1;
+        s.iPortLost = 0;
+        xsubPortLabels();
+        xsubLineButtons();
+    }
+    Timer_Reconnect->stop();
+}
+
+QString frms_RS_GRAPH_1::xfunDroppedNotice() {
+    // Told once the count holds still for a tick, so a burst of drops gives one notice.
+    const uint64_t dropped = app().engine->droppedBytes();
+    if (dropped < m_droppedSeen) m_droppedReported = 0; // the engine counts afresh
+    QString notice;
+    if (dropped > m_droppedReported && dropped == m_droppedSeen) {
+        notice = xfunBytesLostText(dropped - m_droppedReported);
+        m_droppedReported = dropped;
+    }
+    m_droppedSeen = dropped;
+    return notice;
 }
 
 void frms_RS_GRAPH_1::xsubModemLamps(uint8_t status) {

@@ -21,8 +21,10 @@ public:
     void Command2_Click();
 
     // Port list offered after "COM1".."COM4": the serial ports present on this machine, by
-    // device path, without the ones COM1..COM4 already stand for.
-    static QStringList machinePorts();
+    // device path, without the ones COM1..COM4 already stand for, then the persistent names
+    // (links) found in persistentNamesDir.
+    static QStringList
+    machinePorts(const QString& persistentNamesDir = QStringLiteral("/dev/serial/by-id"));
 
     std::array<QRadioButton*, 3> Opn_sel{};
     QGroupBox* frm_COM = nullptr;

@@ -19,6 +19,8 @@ public:
     // Set to report the end of the log at the next fetch (0 = size limit, >0 = errno).
     int16_t nextLogStatus = kLogContinues;
     std::vector<uint8_t> recent; // the copy of recent data, oldest first
+    uint64_t dropped = 0;
+    bool deviceGone = false; // the port is lost once the pending bytes are fetched
 
     // What the program did
     std::vector<std::string> openedPorts;
@@ -33,6 +35,7 @@ public:
     int resetCalls = 0;
     int logStopCalls = 0;
     int lastClearCalls = 0;
+    int reopenCalls = 0;
 
     int16_t OpenCommPort(const std::string& portName) override {
         openedPorts.push_back(portName);
@@ -83,7 +86,13 @@ public:
         ++lastClearCalls;
         recent.clear();
     }
-    uint64_t droppedBytes() const override { return 0; }
+    uint64_t droppedBytes() const override { return dropped; }
+    bool portLost() const override { return portOpen && deviceGone && pending.empty(); }
+    int16_t reopenCommPort() override {
+        ++reopenCalls;
+        portOpen = openSucceeds && !deviceGone;
+        return portOpen ? -1 : 2; // ENOENT, as for a device not back yet
+    }
 
     void push(std::initializer_list<uint8_t> bytes) { pending.insert(pending.end(), bytes); }
 

@@ -311,12 +311,35 @@ private slots:
         auto holder = makeLinuxSerialEngine();
         auto other = makeLinuxSerialEngine();
         QCOMPARE(holder->OpenCommPort(pty.path()), -1);
-        QVERIFY(other->OpenCommPort(pty.path()) != -1);
-        QCOMPARE(openAsOrdinaryUser(pty.path()), EBUSY);
+        QCOMPARE(other->OpenCommPort(pty.path()), EBUSY);
 
         holder->CloseCommPort();
         QCOMPARE(openAsOrdinaryUser(pty.path()), 0);
         QCOMPARE(other->OpenCommPort(pty.path()), -1);
+    }
+
+    void killedHolderLeavesAVirtualPortUsable() {
+        Pty pty;
+        int opened[2];
+        QCOMPARE(pipe(opened), 0);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            auto engine = makeLinuxSerialEngine();
+            const char ok = engine->OpenCommPort(pty.path()) == -1 ? 1 : 0;
+            if (write(opened[1], &ok, 1) != 1) _exit(1);
+            pause();
+            _exit(0);
+        }
+        char ok = 0;
+        QCOMPARE(read(opened[0], &ok, 1), ssize_t(1));
+        QCOMPARE(ok, char(1));
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+        close(opened[0]);
+        close(opened[1]);
+
+        QCOMPARE(openAsOrdinaryUser(pty.path()), 0);
+        QCOMPARE(makeLinuxSerialEngine()->OpenCommPort(pty.path()), -1);
     }
 
     void openingAnotherPortReleasesTheFirst() {
@@ -542,26 +565,40 @@ private slots:
 
     void idlePortKeepsWorkingAndAVanishedOneEndsTheReader() {
         const long threadsBefore = threadCount();
+        QTemporaryDir dir;
+        const std::string link = dir.filePath("ttyReplugged").toStdString();
         Pty pty;
+        QCOMPARE(symlink(pty.path().c_str(), link.c_str()), 0);
         auto engine = makeLinuxSerialEngine();
-        QCOMPARE(engine->OpenCommPort(pty.path()), -1);
+        QCOMPARE(engine->OpenCommPort(link), -1);
         QCOMPARE(threadCount(), threadsBefore + 1);
         std::this_thread::sleep_for(300ms);
         QVERIFY(pty.send(bytesOf("after a pause")));
         QCOMPARE(receive(*engine, 13).bytes, bytesOf("after a pause"));
 
+        // The last bytes before the device goes must be fetched before it counts as lost.
+        QVERIFY(pty.send(bytesOf("last words")));
+        std::this_thread::sleep_for(100ms);
         pty.closeMaster();
         const double cpuBefore = cpuSeconds();
         std::this_thread::sleep_for(500ms);
         QVERIFY2(cpuSeconds() - cpuBefore < 0.05, "the reader spins on the vanished device");
         QTRY_COMPARE_WITH_TIMEOUT(threadCount(), threadsBefore, 5000);
-        QCOMPARE(receive(*engine, 1).bytes, Bytes());
+        QVERIFY(!engine->portLost());
+        QCOMPARE(receive(*engine, 10).bytes, bytesOf("last words"));
+        QVERIFY(engine->portLost());
         engine->CloseCommPort();
+        QVERIFY(!engine->portLost());
 
+        // Plugged back in at the same name, as a new device.
+        unlink(link.c_str());
+        QCOMPARE(engine->reopenCommPort(), ENOENT);
         Pty returned;
-        QCOMPARE(engine->OpenCommPort(returned.path()), -1);
+        QCOMPARE(symlink(returned.path().c_str(), link.c_str()), 0);
+        QCOMPARE(engine->reopenCommPort(), -1);
         QVERIFY(returned.send(bytesOf("back")));
         QCOMPARE(receive(*engine, 4).bytes, bytesOf("back"));
+        QVERIFY(!engine->portLost());
     }
 
     void virtualDeviceStreamsItsWave_data() {

@@ -1,0 +1,52 @@
+#include "serial/PortNotices.h"
+
+#include <QFile>
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+
+#include "SerialEngine.h"
+#include "toolkit/CountText.h"
+
+namespace {
+
+// The group that owns the device node, whose members may open it (dialout on most systems).
+QString deviceGroup(const QString& portName) {
+    struct stat info {};
+    const std::string path = tessavue::devicePathForPort(QFile::encodeName(portName).toStdString());
+    if (stat(path.c_str(), &info) != 0) return {};
+    const group* g = getgrgid(info.st_gid);
+    return g ? QString::fromLocal8Bit(g->gr_name) : QString();
+}
+
+} // namespace
+
+QString xfunPortOpenReason(const QString& portName, int16_t result) {
+    switch (result) {
+    case EACCES:
+    case EPERM: {
+        const QString group = deviceGroup(portName);
+        if (group.isEmpty()) return QStringLiteral(" (アクセス権がありません｡)");
+        return QStringLiteral(" (アクセス権がありません｡ %1 グループに入っている必要があります｡)")
+            .arg(group);
+    }
+    case EBUSY:
+        return QStringLiteral(" (他のプログラムが使用中です｡)");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral(" (デバイスがみつかりません｡)");
+    default:
+        if (result <= 0) return {};
+        return QStringLiteral(" (予期せぬエラーが発生しました｡ %1)").arg(result);
+    }
+}
+
+QString xfunPortLostText(const QString& portName) {
+    return portName + QStringLiteral(" ポートが切断されました｡");
+}
+
+QString xfunBytesLostText(uint64_t lostBytes) {
+    return QStringLiteral("受信データが %1 バイト失われました｡")
+        .arg(xfunCountText(static_cast<int64_t>(lostBytes)));
+}

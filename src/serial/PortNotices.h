@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// What the program tells the user when a port will not open, goes away, or loses bytes.
+
+// " (why)" to append to an open-failure text for the engine's result, or empty when the result
+// gives no reason (not an errno).
+QString xfunPortOpenReason(const QString& portName, int16_t result);
+
+QString xfunPortLostText(const QString& portName);
+QString xfunBytesLostText(uint64_t lostBytes);
