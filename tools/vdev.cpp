@@ -1,6 +1,7 @@
 // tessavue-vdev: a virtual serial device for using and testing Tessavue without hardware.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -26,11 +27,16 @@ namespace {
 
 const char kUsage[] =
     "Usage: tessavue-vdev --link PATH [--baud N] [--wave saw|sine|triangle|random|file]\n"
-    "                     [--file F] [--seconds S]\n"
+    "                     [--file F] [--seconds S] [--record R]\n"
     "\n"
     "Creates a pseudo-terminal, makes it reachable as the symlink PATH, prints PATH and\n"
     "streams bytes into it until stopped (Ctrl+C, SIGTERM) or for S seconds. Open PATH as the\n"
     "port in Tessavue.\n"
+    "\n"
+    "Unplugging and plugging back in, as with a USB adapter:\n"
+    "  kill -USR1 <pid>  unplug: once the bytes sent so far have been read (2 s at most), the\n"
+    "                    device goes away and PATH is removed; prints \"unplugged\"\n"
+    "  kill -USR2 <pid>  plug in again: a new device at PATH, the stream goes on; prints PATH\n"
     "\n"
     "  --link PATH     where the device appears (an old symlink there is replaced)\n"
     "  --baud N        line rate; N/10 bytes a second as with 8N1 (default 9600)\n"
@@ -38,13 +44,21 @@ const char kUsage[] =
     "                  bytes), random, or file (the bytes of --file, over and over)\n"
     "  --file F        the file for --wave file\n"
     "  --seconds S     stop after S seconds (default: run until stopped)\n"
+    "  --record R      also write every byte sent into the file R\n"
     "\n"
     "Bytes nobody is reading are dropped, as on a real line.\n";
 
 volatile sig_atomic_t stopRequested = 0;
+volatile sig_atomic_t unplugRequested = 0;
+volatile sig_atomic_t plugRequested = 0;
 
-void requestStop(int) {
-    stopRequested = 1;
+void onSignal(int signal) {
+    if (signal == SIGUSR1)
+        unplugRequested = 1;
+    else if (signal == SIGUSR2)
+        plugRequested = 1;
+    else
+        stopRequested = 1;
 }
 
 struct Options {
@@ -52,6 +66,7 @@ struct Options {
     double baud = 9600;
     std::string wave = "saw";
     std::string file;
+    std::string record;
     std::optional<double> seconds;
 };
 
@@ -84,6 +99,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.wave = value;
         } else if (name == "--file") {
             options.file = value;
+        } else if (name == "--record") {
+            options.record = value;
         } else if (name == "--baud" && number) {
             options.baud = *number;
         } else if (name == "--seconds" && number) {
@@ -144,6 +161,68 @@ bool placeLink(const std::string& target, const std::string& link) {
     return unlink(link.c_str()) == 0 && symlink(target.c_str(), link.c_str()) == 0;
 }
 
+// A pseudo-terminal reachable at a link, as long as it is plugged in.
+class Device {
+public:
+    explicit Device(std::string link) : link_(std::move(link)) {}
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    ~Device() { unplug(false); }
+
+    bool pluggedIn() const { return master_ >= 0; }
+    int master() const { return master_; }
+
+    // Prints why when the device cannot be made.
+    bool plugIn() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+            std::perror("tessavue-vdev: cannot create a pseudo-terminal");
+            return false;
+        }
+        std::string slavePath = ptsname(master_);
+        // Holding the slave open keeps the master writable while no program has the port open;
+        // the bytes that pile up meanwhile are discarded by whoever opens the port. Raw, so
+        // nothing is echoed back into the master, which nobody reads.
+        slave_ = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        if (slave_ < 0 || tcgetattr(slave_, &raw) != 0) {
+            std::perror("tessavue-vdev: cannot open the pseudo-terminal");
+            return false;
+        }
+        cfmakeraw(&raw);
+        tcsetattr(slave_, TCSANOW, &raw);
+        if (!placeLink(slavePath, link_)) {
+            std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", link_.c_str(),
+                         std::strerror(errno));
+            return false;
+        }
+        std::printf("%s\n", link_.c_str());
+        std::fflush(stdout);
+        return true;
+    }
+
+    // With afterReading, what was sent is read first (for two seconds at most): a hang-up throws
+    // away whatever the reading side has not taken yet, and a pulled cable would have delivered
+    // it.
+    void unplug(bool afterReading) {
+        if (master_ < 0) return;
+        const timespec pause{0, 10'000'000};
+        int waiting = 0;
+        for (int i = 0;
+             afterReading && i < 200 && ioctl(slave_, FIONREAD, &waiting) == 0 && waiting > 0; ++i)
+            nanosleep(&pause, nullptr);
+        unlink(link_.c_str());
+        close(slave_);
+        close(master_);
+        master_ = slave_ = -1;
+    }
+
+private:
+    const std::string link_;
+    int master_ = -1;
+    int slave_ = -1;
+};
+
 double secondsSince(const timespec& start) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -157,37 +236,19 @@ int main(int argc, char** argv) {
     std::optional<std::vector<uint8_t>> pattern = options ? makePattern(*options) : std::nullopt;
     if (!pattern) return 2;
 
-    int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("tessavue-vdev: cannot create a pseudo-terminal");
-        return 1;
-    }
-    std::string slavePath = ptsname(master);
-    // Holding the slave open keeps the master writable while no program has the port open; the
-    // bytes that pile up meanwhile are discarded by whoever opens the port. Raw, so nothing is
-    // echoed back into the master, which nobody reads.
-    int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios raw{};
-    if (slave < 0 || tcgetattr(slave, &raw) != 0) {
-        std::perror("tessavue-vdev: cannot open the pseudo-terminal");
-        return 1;
-    }
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-
-    // Caught before the link exists, so a stop never leaves it behind.
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    if (!placeLink(slavePath, options->link)) {
-        std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", options->link.c_str(),
+    FILE* record = nullptr;
+    if (!options->record.empty() && !(record = std::fopen(options->record.c_str(), "wb"))) {
+        std::fprintf(stderr, "tessavue-vdev: cannot create %s: %s\n", options->record.c_str(),
                      std::strerror(errno));
         return 1;
     }
-
-    std::printf("%s\n", options->link.c_str());
-    std::fflush(stdout);
+    // Caught before the link exists, so a stop never leaves it behind.
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    for (int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2})
+        sigaction(signal, &action, nullptr);
+    Device device(options->link);
+    if (!device.plugIn()) return 1;
 
     // Sends what is due every 2 ms so the stream is smooth; what the pty does not take is
     // skipped, not sent late, and the waveform goes on from the last byte that went out.
@@ -201,17 +262,29 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> chunk;
     while (!stopRequested && !(options->seconds && secondsSince(start) >= *options->seconds)) {
         nanosleep(&tick, nullptr);
+        if (unplugRequested && device.pluggedIn()) {
+            device.unplug(true);
+            if (record) std::fflush(record);
+            std::printf("unplugged\n");
+            std::fflush(stdout);
+        }
+        if (plugRequested && !device.pluggedIn() && !device.plugIn()) return 1;
+        unplugRequested = 0;
+        plugRequested = 0;
         uint64_t nowDue = static_cast<uint64_t>(secondsSince(start) * bytesPerSecond);
         chunk.clear();
         for (uint64_t i = 0; i < std::min<uint64_t>(nowDue - due, mostPerTick); ++i)
             chunk.push_back((*pattern)[(position + i) % pattern->size()]);
         due = nowDue;
-        ssize_t written = chunk.empty() ? 0 : write(master, chunk.data(), chunk.size());
-        if (written > 0) position = (position + static_cast<size_t>(written)) % pattern->size();
+        ssize_t written = chunk.empty() || !device.pluggedIn()
+                              ? 0
+                              : write(device.master(), chunk.data(), chunk.size());
+        if (written <= 0) continue;
+        position = (position + static_cast<size_t>(written)) % pattern->size();
+        if (record) std::fwrite(chunk.data(), 1, static_cast<size_t>(written), record);
     }
 
-    unlink(options->link.c_str());
-    close(slave);
-    close(master);
+    device.unplug(false);
+    if (record) std::fclose(record);
     return 0;
 }

@@ -11,7 +11,10 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
+#include "serial/PortNotices.h"
 #include "serial/frms_ScanningSelect.h"
 #include "storage/FileErrors.h"
 #include "toolkit/CountText.h"
@@ -175,6 +179,10 @@ private slots:
     void dialogOutcomes();
     void okOpensARealPort();
     void failedOkKeepsTheDialogOpen();
+    void openFailureSaysWhy();
+    void persistentNamesAreOfferedAndShown();
+    void lostPortIsToldOnceAndReopenedByItself();
+    void droppedBytesAreToldOncePerBurst();
     void displayModes_data();
     void displayModes();
     void scanningClosesTheDataFile();
@@ -863,8 +871,187 @@ void SerialTest::failedOkKeepsTheDialogOpen() {
     QCOMPARE(s.lRcvCount, 0);
     QVERIFY(noLampShows(form));
 
-    QVERIFY2(message.contains(missing + QStringLiteral(" ポートがオープンできません")),
+    QVERIFY2(
+        message.contains(missing +
+                         QStringLiteral(" ポートがオープンできません (デバイスがみつかりません｡)")),
+        qPrintable(message.join(u'|')));
+    finish(form);
+}
+
+void SerialTest::openFailureSaysWhy() {
+    Pty pty;
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    const std::string path = pty.path().toStdString();
+
+    // Held by another program.
+    auto holder = tessavue::makeLinuxSerialEngine();
+    QCOMPARE(holder->OpenCommPort(path), int16_t(-1));
+    QStringList message;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        dialog->Combo0->addItem(pty.path());
+        dialog->Combo0->setCurrentIndex(dialog->Combo0->count() - 1);
+        {
+            ModalWatcher watcher(dialog);
+            testsupport::clickChild(w, QStringLiteral("Command1"));
+            message = watcher.texts;
+        }
+        testsupport::clickChild(w, QStringLiteral("Command2"));
+    });
+    form->Cmd_test_Click();
+    QVERIFY2(message.contains(
+                 pty.path() +
+                 QStringLiteral(" ポートがオープンできません (他のプログラムが使用中です｡)")),
              qPrintable(message.join(u'|')));
+    holder->CloseCommPort();
+    finish(form);
+
+    // A user outside the device's group, for real: a child drops to "nobody".
+    if (geteuid() != 0) QSKIP("dropping privileges needs root");
+    QCOMPARE(chown(path.c_str(), 0, 20), 0); // root:dialout, as serial adapters come
+    QCOMPARE(chmod(path.c_str(), 0660), 0);
+    int reply[2];
+    QCOMPARE(pipe(reply), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+        const int16_t result = tessavue::makeLinuxSerialEngine()->OpenCommPort(path);
+        const QByteArray text = xfunPortOpenReason(pty.path(), result).toUtf8();
+        _exit(write(reply[1], text.constData(), text.size()) == text.size() ? 0 : 1);
+    }
+    close(reply[1]);
+    QByteArray reason(512, '\0');
+    reason.truncate(std::max<ssize_t>(read(reply[0], reason.data(), reason.size()), 0));
+    close(reply[0]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    QCOMPARE(status, 0);
+    QCOMPARE(
+        QString::fromUtf8(reason),
+        QStringLiteral(" (アクセス権がありません｡ dialout グループに入っている必要があります｡)"));
+}
+
+void SerialTest::persistentNamesAreOfferedAndShown() {
+    Pty pty;
+    QTemporaryDir byId;
+    const QString name = byId.filePath(QStringLiteral("usb-Tessavue_Test_Adapter-if00-port0"));
+    QVERIFY(QFile::link(pty.path(), name));
+    QVERIFY(QFile::link(QStringLiteral("/dev/tessavue-gone"),
+                        byId.filePath(QStringLiteral("usb-Gone"))));
+    const QStringList ports = frms_ScanningSelect::machinePorts(byId.path());
+    QVERIFY2(ports.endsWith(name), qPrintable(ports.join(u'|')));
+    QVERIFY(!ports.contains(byId.filePath(QStringLiteral("usb-Gone"))));
+
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        dialog->Combo0->addItem(name);
+        dialog->Combo0->setCurrentIndex(dialog->Combo0->count() - 1);
+        testsupport::clickChild(w, QStringLiteral("Command1"));
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    QCOMPARE(app().strPortName, name);
+    QCOMPARE(form->lblCOM->text(), name);
+    finish(form);
+}
+
+void SerialTest::lostPortIsToldOnceAndReopenedByItself() {
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    app().strPortName = QStringLiteral("COM3");
+    QCOMPARE(engine->LogStart("/tmp/unused.log", 0, 1048576), -1);
+    app().iLogOn = 1;
+    engine->push({1, 2, 3});
+    engine->deviceGone = true;
+    {
+        ModalWatcher watcher(nullptr, [&] {
+            for (int i = 0; i < 3; ++i)
+                form->Timer_Receive_Timer();
+        });
+        form->Timer_Receive_Timer();
+        QCOMPARE(watcher.shown, 1);
+        QVERIFY2(watcher.texts.contains(QStringLiteral("COM3 ポートが切断されました｡")),
+                 qPrintable(watcher.texts.join(u'|')));
+        form->Timer_Receive_Timer();
+        QCOMPARE(watcher.shown, 1);
+    }
+    // Everything up to the loss is kept, the log stays open, the panel says the port is gone.
+    QCOMPARE(app().lRcvCount, 3);
+    QCOMPARE(engine->logged, (std::vector<uint8_t>{1, 2, 3}));
+    QCOMPARE(app().iLogOn, int16_t(1));
+    QCOMPARE(app().iPortOpen, int16_t(0));
+    QCOMPARE(form->lblCOM->text(), QStringLiteral("切断: COM3"));
+    QVERIFY(noLampShows(form));
+    QVERIFY(!form->Cmd_DTR[0]->isEnabled());
+    QVERIFY(form->Timer_Reconnect->isActive());
+    QCOMPARE(form->Timer_Reconnect->interval(), 1000);
+
+    form->Timer_Reconnect_Timer(); // not back yet
+    QCOMPARE(engine->reopenCalls, 1);
+    QCOMPARE(app().iPortOpen, int16_t(0));
+    engine->deviceGone = false;
+    form->Timer_Reconnect_Timer();
+    QCOMPARE(engine->reopenCalls, 2);
+    QVERIFY(!form->Timer_Reconnect->isActive());
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    QCOMPARE(form->lblCOM->text(), QStringLiteral("COM3"));
+    QVERIFY(lineLabelsEnabled(form));
+    QVERIFY(lineButtonsEnabled(form));
+    engine->push({4, 5});
+    form->Timer_Receive_Timer();
+    QCOMPARE(app().lRcvCount, 5);
+    QCOMPARE(engine->logged, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+
+    // Lost again; choosing "COM OFF" ends the retrying.
+    engine->deviceGone = true;
+    {
+        ModalWatcher watcher;
+        form->Timer_Receive_Timer();
+        QCOMPARE(watcher.shown, 1);
+    }
+    onNextModal([](QWidget* w) {
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(2)"));
+        testsupport::clickChild(w, QStringLiteral("Command1"));
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(form->lblCOM->text(), QStringLiteral("COM3"));
+    engine->deviceGone = false;
+    form->Timer_Reconnect_Timer();
+    QCOMPARE(engine->reopenCalls, 2);
+    QVERIFY(!form->Timer_Reconnect->isActive());
+    QCOMPARE(app().iPortOpen, int16_t(0));
+    finish(form);
+}
+
+void SerialTest::droppedBytesAreToldOncePerBurst() {
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    // The texts of the boxes that come up during n ticks.
+    const auto boxesDuring = [&](int n) {
+        ModalWatcher watcher;
+        for (int i = 0; i < n; ++i)
+            form->Timer_Receive_Timer();
+        return watcher.shown == 0 ? QStringList() : watcher.texts.filter(QStringLiteral("｡"));
+    };
+    engine->dropped = 1000;
+    QCOMPARE(boxesDuring(1), QStringList());
+    engine->dropped = 5000; // still dropping: nothing yet
+    QCOMPARE(boxesDuring(1), QStringList());
+    QCOMPARE(boxesDuring(5), QStringList{QStringLiteral("受信データが 5,000 バイト失われました｡")});
+    engine->dropped = 5100;
+    QCOMPARE(boxesDuring(5), QStringList{QStringLiteral("受信データが 100 バイト失われました｡")});
+    engine->dropped = 7; // counting afresh, as after ResetStatus
+    QCOMPARE(boxesDuring(5), QStringList{QStringLiteral("受信データが 7 バイト失われました｡")});
+    QCOMPARE(app().lRcvCount, 0);
     finish(form);
 }
 
