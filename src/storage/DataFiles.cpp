@@ -40,6 +40,17 @@ int xfunOpenForRead(const QString& path, int& code) {
     return fd;
 }
 
+bool xfunDataFileTry(const QString& path) {
+    int code = 0;
+    const int fd = xfunOpenForRead(path, code);
+    if (fd < 0) {
+        xsubFileErrMsg(code);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 int xfunWriteAll(int fd, const uint8_t* data, size_t n, const QString& path) {
     while (n > 0) {
         const ssize_t done = ::write(fd, data, n);
@@ -70,7 +81,7 @@ void frms_RS_GRAPH_1::xsubMemToFile() {
     AppState& s = app();
     s.iMemSaveSel = 1;
     if (s.lMemCount == 0) return;
-    s.strMemFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("MEM"),
+    s.strMemFile = appSub::xfunDefaultFileName(ini::xfunHomeDir(), QStringLiteral("MEM"),
                                                QDateTime::currentDateTime());
     {
         frms_MemSave dialog(this);

@@ -18,6 +18,10 @@ int xfunCreateForWrite(const QString& path, int& code);
 // set. Never blocks, whatever kind of file the name points to.
 int xfunOpenForRead(const QString& path, int& code);
 
+// Opens the file for reading and closes it again: true when that works, else false after its
+// message has been shown.
+bool xfunDataFileTry(const QString& path);
+
 // Writes all n bytes at the current position; returns 0 or the file error code.
 int xfunWriteAll(int fd, const uint8_t* data, size_t n, const QString& path);
 
