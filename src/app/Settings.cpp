@@ -24,8 +24,8 @@ FilePlaces xfunFilePlaces(const QString& programDir) {
     // A copy of the program in a folder it may write to keeps everything beside itself, as it
     // always has. An installed one (its menu entry in the share folder beside its bin folder)
     // never writes into the system's folders, not even when root starts it.
-    const bool installed = QFileInfo::exists(
-        programDir + QStringLiteral("/../share/applications/" TESSAVUE_APP_ID ".desktop"));
+    const bool installed =
+        QFileInfo::exists(programDir + QStringLiteral("/" TESSAVUE_DESKTOP_ENTRY_FROM_BIN));
     if (!installed && ::access(QFile::encodeName(programDir).constData(), W_OK) == 0)
         return {settingsPath(programDir), programDir};
     return {settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
