@@ -352,31 +352,22 @@ void AppTest::commandLine_data() {
     QTest::addColumn<int>("action");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("file");
-    QTest::addRow("nothing") << QStringList{} << int(A::Run) << ""
-                             << "";
-    QTest::addRow("a file and a port")
-        << QStringList{"--port", "/dev/ttyUSB1", "data.log"} << int(A::Run) << "/dev/ttyUSB1"
-        << "data.log";
-    QTest::addRow("port joined by =") << QStringList{"--port=COM2"} << int(A::Run) << "COM2"
-                                      << "";
-    QTest::addRow("a file named like an option after --")
-        << QStringList{"--", "-v.log"} << int(A::Run) << ""
-        << "-v.log";
-    QTest::addRow("help wins over a bad option") << QStringList{"-h", "--bad"} << int(A::Help) << ""
-                                                 << "";
-    QTest::addRow("version") << QStringList{"--version"} << int(A::Version) << ""
-                             << "";
-    QTest::addRow("unknown option") << QStringList{"--colour"} << int(A::Error) << ""
-                                    << "";
-    QTest::addRow("Qt's own options are not ours")
-        << QStringList{"-platform", "xcb"} << int(A::Error) << ""
-        << "";
-    QTest::addRow("port without a name") << QStringList{"--port"} << int(A::Error) << ""
-                                         << "";
-    QTest::addRow("empty port") << QStringList{"--port="} << int(A::Error) << ""
-                                << "";
-    QTest::addRow("two files") << QStringList{"a.log", "b.log"} << int(A::Error) << ""
-                               << "";
+    auto row = [](const char* name, const QStringList& args, A action, const QString& port = {},
+                  const QString& file = {}) {
+        QTest::newRow(name) << args << int(action) << port << file;
+    };
+    row("nothing", {}, A::Run);
+    row("a file and a port", {"--port", "/dev/ttyUSB1", "data.log"}, A::Run, "/dev/ttyUSB1",
+        "data.log");
+    row("port joined by =", {"--port=COM2"}, A::Run, "COM2");
+    row("a file named like an option after --", {"--", "-v.log"}, A::Run, "", "-v.log");
+    row("help wins over a bad option", {"-h", "--bad"}, A::Help);
+    row("version", {"--version"}, A::Version);
+    row("unknown option", {"--colour"}, A::Error);
+    row("Qt's own options are not ours", {"-platform", "xcb"}, A::Error);
+    row("port without a name", {"--port"}, A::Error);
+    row("empty port", {"--port="}, A::Error);
+    row("two files", {"a.log", "b.log"}, A::Error);
 }
 
 void AppTest::commandLine() {
