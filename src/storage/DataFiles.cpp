@@ -41,7 +41,17 @@ int xfunOpenForRead(const QString& path, int& code) {
     // O_NONBLOCK: a FIFO or a terminal named here must not hang the window until a writer
     // or a carrier turns up. It changes nothing for regular files.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) code = fileErrCodeFromErrno(errno, path, true);
+    if (fd < 0) {
+        code = fileErrCodeFromErrno(errno, path, true);
+        return fd;
+    }
+    // A folder opens for reading too (a name typed on the command line), but holds no samples.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        code = fileErrCodeFromErrno(EISDIR, path, true);
+        return -1;
+    }
     return fd;
 }
 
@@ -95,8 +105,7 @@ int DataFileWriter::open() {
         return code;
     }
     // Through a link, the file it points to is the one replaced.
-    const QString real = exists ? QFileInfo(m_path).canonicalFilePath() : QString();
-    m_target = real.isEmpty() ? name : QFile::encodeName(real);
+    m_target = exists ? QFile::encodeName(QFileInfo(m_path).canonicalFilePath()) : name;
     const QFileInfo target(QFile::decodeName(m_target));
     QByteArray pattern = QFile::encodeName(target.path() + QStringLiteral("/.") +
                                            target.fileName() + QStringLiteral(".XXXXXX"));

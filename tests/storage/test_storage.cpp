@@ -785,6 +785,10 @@ void StorageTest::fileNamedOnTheCommandLine() {
     QCOMPARE(seen->messages, QStringList{QStringLiteral("ファイルがみつかりません｡")});
     QCOMPARE(s.iDispMode, int16_t(0));
     QCOMPARE(s.iFileNo, -1);
+    // A folder holds no samples.
+    seen = runAnswering([form, &dir] { form->xsubFileFromCommandLine(dir.path()); }, {answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パス名が無効です｡")});
+    QCOMPARE(s.iFileNo, -1);
     QCOMPARE(form->lbl_data_su->text(), QString());
     QVERIFY(!form->HScroll1->isVisible());
     finish(form);
