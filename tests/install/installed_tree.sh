@@ -37,13 +37,18 @@ chown nobody "$work/xauth"
 head -c 2500 /dev/urandom >"$work/data.log"
 chmod 644 "$work/data.log"
 program=$root/usr/bin/tessavue
+# The sanitizer build's settings go along; the rest of the environment is the user's own.
+sanitizers=()
+for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -z "${!v:-}" ] || sanitizers+=("$v=${!v}")
+done
 as_user() {
   local tmp=$1
   shift
   setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all \
     env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/config" LANG=C.UTF-8 \
     XDG_RUNTIME_DIR="$work/run" \
-    DISPLAY="$DISPLAY" XAUTHORITY="$work/xauth" QT_QPA_PLATFORM=xcb TMPDIR="$tmp" "$@"
+    DISPLAY="$DISPLAY" XAUTHORITY="$work/xauth" QT_QPA_PLATFORM=xcb TMPDIR="$tmp" "${sanitizers[@]}" "$@"
 }
 touch "$work/started"
 
