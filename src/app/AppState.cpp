@@ -1,6 +1,9 @@
 #include "AppState.h"
 
+#include <QDir>
 #include <cassert>
+
+#include "Settings.h"
 
 AppState& app() {
     static AppState state;
@@ -13,8 +16,10 @@ void xsubSetDefaults(const QString& programDir) {
     AppState& s = app();
     s.strAppTitle = QStringLiteral("Tessavue");
     s.iDispMode = 2;
-    s.strProgramDir = programDir;
-    s.strDataDir = programDir;
+    const appSub::FilePlaces places = appSub::xfunFilePlaces(programDir);
+    s.strSettingsFile = places.settingsFile;
+    s.strHomeDir = places.homeDir;
+    s.strDataDir = s.strHomeDir;
     s.iLiveDraw = 1;
     s.lLineWidth = 1;
     s.iScanSource = 2;
@@ -39,6 +44,11 @@ void xsubSetDefaults(const QString& programDir) {
     s.strStopBits = QStringLiteral("1 ビット");
     s.strFlow = QStringLiteral("なし");
     s.iPortOpen = 0;
+}
+
+QString xfunHomeDir() {
+    QDir().mkpath(app().strHomeDir);
+    return app().strHomeDir;
 }
 
 static bool validChannel(int16_t channel) {

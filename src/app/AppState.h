@@ -48,6 +48,11 @@ struct AppState {
 
     // Port settings, texts as chosen in the port dialog
     QString strPortName;
+    // A port named on the command line, for this run only: strFilePortName and iFileScanSource
+    // keep what the settings file held, and go back into it unless the user picks another.
+    QString strRunPort;
+    QString strFilePortName;
+    int16_t iFileScanSource = 2;
     QString strBaud;
     QString strParity;
     QString strDataBits;
@@ -77,7 +82,10 @@ struct AppState {
     // Texts used by several windows
     QString strAppTitle;
     QString strDataDir;
-    QString strProgramDir; // the folder that holds the executable
+    // The folder for data files when none has been chosen: the program's own folder for a copy
+    // that may write there, else a per-user folder (see appSub::xfunFilePlaces).
+    QString strHomeDir;
+    QString strSettingsFile;
 
     int16_t iDlgOK = 0;
 
@@ -116,6 +124,9 @@ namespace ini {
 
 // Sets every start-up default in the order start-up gives (before the settings file is read).
 void xsubSetDefaults(const QString& programDir);
+
+// strHomeDir, created if it does not exist yet (a new user's data folder).
+QString xfunHomeDir();
 
 void xsubRingAdd(int16_t channel, int16_t value);
 int16_t xfunRingGet(int32_t position, int16_t channel);

@@ -1,17 +1,21 @@
 #include "Main.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
 #include <QStyleFactory>
+#include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include "AppState.h"
+#include "CommandLine.h"
 #include "Settings.h"
 #include "frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
@@ -19,15 +23,15 @@
 
 namespace ini {
 
-bool xfunSingleInstance(const QString& programDir) {
-    const QByteArray key =
-        QCryptographicHash::hash(programDir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString path =
-        QDir::tempPath() +
-        QStringLiteral("/tessavue-%1-%2.lock").arg(getuid()).arg(QString::fromLatin1(key));
-    // Kept open for the life of the process; the kernel releases the lock when it ends,
-    // however it ends.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+bool xfunSingleInstance(const QString& settingsFile) {
+    // The lock is taken on the folder that holds the settings file: one copy per settings file
+    // whatever TMPDIR says, the same folder reached by another path is the same lock, and no
+    // lock file is left anywhere. The descriptor stays open for the life of the process; the
+    // kernel releases the lock when it ends, however it ends.
+    const QString folder = QFileInfo(settingsFile).path();
+    QDir().mkpath(folder);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return true; // no lock possible: rather run than refuse to start
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -36,13 +40,14 @@ bool xfunSingleInstance(const QString& programDir) {
     return true;
 }
 
-frms_RS_GRAPH_1* xsubStartUp(const QString& programDir) {
+frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) {
     AppState& s = app();
     s.strAppTitle = QStringLiteral("Tessavue");
     xsubCtrlNameInit();
     xsubSetDefaults(programDir);
     s.iPortOpen = 0;
     appSub::xsubSettingsRead();
+    appSub::xsubRunPortUse(runPort);
     s.iPortOpen = 0;
     if (!s.engine) s.engine = tessavue::makeLinuxSerialEngine();
 
@@ -73,17 +78,48 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir) {
     return form;
 }
 
+// Answers --help, --version and mistakes on the terminal; nullopt when the program is to run.
+static std::optional<int> xfunCommandLineAnswer(const CommandLine& cl) {
+    switch (cl.action) {
+    case CommandLine::Action::Run:
+        return std::nullopt;
+    case CommandLine::Action::Help:
+        std::fputs(xfunHelpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(xfunVersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "tessavue: %s\nTry 'tessavue --help' for more information.\n",
+                     cl.error.toLocal8Bit().constData());
+        return 2;
+    }
+    return 2;
+}
+
 int Main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = xfunCommandLine(args);
+    if (const std::optional<int> rc = xfunCommandLineAnswer(cl)) return *rc;
+
+    // Qt sees only the program's name: the arguments are ours, not options of the toolkit.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESSAVUE_APP_ID));
     const QString programDir = QCoreApplication::applicationDirPath();
-    if (!xfunSingleInstance(programDir)) return 0;
+    if (!xfunSingleInstance(appSub::xfunFilePlaces(programDir).settingsFile)) return 0;
     // A data file or log may be a pipe whose reader goes away; that must be a write error the
     // user is told about, not the end of the program.
     ::signal(SIGPIPE, SIG_IGN);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     QApplication::setFont(font);
-    xsubStartUp(programDir);
+    frms_RS_GRAPH_1* form = xsubStartUp(programDir, cl.port);
+    if (!cl.file.isEmpty())
+        QTimer::singleShot(0, form,
+                           [form, file = cl.file] { form->xsubFileFromCommandLine(file); });
     const int rc = QApplication::exec();
     app().engine.reset();
     return rc;

@@ -1,19 +1,37 @@
 #include "Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringConverter>
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <unistd.h>
 
 #include "AppState.h"
 
 namespace appSub {
 
-QString settingsPath(const QString& programDir) {
-    return programDir + (programDir.endsWith(u'/') ? QString() : QStringLiteral("/")) +
+QString settingsPath(const QString& dir) {
+    return dir + (dir.endsWith(u'/') ? QString() : QStringLiteral("/")) +
            QStringLiteral("Tessavue.OVR");
+}
+
+FilePlaces xfunFilePlaces(const QString& programDir) {
+    // A copy of the program in a folder it may write to keeps everything beside itself, as it
+    // always has. An installed one (its menu entry in the share folder beside its bin folder)
+    // never writes into the system's folders, not even when root starts it.
+    const bool installed =
+        QFileInfo::exists(programDir + QStringLiteral("/" TESSAVUE_DESKTOP_ENTRY_FROM_BIN));
+    if (!installed && ::access(QFile::encodeName(programDir).constData(), W_OK) == 0)
+        return {settingsPath(programDir), programDir};
+    return {settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/tessavue")),
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                QStringLiteral("/Tessavue")};
 }
 
 QByteArray toCp932(const QString& text) {
@@ -31,7 +49,7 @@ namespace {
 // Walks the fields of the file in order, ignoring where lines break.
 class FieldReader {
 public:
-    explicit FieldReader(const QString& text) : m_text(text) {}
+    FieldReader(const QString& text, bool escapes) : m_text(text), m_escapes(escapes) {}
 
     std::optional<QString> text() {
         const int n = m_text.size();
@@ -40,10 +58,12 @@ public:
         if (m_pos >= n) return std::nullopt;
         QString field;
         if (m_text[m_pos] == u'"') {
-            // A quoted text keeps its commas; "" stands for one quote.
+            // A quoted text keeps its commas; "" stands for one quote. A quote left open ends
+            // with its line, so a damaged field cannot swallow the fields after it.
             ++m_pos;
-            while (m_pos < n) {
-                if (m_text[m_pos] == u'"') {
+            while (m_pos < n && !isLineEnd(m_text[m_pos])) {
+                const QChar c = m_text[m_pos];
+                if (c == u'"') {
                     if (m_pos + 1 < n && m_text[m_pos + 1] == u'"') {
                         field += u'"';
                         m_pos += 2;
@@ -52,7 +72,14 @@ public:
                     ++m_pos;
                     break;
                 }
-                field += m_text[m_pos++];
+                if (m_escapes && c == u'\\' && m_pos + 1 < n && !isLineEnd(m_text[m_pos + 1])) {
+                    const QChar e = m_text[m_pos + 1];
+                    field += e == u'r' ? QChar(u'\r') : e == u'n' ? QChar(u'\n') : e;
+                    m_pos += 2;
+                    continue;
+                }
+                field += c;
+                ++m_pos;
             }
             while (m_pos < n && !isEnd(m_text[m_pos]))
                 ++m_pos;
@@ -75,7 +102,8 @@ public:
     }
 
 private:
-    static bool isEnd(QChar c) { return c == u',' || c == u'\r' || c == u'\n'; }
+    static bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
+    static bool isEnd(QChar c) { return c == u',' || isLineEnd(c); }
 
     void skipSeparator() {
         const int n = m_text.size();
@@ -88,12 +116,24 @@ private:
     }
 
     QString m_text;
+    bool m_escapes;
     int m_pos = 0;
 };
 
-QString quoted(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.startsWith(u' ')) return text;
+bool hasLineBreak(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n');
+}
+
+QString quoted(const QString& text, bool escapes) {
+    if (!text.contains(u',') && !text.contains(u'"') && !text.startsWith(u' ') &&
+        !hasLineBreak(text))
+        return text;
     QString q = text;
+    if (escapes) {
+        q.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
+        q.replace(QStringLiteral("\r"), QStringLiteral("\\r"));
+        q.replace(QStringLiteral("\n"), QStringLiteral("\\n"));
+    }
     q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + q + u'"';
 }
@@ -102,10 +142,23 @@ template <typename Int> Int clamped(Int v, Int lo, Int hi) {
     return std::clamp(v, lo, hi);
 }
 
+// Flags and check states: 1 is on, anything else a damaged file may hold is off.
+int16_t flag(int16_t v) {
+    return v == 1 ? 1 : 0;
+}
+
+// Texts that code page 932 cannot hold (accented letters, emoji) or that would break a line
+// (a folder name with a line break) switch the whole file to UTF-8 behind a byte-order mark;
+// only there may a quoted text carry the escapes \\, \r and \n. Every file written before
+// begins with its first field, a number, never with that mark, so no older file can be read
+// as the other kind, and a file that code page 932 can hold keeps its exact bytes.
+const QByteArray kUtf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+
 } // namespace
 
 void applySettings(const QByteArray& bytes, AppState& s) {
-    FieldReader in(fromCp932(bytes));
+    const bool utf8 = bytes.startsWith(kUtf8Mark);
+    FieldReader in(utf8 ? QString::fromUtf8(bytes.mid(kUtf8Mark.size())) : fromCp932(bytes), utf8);
     ChannelRecord& ch = s.ChData[0];
 
     // Each field is taken as soon as it has been read; the first bad one ends the reading.
@@ -130,25 +183,25 @@ void applySettings(const QByteArray& bytes, AppState& s) {
     // Out-of-range values come only from an edited or damaged file; they are brought into
     // range here so no control is asked to show what it cannot and nothing divides by zero.
     READ_NUM(int16_t, ch.iXDim, clamped<int16_t>(*v, 10, 800));
-    READ_NUM(int16_t, ch.iSigned, clamped<int16_t>(*v, 0, 1));
+    READ_NUM(int16_t, ch.iSigned, flag(*v));
     ch.iYMax = ch.iSigned == 1 ? 130 : 255;
     ch.iYMin = ch.iSigned == 1 ? -130 : 0;
     for (int i = 0; i < 2; ++i)
         READ_NUM(int16_t, s.iCurXPos[i], clamped<int16_t>(*v, 0, 799));
     for (int i = 0; i < 2; ++i)
-        READ_NUM(int16_t, s.iCurXOn[i], clamped<int16_t>(*v, 0, 1));
+        READ_NUM(int16_t, s.iCurXOn[i], flag(*v));
     for (int i = 0; i < 2; ++i)
         READ_NUM(int16_t, s.iCurYPos[i], clamped<int16_t>(*v, -128, 255));
     for (int i = 0; i < 2; ++i)
-        READ_NUM(int16_t, s.iCurYOn[i], clamped<int16_t>(*v, 0, 1));
+        READ_NUM(int16_t, s.iCurYOn[i], flag(*v));
     READ_TEXT(s.strDataDir);
-    if (s.strDataDir.isEmpty()) s.strDataDir = s.strProgramDir;
+    if (s.strDataDir.isEmpty()) s.strDataDir = s.strHomeDir;
     READ_NUM(int32_t, s.lLogMaxMB, clamped<int32_t>(*v, 1, 10));
     READ_NUM(int32_t, ch.lColor, *v);
     s.lPenColor = ch.lColor;
     READ_TEXT(s.strPrinterName);
     READ_TEXT(s.strPrintTitle);
-    READ_NUM(int16_t, s.iPrintAuthor, *v);
+    READ_NUM(int16_t, s.iPrintAuthor, flag(*v));
     READ_TEXT(s.strPrintAuthor);
     READ_NUM(int16_t, s.iPrintData, *v);
     READ_NUM(int16_t, s.iMemSaveMode, *v);
@@ -156,12 +209,18 @@ void applySettings(const QByteArray& bytes, AppState& s) {
 #undef READ_NUM
 }
 
-QByteArray settingsBytes(const AppState& s) {
+namespace {
+
+QString settingsText(const AppState& s, bool escapes) {
     const ChannelRecord& ch = s.ChData[0];
     auto n = [](qlonglong v) { return QString::number(v); };
+    auto q = [escapes](const QString& text) { return quoted(text, escapes); };
+    const bool runPort =
+        !s.strRunPort.isEmpty() && s.strPortName == s.strRunPort && s.iScanSource == 0;
     const QStringList lines = {
-        QStringList{n(s.iScanSource), quoted(s.strPortName), quoted(s.strBaud), quoted(s.strParity),
-                    quoted(s.strDataBits), quoted(s.strStopBits), quoted(s.strFlow)}
+        QStringList{n(runPort ? s.iFileScanSource : s.iScanSource),
+                    q(runPort ? s.strFilePortName : s.strPortName), q(s.strBaud), q(s.strParity),
+                    q(s.strDataBits), q(s.strStopBits), q(s.strFlow)}
             .join(u','),
         n(ch.iXDim),
         n(ch.iSigned),
@@ -169,18 +228,41 @@ QByteArray settingsBytes(const AppState& s) {
             u','),
         QStringList{n(s.iCurYPos[0]), n(s.iCurYPos[1]), n(s.iCurYOn[0]), n(s.iCurYOn[1])}.join(
             u','),
-        QStringList{quoted(s.strDataDir), n(s.lLogMaxMB)}.join(u','),
+        QStringList{q(s.strDataDir), n(s.lLogMaxMB)}.join(u','),
         n(ch.lColor),
-        QStringList{quoted(s.strPrinterName), quoted(s.strPrintTitle), n(s.iPrintAuthor),
-                    quoted(s.strPrintAuthor), n(s.iPrintData)}
+        QStringList{q(s.strPrinterName), q(s.strPrintTitle), n(s.iPrintAuthor), q(s.strPrintAuthor),
+                    n(s.iPrintData)}
             .join(u','),
         n(s.iMemSaveMode),
     };
-    return toCp932(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+QByteArray settingsBytes(const AppState& s) {
+    const QString text = settingsText(s, false);
+    const QByteArray cp932 = toCp932(text);
+    const bool lineBreaks = std::ranges::any_of(
+        QStringList{s.strPortName, s.strBaud, s.strParity, s.strDataBits, s.strStopBits, s.strFlow,
+                    s.strDataDir, s.strPrinterName, s.strPrintTitle, s.strPrintAuthor},
+        hasLineBreak);
+    if (!lineBreaks && fromCp932(cp932) == text) return cp932;
+    return kUtf8Mark + settingsText(s, true).toUtf8();
+}
+
+void xsubRunPortUse(const QString& port) {
+    if (port.isEmpty()) return;
+    AppState& s = app();
+    s.strFilePortName = s.strPortName;
+    s.iFileScanSource = s.iScanSource;
+    s.strRunPort = port;
+    s.strPortName = port;
+    s.iScanSource = 0;
 }
 
 void xsubSettingsRead() {
-    QFile f(settingsPath(app().strProgramDir));
+    QFile f(app().strSettingsFile);
     if (!f.open(QIODevice::ReadOnly)) return;
     // A settings file is a few hundred bytes; anything huge is not ours.
     constexpr qint64 kMaxSettingsBytes = 64 * 1024;
@@ -188,7 +270,8 @@ void xsubSettingsRead() {
 }
 
 void xsubSettingsWrite() {
-    QSaveFile f(settingsPath(app().strProgramDir));
+    QDir().mkpath(QFileInfo(app().strSettingsFile).path()); // a new user's first exit
+    QSaveFile f(app().strSettingsFile);
     if (!f.open(QIODevice::WriteOnly)) return;
     f.write(settingsBytes(app()));
     f.commit();

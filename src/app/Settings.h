@@ -5,15 +5,28 @@
 
 struct AppState;
 
-// The settings file Tessavue.OVR next to the program: nine comma-separated lines in code page 932.
+// The settings file Tessavue.OVR: nine comma-separated lines in code page 932.
 namespace appSub {
 
-QString settingsPath(const QString& programDir);
+// Tessavue.OVR in the folder dir.
+QString settingsPath(const QString& dir);
+
+// Where a program started from programDir keeps its settings file, and its data files until
+// the user picks another folder.
+struct FilePlaces {
+    QString settingsFile;
+    QString homeDir;
+};
+FilePlaces xfunFilePlaces(const QString& programDir);
 
 // Reads the file into the state; stops quietly at the first missing or bad field.
 void xsubSettingsRead();
 // Writes the file; failures are quiet and never leave a half-written file behind.
 void xsubSettingsWrite();
+
+// Starts on `port` (source COM ON) for this run; the file keeps its own port and source until
+// the user picks another. An empty port changes nothing.
+void xsubRunPortUse(const QString& port);
 
 // The file's bytes for a state, and the reverse; kept apart from the file for testing.
 QByteArray settingsBytes(const AppState& s);

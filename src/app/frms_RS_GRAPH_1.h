@@ -117,6 +117,10 @@ public:
     void Cmd_Log_Click();
     void xsubLogToggle();
     void cmd_File_Click();
+    // Shows a file named on the command line as "From File" shows a file the user picked.
+    void xsubFileFromCommandLine(const QString& path);
+    void xsubFileModeEnter();  // File mode, before a file is chosen
+    void xsubFileChosenShow(); // opens strSelFile, or keeps what was shown when it is ""
     // Closes the file shown in File mode, if any.
     void xsubDataFileClose();
 

@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScrollBar>
 #include <cerrno>
@@ -12,14 +14,35 @@
 #include "toolkit/CountText.h"
 
 void frms_RS_GRAPH_1::cmd_File_Click() {
-    AppState& s = app();
-    s.iDispMode = 0;
-    xsubDispFile();
-    if (s.iFileNo == -1) lbl_data_su->clear();
+    xsubFileModeEnter();
     {
         frms_File_Disp dialog(this);
         dialog.exec();
     }
+    xsubFileChosenShow();
+}
+
+void frms_RS_GRAPH_1::xsubFileFromCommandLine(const QString& path) {
+    AppState& s = app();
+    xsubFileModeEnter();
+    // As if the user had double-clicked the file in "Read File", which would have shown its
+    // folder and so remembers it.
+    s.strSelFile = QFileInfo(path).absoluteFilePath();
+    const QDir folder = QFileInfo(s.strSelFile).absoluteDir();
+    if (folder.exists()) s.strDataDir = folder.path();
+    if (!appSub::xfunDataFileTry(s.strSelFile)) s.strSelFile.clear();
+    xsubFileChosenShow();
+}
+
+void frms_RS_GRAPH_1::xsubFileModeEnter() {
+    AppState& s = app();
+    s.iDispMode = 0;
+    xsubDispFile();
+    if (s.iFileNo == -1) lbl_data_su->clear();
+}
+
+void frms_RS_GRAPH_1::xsubFileChosenShow() {
+    AppState& s = app();
     if (!s.strSelFile.isEmpty()) {
         xsubDataFileClose();
         setWindowTitle(s.strAppTitle + QStringLiteral(" File ") + s.strSelFile);

@@ -31,7 +31,7 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
         }
         return;
     }
-    s.strLogFile = appSub::xfunDefaultFileName(s.strProgramDir, QStringLiteral("LOG"),
+    s.strLogFile = appSub::xfunDefaultFileName(ini::xfunHomeDir(), QStringLiteral("LOG"),
                                                QDateTime::currentDateTime());
     {
         frms_LogStart dialog(this);

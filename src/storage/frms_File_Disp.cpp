@@ -57,7 +57,7 @@ void frms_File_Disp::Form_Load() {
 }
 
 void frms_File_Disp::Cmd_MyFolder_Click() {
-    app().strDataDir = app().strProgramDir;
+    app().strDataDir = ini::xfunHomeDir();
     pointAtDataDir();
 }
 
@@ -65,7 +65,7 @@ void frms_File_Disp::pointAtDataDir() {
     AppState& s = app();
     const int code = pointAt(s.strDataDir);
     if (code == kPathNotFound || code == kDeviceUnavailable) {
-        s.strDataDir = s.strProgramDir;
+        s.strDataDir = ini::xfunHomeDir();
         pointAt(s.strDataDir);
     }
 }
@@ -100,14 +100,10 @@ void frms_File_Disp::File1_DblClick(QListWidgetItem* item) {
         s.strSelFile.clear();
         return;
     }
-    int code = 0;
-    const int fd = appSub::xfunOpenForRead(s.strSelFile, code);
-    if (fd < 0) {
-        appSub::xsubFileErrMsg(code);
+    if (!appSub::xfunDataFileTry(s.strSelFile)) {
         s.strSelFile.clear();
         return;
     }
-    ::close(fd);
     accept();
 }
 

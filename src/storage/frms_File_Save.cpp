@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QTimer>
 #include <algorithm>
-#include <unistd.h>
 
 #include "app/AppState.h"
 #include "storage/DataFiles.h"
@@ -19,23 +18,17 @@ constexpr int32_t kBytesPerChunk = 4097;
 // Writes the chosen range of the memory copy; returns 0 or the file error code.
 int writeMemoryFile() {
     const AppState& s = app();
-    int code = 0;
-    const int fd = appSub::xfunCreateForWrite(s.strMemFile, code);
-    if (fd < 0) return code;
+    appSub::DataFileWriter file(s.strMemFile);
+    int code = file.open();
     const appSub::ByteRange range =
         appSub::xfunMemSaveRange(s.iMemSaveSel == 1, s.lMemCount, s.lMemTop, s.ChData[0].iXDim);
     for (int32_t done = 0; done < range.count && code == 0;) {
         const int32_t n = std::min(kBytesPerChunk, range.count - done);
-        code = appSub::xfunWriteAll(fd, s.bMemBuf.data() + range.first + done,
-                                    static_cast<size_t>(n), s.strMemFile);
+        code = file.write(s.bMemBuf.data() + range.first + done, static_cast<size_t>(n));
         done += n;
         if (done < range.count) QCoreApplication::processEvents();
     }
-    if (code != 0) {
-        ::close(fd); // what has been written so far stays in the file
-        return code;
-    }
-    return appSub::xfunClose(fd, s.strMemFile);
+    return code != 0 ? code : file.commit();
 }
 } // namespace
 

@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "app/AppState.h"
+#include "app/CommandLine.h"
 #include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
@@ -34,7 +35,7 @@ QString firstRunFile(const QString& dir) {
 
 AppState freshState(const QString& dir) {
     AppState s;
-    s.strProgramDir = dir;
+    s.strHomeDir = dir;
     return s;
 }
 
@@ -53,7 +54,14 @@ private slots:
     void damagedValuesAreBroughtIntoRange_data();
     void damagedValuesAreBroughtIntoRange();
     void textsWithCommasSurviveASaveAndALoad();
+    void todaysFilesKeepTheirBytes_data();
+    void todaysFilesKeepTheirBytes();
+    void textsCodePage932LacksSurviveARestart();
     void writingReplacesTheFileWhole();
+    void filesLiveBesideAWritableCopyElsePerUser();
+    void commandLine_data();
+    void commandLine();
+    void portFromTheCommandLineIsForThisRunOnly();
 
     void firstStartShowsClosedPortDefaults();
     void portThatCannotOpenGivesOneNoticeAndGoesOn();
@@ -137,6 +145,11 @@ void AppTest::settingsReadingStopsAtTheFirstBadField_data() {
     QTest::addRow("X dimension too large for a 16-bit field")
         << QStringLiteral("1,COM2,4800,奇数,8 ビット,1 ビット,なし\r\n40000\r\n0\r\n") << 200 << 1
         << "COM2";
+    QTest::addRow("a quote left open ends with its line")
+        << QStringLiteral(
+               "1,COM4,300,ｽﾍﾟｰｽ,7 ビット,2 ビット,\"なし\r\n123\r\n0\r\n0,0,0,0\r\n0,0,0,"
+               "0\r\n/d,7\r\n255\r\n,,1,,0\r\n1\r\n")
+        << 123 << 7 << "COM4";
     QTest::addRow("complete file")
         << QStringLiteral(
                "1,COM4,300,ｽﾍﾟｰｽ,7 ビット,2 "
@@ -171,10 +184,15 @@ void AppTest::damagedValuesAreBroughtIntoRange_data() {
     QTest::addColumn<int>("logMax");
     QTest::addRow("X dimension 0 and log size 0")
         << "0\r\n1\r\n0,0,0,0\r\n0,0,0,0\r\n,0" << 10 << 1 << 0 << 0 << 0 << 1;
+    // A sign flag or check state is on only for 1; 2, 4 or 7 read as off.
     QTest::addRow("X dimension 5000, sign flag 7, log size 99")
-        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 1 << 0 << 0 << 0 << 10;
-    QTest::addRow("negative sign flag, cursors out of reach")
-        << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 1 << 3;
+        << "5000\r\n7\r\n0,0,0,0\r\n0,0,0,0\r\n,99" << 800 << 0 << 0 << 0 << 0 << 10;
+    QTest::addRow("negative sign flag, cursors out of reach, check state 4")
+        << "200\r\n-3\r\n-5,900,4,0\r\n0,-999,0,0\r\n,3" << 200 << 0 << 0 << -128 << 0 << 3;
+    QTest::addRow("sign flag and check state 2")
+        << "200\r\n2\r\n10,20,2,1\r\n0,0,0,0\r\n,3" << 200 << 0 << 10 << 0 << 0 << 3;
+    QTest::addRow("sign flag and check state 1")
+        << "200\r\n1\r\n10,20,1,0\r\n0,0,0,0\r\n,3" << 200 << 1 << 10 << 0 << 1 << 3;
     QTest::addRow("Y cursor above 255")
         << "200\r\n0\r\n10,20,1,0\r\n0,300,0,0\r\n,3" << 200 << 0 << 10 << 255 << 1 << 3;
 }
@@ -230,6 +248,56 @@ void AppTest::textsWithCommasSurviveASaveAndALoad() {
     app() = AppState{};
 }
 
+void AppTest::todaysFilesKeepTheirBytes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addRow("first start") << firstRunFile(QStringLiteral("/home/user/tessavue"));
+    QTest::addRow("every field set, quotes and Japanese texts")
+        << QStringLiteral("0,/dev/ttyUSB0,115200,偶数,7 ビット,2 ビット,ソフト\r\n640\r\n0\r\n"
+                          "12,340,1,0\r\n-20,200,0,1\r\n\"/data, 計測～\",10\r\n16711935\r\n"
+                          "PDF,\"波形 \"\"A\"\"\",0,山田 太郎,1\r\n1\r\n");
+}
+
+void AppTest::todaysFilesKeepTheirBytes() {
+    QFETCH(QString, text);
+    const QByteArray bytes = appSub::toCp932(text);
+    AppState s = freshState(QStringLiteral("/home/user/tessavue"));
+    appSub::applySettings(bytes, s);
+    QCOMPARE(appSub::settingsBytes(s), bytes);
+}
+
+void AppTest::textsCodePage932LacksSurviveARestart() {
+    QTemporaryDir dir;
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    const QStringList texts = {
+        QStringLiteral("/dev/serial/by-id/usb-Café_0001"), // port
+        QStringLiteral("/srv/données/über"),               // data folder
+        QStringLiteral("line\nbreak, \\n and \\ kept"),    // printer, read back unchanged
+        QStringLiteral("Messung 🔌 \"zwei\" Kanäle"),       // title
+        QStringLiteral("José"),                            // author
+    };
+    AppState& s = app();
+    s.strPortName = texts[0];
+    s.strDataDir = texts[1];
+    s.strPrinterName = texts[2];
+    s.strPrintTitle = texts[3];
+    s.strPrintAuthor = texts[4];
+    s.ChData[0].lColor = 0x00FF00;
+    s.iMemSaveMode = 1;
+    appSub::xsubSettingsWrite();
+
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    appSub::xsubSettingsRead();
+    QCOMPARE((QStringList{s.strPortName, s.strDataDir, s.strPrinterName, s.strPrintTitle,
+                          s.strPrintAuthor}),
+             texts);
+    QCOMPARE(s.strParity, QStringLiteral("なし"));
+    QCOMPARE(s.lPenColor, 0x00FF00);
+    QCOMPARE(int(s.iMemSaveMode), 1);
+    app() = AppState{};
+}
+
 void AppTest::writingReplacesTheFileWhole() {
     QTemporaryDir dir;
     writeSettings(dir.path(), QString(5000, u'x'));
@@ -242,6 +310,106 @@ void AppTest::writingReplacesTheFileWhole() {
     // Nothing but the settings file is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     app() = AppState{};
+}
+
+void AppTest::filesLiveBesideAWritableCopyElsePerUser() {
+    QTemporaryDir dir;
+    const appSub::FilePlaces portable = appSub::xfunFilePlaces(dir.path());
+    QCOMPARE(portable.settingsFile, dir.filePath(QStringLiteral("Tessavue.OVR")));
+    QCOMPARE(portable.homeDir, dir.path());
+
+    // Installed: a bin folder with the menu entry in the share folder beside it, even writable.
+    const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("usr/share/applications"))));
+    QFile entry(dir.filePath(QStringLiteral("usr/share/applications/" TESSAVUE_APP_ID ".desktop")));
+    QVERIFY(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+    const QString settings = dir.filePath(QStringLiteral("config/tessavue/Tessavue.OVR"));
+    const QString home = dir.filePath(QStringLiteral("home/Documents/Tessavue"));
+    const appSub::FilePlaces installed = appSub::xfunFilePlaces(bin);
+    QCOMPARE(installed.settingsFile, settings);
+    QCOMPARE(installed.homeDir, home);
+
+    // A first start and exit there: the settings land per user and name the per-user folder.
+    auto started = startWithFakeEngine(bin);
+    started.form->Form_Unload();
+    QFile f(settings);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains(QFile::encodeName(QStringLiteral("\r\n") + home + ",1\r\n")));
+    QCOMPARE(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    finish(started.form);
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+void AppTest::commandLine_data() {
+    using A = ini::CommandLine::Action;
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("file");
+    auto row = [](const char* name, const QStringList& args, A action, const QString& port = {},
+                  const QString& file = {}) {
+        QTest::newRow(name) << args << int(action) << port << file;
+    };
+    row("nothing", {}, A::Run);
+    row("a file and a port", {"--port", "/dev/ttyUSB1", "data.log"}, A::Run, "/dev/ttyUSB1",
+        "data.log");
+    row("port joined by =", {"--port=COM2"}, A::Run, "COM2");
+    row("a file named like an option after --", {"--", "-v.log"}, A::Run, "", "-v.log");
+    row("help wins over a bad option", {"-h", "--bad"}, A::Help);
+    row("version", {"--version"}, A::Version);
+    row("unknown option", {"--colour"}, A::Error);
+    row("Qt's own options are not ours", {"-platform", "xcb"}, A::Error);
+    row("port without a name", {"--port"}, A::Error);
+    row("empty port", {"--port="}, A::Error);
+    row("two files", {"a.log", "b.log"}, A::Error);
+}
+
+void AppTest::commandLine() {
+    QFETCH(QStringList, args);
+    QFETCH(int, action);
+    QFETCH(QString, port);
+    QFETCH(QString, file);
+    const ini::CommandLine cl = ini::xfunCommandLine(args);
+    QCOMPARE(int(cl.action), action);
+    if (cl.action == ini::CommandLine::Action::Error) {
+        QVERIFY(!cl.error.isEmpty());
+        return;
+    }
+    QCOMPARE(cl.port, port);
+    QCOMPARE(cl.file, file);
+}
+
+void AppTest::portFromTheCommandLineIsForThisRunOnly() {
+    QTemporaryDir dir;
+    const QString saved = QStringLiteral("2,COM3,19200,なし,8 ビット,1 ビット,なし\r\n");
+    for (const bool userPicksAnother : {false, true}) {
+        writeSettings(dir.path(), saved);
+        app() = AppState{};
+        auto fake = std::make_unique<FakeEngine>();
+        FakeEngine* engine = fake.get();
+        app().engine = std::move(fake);
+        frms_RS_GRAPH_1* f = ini::xsubStartUp(dir.path(), QStringLiteral("/dev/ttyUSB1"));
+        testsupport::stopTimers(f);
+        QCOMPARE(engine->openedPorts, std::vector<std::string>{"/dev/ttyUSB1"});
+        QCOMPARE(engine->lineParams.size(), size_t(1));
+        QCOMPARE(f->lblCOM->text(), QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(f->Cmd_Test->text(), QStringLiteral("COM ON"));
+        if (userPicksAnother) app().strPortName = QStringLiteral("COM2"); // as the port dialog does
+        f->Form_Unload();
+        QFile file(appSub::settingsPath(dir.path()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString firstLine = appSub::fromCp932(file.readLine());
+        QCOMPARE(firstLine, userPicksAnother
+                                ? QStringLiteral("0,COM2,19200,なし,8 ビット,1 ビット,なし\r\n")
+                                : saved);
+        finish(f);
+    }
 }
 
 void AppTest::firstStartShowsClosedPortDefaults() {
@@ -357,10 +525,13 @@ void AppTest::closingStopsTheLogAndThePortAndSaves() {
 
 void AppTest::secondInstanceIsRefused() {
     QTemporaryDir dir;
-    QVERIFY(ini::xfunSingleInstance(dir.path()));
-    QVERIFY(!ini::xfunSingleInstance(dir.path()));
+    QVERIFY(ini::xfunSingleInstance(appSub::settingsPath(dir.path())));
+    QVERIFY(!ini::xfunSingleInstance(appSub::settingsPath(dir.path())));
     QTemporaryDir other;
-    QVERIFY(ini::xfunSingleInstance(other.path()));
+    QVERIFY(ini::xfunSingleInstance(appSub::settingsPath(other.path())));
+    // The lock leaves no file behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 void AppTest::clockTextHasDayMonthYearHoursMinutes() {

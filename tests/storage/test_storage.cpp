@@ -11,14 +11,18 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "TestSupport.h"
@@ -168,12 +172,15 @@ private slots:
     void saveChoiceIsRemembered();
     void savingOntoTheLogIsRefused();
     void fullDiskIsReported();
+    void pipeWithAReaderGetsEveryByte();
+    void failedSaveKeepsTheOldFile();
 
     void fileModeBars_data();
     void fileModeBars();
     void cancellingReadFile();
     void readFileRefusesLogAndMissingFiles();
     void readFileFolders();
+    void fileNamedOnTheCommandLine();
 
     void logStartDialog();
     void logStopQuestion();
@@ -565,6 +572,76 @@ void StorageTest::fullDiskIsReported() {
     finish(form);
 }
 
+void StorageTest::pipeWithAReaderGetsEveryByte() {
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(327681);
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // A reader on another thread that takes its time, as a slow consumer does.
+    const int readEnd = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(readEnd >= 0);
+    QByteArray received;
+    std::thread reader([&] {
+        char buf[4096];
+        for (;;) {
+            pollfd ready{readEnd, POLLIN, 0};
+            ::poll(&ready, 1, 1000);
+            const ssize_t n = ::read(readEnd, buf, sizeof buf);
+            if (n == 0) break;
+            if (n > 0) received.append(buf, n);
+            ::usleep(200);
+        }
+    });
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {saveAs(pipe, 0), answer(6)});
+    reader.join();
+    ::close(readEnd);
+    QCOMPARE(seen->messages.size(), 1); // the overwrite question, no error
+    QCOMPARE(received.size(), bytes.size());
+    QVERIFY(received == bytes);
+    finish(form);
+}
+
+void StorageTest::failedSaveKeepsTheOldFile() {
+    // A real full disk: a small file system of its own, which only root may mount.
+    QTemporaryDir dir;
+    const QByteArray disk = QFile::encodeName(dir.filePath(QStringLiteral("disk")));
+    QVERIFY(QDir().mkpath(QFile::decodeName(disk)));
+    if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=128k") != 0)
+        QSKIP("cannot mount a small file system here (needs root)");
+    auto unmount = qScopeGuard([&] { ::umount2(disk.constData(), MNT_DETACH); });
+
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(327681);
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    const QString old = QFile::decodeName(disk) + QStringLiteral("/old.log");
+    writeFile(old, QByteArray(60000, 'o'));
+    QCOMPARE(::chmod(QFile::encodeName(old).constData(), 0640), 0);
+
+    // A save that fits replaces the file and keeps its permissions.
+    runAnswering([form] { form->Cmd_memTOFile_Click(); }, {saveAs(old, 1), answer(6)});
+    QCOMPARE(readFile(old), bytes.mid(327481, 200));
+    QCOMPARE(QFileInfo(old).permissions() & 0x0777, QFile::Permissions(0x0640));
+
+    // One that does not fit: the message of a full disk, the old file whole, no half file.
+    writeFile(old, QByteArray(60000, 'o'));
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                             {saveAs(old, 0), answer(6), answer(1)});
+    QCOMPARE(seen->messages.last(), QStringLiteral("ディスクの空き容量が不足しています｡"));
+    QCOMPARE(readFile(old), QByteArray(60000, 'o'));
+    const QString fresh = QFile::decodeName(disk) + QStringLiteral("/new.log");
+    seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, {saveAs(fresh, 0), answer(1)});
+    QCOMPARE(seen->messages.last(), QStringLiteral("ディスクの空き容量が不足しています｡"));
+    QCOMPARE(QDir(QFile::decodeName(disk)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("old.log")});
+    finish(form);
+}
+
 // ---- loading a file ----
 
 void StorageTest::fileModeBars_data() {
@@ -673,6 +750,47 @@ void StorageTest::readFileRefusesLogAndMissingFiles() {
     QVERIFY(stillOpen);
     QCOMPARE(app().iFileNo, -1);
     QCOMPARE(app().strSelFile, QString());
+    finish(form);
+}
+
+void StorageTest::fileNamedOnTheCommandLine() {
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("data")));
+    const QString path = dir.filePath(QStringLiteral("data/big.log"));
+    writeFile(path, pattern(2500));
+
+    // A relative name, as typed in a terminal in that folder.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    form->xsubFileFromCommandLine(QStringLiteral("data/big.log"));
+    QDir::setCurrent(cwd);
+    const AppState& s = app();
+    QCOMPARE(s.iDispMode, int16_t(0));
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(2500));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Tessavue File ") + path);
+    QCOMPARE(form->lbl_data_su->text(), QStringLiteral("2,500"));
+    QVERIFY(form->HScroll1->isVisible());
+    QCOMPARE(form->HScroll1->maximum(), 2500);
+    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(s.strDataDir, dir.filePath(QStringLiteral("data"))); // "From File" opens there next
+
+    // A missing file: the message "From File" gives, and File mode without a file.
+    form->xsubDataFileClose();
+    auto seen = runAnswering(
+        [form, &dir] { form->xsubFileFromCommandLine(dir.filePath(QStringLiteral("gone.log"))); },
+        {answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("ファイルがみつかりません｡")});
+    QCOMPARE(s.iDispMode, int16_t(0));
+    QCOMPARE(s.iFileNo, -1);
+    // A folder holds no samples.
+    seen = runAnswering([form, &dir] { form->xsubFileFromCommandLine(dir.path()); }, {answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パス名が無効です｡")});
+    QCOMPARE(s.iFileNo, -1);
+    QCOMPARE(form->lbl_data_su->text(), QString());
+    QVERIFY(!form->HScroll1->isVisible());
     finish(form);
 }
 

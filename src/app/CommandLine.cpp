@@ -1,0 +1,66 @@
+#include "CommandLine.h"
+
+namespace ini {
+
+CommandLine xfunCommandLine(const QStringList& args) {
+    CommandLine cl;
+    auto fail = [&cl](const QString& why) {
+        cl.action = CommandLine::Action::Error;
+        cl.error = why;
+        return cl;
+    };
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!optionsEnded && arg.startsWith(u'-') && arg.size() > 1) {
+            if (arg == QStringLiteral("--")) {
+                optionsEnded = true;
+            } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+                cl.action = CommandLine::Action::Help;
+                return cl;
+            } else if (arg == QStringLiteral("--version")) {
+                cl.action = CommandLine::Action::Version;
+                return cl;
+            } else if (arg == QStringLiteral("--port") ||
+                       arg.startsWith(QStringLiteral("--port="))) {
+                const bool joined = arg.contains(u'=');
+                if (!joined && i + 1 >= args.size())
+                    return fail(QStringLiteral("--port needs a port name"));
+                cl.port = joined ? arg.section(u'=', 1) : args[++i];
+                if (cl.port.isEmpty()) return fail(QStringLiteral("--port needs a port name"));
+            } else {
+                return fail(QStringLiteral("unknown option '%1'").arg(arg));
+            }
+        } else if (cl.file.isEmpty()) {
+            cl.file = arg;
+        } else {
+            return fail(QStringLiteral("one data file at a time: '%1' and '%2'").arg(cl.file, arg));
+        }
+    }
+    return cl;
+}
+
+QString xfunHelpText() {
+    return QStringLiteral(
+        "Usage: tessavue [--port NAME] [FILE]\n"
+        "\n"
+        "A serial-line monitor: every byte that arrives on a serial port is one point of a\n"
+        "strip chart.\n"
+        "\n"
+        "  FILE           show this data file (one byte per sample) in the File view\n"
+        "  --port NAME    start on this port for this run: COM1..COM4 (/dev/ttyS0..3) or a\n"
+        "                 device path such as /dev/ttyUSB0; the saved port stays until\n"
+        "                 another one is chosen in the program\n"
+        "  -h, --help     show this help and exit\n"
+        "  --version      show the version and exit\n"
+        "\n"
+        "Settings are kept in Tessavue.OVR beside the program when it may write there,\n"
+        "else in $XDG_CONFIG_HOME/tessavue/Tessavue.OVR (~/.config/tessavue). One copy of\n"
+        "the program runs per settings file. See tessavue(1).\n");
+}
+
+QString xfunVersionText() {
+    return QStringLiteral("tessavue " TESSAVUE_VERSION "\n");
+}
+
+} // namespace ini
