@@ -128,6 +128,7 @@ private slots:
     void controlNames();
 
     void liveTraceLandsWhereTheMappingSays();
+    void liveTraceIsTheSameOnPaintAndOnReadAfterManyTicks();
     void oneSampleIsOnlyAPoint();
     void readouts_data();
     void readouts();
@@ -238,6 +239,80 @@ void GraphTest::liveTraceLandsWhereTheMappingSays() {
     feed({0, 0, 0, 0, 0, 0, 0x7F});
     tickRedraw(form());
     QVERIFY(colourNear(form()->pic_graph->image(), 8520, 295.38, kTraceRed));
+}
+
+void GraphTest::liveTraceIsTheSameOnPaintAndOnReadAfterManyTicks() {
+    frms_RS_GRAPH_1* f = form();
+    AppState& s = app();
+    FakeEngine* engine = m_started.engine;
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    engine->portOpen = true;
+    s.iCurXPos = {5, 650};
+    uint32_t seed = 1;
+    const auto tick = [&](int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            engine->pending.push_back(static_cast<uint8_t>(seed >> 16));
+        }
+        f->Timer_Receive_Timer();
+    };
+    struct Picture {
+        QImage painted, read;
+        QStringList readouts;
+    };
+    const auto look = [f](bool paintFirst) {
+        Picture p;
+        if (paintFirst) p.painted = f->pic_graph->grab().toImage();
+        p.read = f->pic_graph->image().copy();
+        if (!paintFirst) p.painted = f->pic_graph->grab().toImage();
+        p.readouts = readoutTexts(f, 0) + readoutTexts(f, 1);
+        return p;
+    };
+    // What a tick with data draws, one point at a time from the ring.
+    const auto drawnPointByPoint = [&] {
+        const ChannelRecord& ch = s.ChData[0];
+        f->pic_graph->Cls();
+        f->xsubReadoutReset();
+        f->pic_graph->setForeColor(ch.lColor);
+        f->xsubScaleLineDraw();
+        const float X0 = f->line_X_base->X1(), Y0 = f->line_X_base->Y1();
+        const float W = f->line_X_base->X2() - X0, H = f->line_Y_base->Y2() - f->line_Y_base->Y1();
+        for (int K = 0; K < std::min<int>(ch.lCount, ch.iXDim); ++K) {
+            const auto b = static_cast<uint8_t>(ini::xfunRingGet(K, 0));
+            f->xsubPlotPoint(int16_t(K), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
+                             ch.iYMax - ch.iYMin, ch.iYMin, W, H, X0, Y0);
+        }
+        return look(true);
+    };
+
+    // Well past one trip round the ring, through both views, two screen widths and two pens.
+    for (int t = 1; t <= 400; ++t) {
+        if (t == 120) setView(f, false);
+        if (t == 200) s.ChData[0].iXDim = 800;
+        if (t == 260) f->pic_graph->setDrawWidth(3);
+        // Tick 360 leaves the newest samples on both sides of the ring's end.
+        tick(t == 360 ? kRingSize - s.ChData[0].lWritePos + 300 : 700 + t % 900);
+        if (t % 40 != 0 && t != 1) continue;
+        const Picture live = look(t % 80 == 0);
+        const Picture expected = drawnPointByPoint();
+        QVERIFY(countColour(expected.read, kTraceRed) > 300);
+        QCOMPARE(live.read, expected.read);
+        QCOMPARE(live.painted, expected.painted);
+        QCOMPARE(live.readouts, expected.readouts);
+    }
+    QVERIFY(s.ChData[0].lCount > kRingSize);
+
+    // Drawn again, then the ring moves on before anyone looks (a dialog holds the redraws):
+    // the pane still shows the samples it was drawn with.
+    tick(500);
+    const QImage drawn = f->pic_graph->image().copy();
+    f->iRedrawReq = 1;
+    f->iClearReq = 1;
+    tick(0);
+    s.iLiveDraw = 0;
+    tick(800);
+    QCOMPARE(f->pic_graph->image(), drawn);
 }
 
 void GraphTest::oneSampleIsOnlyAPoint() {
