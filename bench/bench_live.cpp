@@ -3,7 +3,8 @@
 //     window; the pane is painted between ticks, as in the program, but not timed;
 // (b) the real program's CPU use on an X server of its own while a virtual device streams a
 //     sine into the Scanning display, at 115,200 and at 3,000,000 baud;
-// (c) how often the pane is painted at 3,000,000 baud: this benchmark runs itself on such a
+// (c) the same with the device silent (its port open, nothing arriving), the floor under (b);
+// (d) how often the pane is painted at 3,000,000 baud: this benchmark runs itself on such a
 //     server with the real engine on a virtual device and counts the pane's paint events.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
 // paint_fps_3000000=<w>
@@ -135,6 +136,7 @@ void startChild(QProcess& p, const QString& program, const QStringList& args,
 void stopChild(QProcess& p) {
     if (p.state() == QProcess::NotRunning) return;
     p.terminate();
+    ::kill(static_cast<pid_t>(p.processId()), SIGCONT); // a scenario may have paused it
     if (!p.waitForFinished(5000)) {
         p.kill();
         p.waitForFinished(5000);
@@ -272,7 +274,7 @@ double programCpuPercent(const QString& buildDir, const QString& baud,
     return percent;
 }
 
-// (c), in the child: the main window on the real engine, started from `programDir` as the
+// (d), in the child: the main window on the real engine, started from `programDir` as the
 // program starts; prints how many times a second its pane was painted.
 int countPanePaints(const QString& programDir) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -305,7 +307,7 @@ int countPanePaints(const QString& programDir) {
     return 0;
 }
 
-// (c) Runs countPanePaints in a copy of this benchmark on its own X server.
+// (d) Runs countPanePaints in a copy of this benchmark on its own X server.
 double paneFramesPerSecond(const QString& buildDir, const QString& baud) {
     VirtualScreen screen;
     StreamingSetup setup(buildDir, baud);
@@ -354,6 +356,13 @@ int main(int argc, char** argv) {
     const double cpuFast = programCpuPercent(buildDir, QStringLiteral("3000000"));
     std::printf("program streaming at 3,000,000 baud for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuFast)));
+    // What the program costs with nothing to draw: the floor under the two figures above.
+    const double cpuSilent =
+        programCpuPercent(buildDir, QStringLiteral("115200"), [](QProcess& device) {
+            ::kill(static_cast<pid_t>(device.processId()), SIGSTOP);
+        });
+    std::printf("program with its port open and silent for %d s: %s %% of one core\n",
+                kMeasureSeconds, qPrintable(figure(cpuSilent)));
     const double fps = paneFramesPerSecond(buildDir, QStringLiteral("3000000"));
     std::printf("pane painted at 3,000,000 baud over %d s: %s frames a second\n", kPaintSeconds,
                 qPrintable(figure(fps)));
