@@ -147,6 +147,8 @@ private slots:
     void startingInTheUnsignedViewShowsNoStrayLine();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
+    void linesToDrawsWhatTheSameLineToCallsDraw_data();
+    void linesToDrawsWhatTheSameLineToCallsDraw();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -708,6 +710,52 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
     const int before = w.paints;
     w.update();
     QTRY_COMPARE(w.paints, before + 1);
+}
+
+void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw_data() {
+    QTest::addColumn<QString>("runs"); // the points in runs: L = one LineTo each, D = one LinesTo
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("strokesBefore");
+    QTest::addRow("after a point") << "D" << 1 << 0;
+    QTest::addRow("extending a line") << "LD" << 1 << 0;
+    QTest::addRow("extended by LineTo") << "DL" << 1 << 0;
+    QTest::addRow("twice in a row, wide pen") << "DDL" << 3 << 0;
+    // With the point, the first LinesTo is the 257th stroke pending: the one that renders them.
+    QTest::addRow("as the stroke that renders the pending ones") << "DLD" << 1 << 255;
+}
+
+void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw() {
+    QFETCH(QString, runs);
+    QFETCH(int, width);
+    QFETCH(int, strokesBefore);
+    std::vector<QPointF> points;
+    for (int i = 0; i < 60; ++i)
+        points.emplace_back(720 + i * 130.3, 2640 + ((i * 37) % 11 - 5) * 401.7);
+    const auto draw = [&](PictureBox& box, const QString& how) {
+        box.setDrawWidth(width);
+        box.setForeColor(0x00FF00);
+        for (int i = 0; i < strokesBefore; ++i)
+            box.Line(720, 300 + 15 * i, 900, 300 + 15 * i);
+        box.setForeColor(255);
+        box.PSet(float(points[0].x()), float(points[0].y()));
+        const int perRun = int(points.size() - 1) / int(how.size());
+        for (int r = 0, next = 1; r < how.size(); ++r) {
+            const int end = r + 1 == how.size() ? int(points.size()) : next + perRun;
+            if (how[r] == 'D')
+                box.LinesTo(end - next, [&points, next](int i) { return points[next + i]; });
+            else
+                for (int i = next; i < end; ++i)
+                    box.LineTo(float(points[i].x()), float(points[i].y()));
+            next = end;
+        }
+    };
+    PictureBox expected(nullptr, 8820, 5400), deferred(nullptr, 8820, 5400);
+    draw(expected, QString(runs.size(), 'L'));
+    draw(deferred, runs);
+    QCOMPARE(deferred.CurrentX(), expected.CurrentX());
+    QCOMPARE(deferred.CurrentY(), expected.CurrentY());
+    QCOMPARE(deferred.image(), expected.image());
+    QVERIFY(countColour(expected.image(), kTraceRed) > 500);
 }
 
 QTEST_MAIN(GraphTest)
