@@ -75,7 +75,7 @@ int16_t xfunRingGet(int32_t position, int16_t channel) {
 std::vector<uint8_t> xfunRingScreen(int16_t channel) {
     if (!validChannel(channel)) return {};
     const ChannelRecord& ch = app().ChData[channel];
-    const int32_t n = std::clamp<int32_t>(std::min<int32_t>(ch.lCount, ch.iXDim), 0, kRingSize);
+    const int32_t n = std::max<int32_t>(0, std::min<int32_t>(ch.lCount, ch.iXDim));
     std::vector<uint8_t> out(static_cast<size_t>(n), 0);
     const bool posOk = ch.lWritePos >= 0 && ch.lWritePos < kRingSize;
     assert(posOk && "ring write position outside the ring");
