@@ -5,9 +5,10 @@
 //     sine into the Scanning display, at 115,200 and at 3,000,000 baud;
 // (c) the same with the device silent (its port open, nothing arriving), the floor under (b);
 // (d) how often the pane is painted at 3,000,000 baud: this benchmark runs itself on such a
-//     server with the real engine on a virtual device and counts the pane's paint events.
+//     server with the real engine on a virtual device and counts the pane's paint events;
+// (e) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
-// paint_fps_3000000=<w>
+// paint_fps_3000000=<w> cpu_percent_lost=<v>
 
 #include <QApplication>
 #include <QDir>
@@ -46,6 +47,7 @@ constexpr int kWarmupTicks = 200;
 constexpr int kTimedTicks = 3000;
 constexpr int kSamplesPerScreen = 800;
 constexpr int kMeasureSeconds = 30;
+constexpr int kLostSeconds = 10;
 constexpr int kPaintSeconds = 10;
 constexpr int kSettleSeconds = 3;
 const char kPaneFpsMode[] = "--pane-fps";
@@ -237,10 +239,9 @@ std::optional<long long> cpuTicks(qint64 pid) {
 }
 
 // (b) The real program on its own X server with a virtual device at `baud` as its port: its
-// CPU use in percent of one core over kMeasureSeconds once it has settled. A scenario changes
-// the device in `beforeMeasuring` (for example stops it). NaN, with the reason, when it cannot
-// run.
-double programCpuPercent(const QString& buildDir, const QString& baud,
+// CPU use in percent of one core over `seconds` once it has settled. A scenario changes the
+// device in `beforeMeasuring` (for example stops it). NaN, with the reason, when it cannot run.
+double programCpuPercent(const QString& buildDir, const QString& baud, int seconds,
                          const std::function<void(QProcess& device)>& beforeMeasuring = {}) {
     VirtualScreen screen;
     if (!screen.ok()) {
@@ -261,7 +262,7 @@ double programCpuPercent(const QString& buildDir, const QString& baud,
         const auto before = cpuTicks(program.processId());
         QElapsedTimer wall;
         wall.start();
-        QThread::sleep(kMeasureSeconds);
+        QThread::sleep(seconds);
         const auto after = cpuTicks(program.processId());
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         if (before && after && program.state() == QProcess::Running)
@@ -352,29 +353,36 @@ int main(int argc, char** argv) {
 
     const QString buildDir =
         QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-    const double cpuSlow = programCpuPercent(buildDir, QStringLiteral("115200"));
+    const double cpuSlow = programCpuPercent(buildDir, QStringLiteral("115200"), kMeasureSeconds);
     std::printf("program streaming at 115,200 baud for %d s: %s %% of one core\n", kMeasureSeconds,
                 qPrintable(figure(cpuSlow)));
-    const double cpuFast = programCpuPercent(buildDir, QStringLiteral("3000000"));
+    const double cpuFast = programCpuPercent(buildDir, QStringLiteral("3000000"), kMeasureSeconds);
     std::printf("program streaming at 3,000,000 baud for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuFast)));
     // What the program costs with nothing to draw: the floor under the two figures above.
-    const double cpuSilent =
-        programCpuPercent(buildDir, QStringLiteral("115200"), [](QProcess& device) {
-            ::kill(static_cast<pid_t>(device.processId()), SIGSTOP);
-        });
+    const double cpuSilent = programCpuPercent(
+        buildDir, QStringLiteral("115200"), kMeasureSeconds,
+        [](QProcess& device) { ::kill(static_cast<pid_t>(device.processId()), SIGSTOP); });
     std::printf("program with its port open and silent for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuSilent)));
     const double fps = paneFramesPerSecond(buildDir, QStringLiteral("3000000"));
     std::printf("pane painted at 3,000,000 baud over %d s: %s frames a second\n", kPaintSeconds,
                 qPrintable(figure(fps)));
+    // Unplugged: the notice is up and the port is tried again once a second.
+    const double cpuLost =
+        programCpuPercent(buildDir, QStringLiteral("115200"), kLostSeconds, [](QProcess& device) {
+            ::kill(static_cast<pid_t>(device.processId()), SIGUSR1);
+            QThread::sleep(kSettleSeconds);
+        });
+    std::printf("program with its device unplugged for %d s: %s %% of one core\n", kLostSeconds,
+                qPrintable(figure(cpuLost)));
 
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
-                "paint_fps_3000000=%s\n",
+                "paint_fps_3000000=%s cpu_percent_lost=%s\n",
                 tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
-                qPrintable(figure(fps)));
+                qPrintable(figure(fps)), qPrintable(figure(cpuLost)));
     return 0;
 }

@@ -84,7 +84,7 @@ void frms_RS_GRAPH_1::buildControls() {
     // Timers
     Timer_Receive = named(new QTimer(this), QStringLiteral("Timer_Receive"));
     Timer_Receive->setTimerType(Qt::PreciseTimer);
-    Timer_Receive->setInterval(1);
+    Timer_Receive->setInterval(kReceiveWakeMs);
     Timer_date = named(new QTimer(this), QStringLiteral("Timer_date"));
     Timer_date->setInterval(1000);
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
@@ -293,7 +293,7 @@ void frms_RS_GRAPH_1::buildControls() {
 }
 
 void frms_RS_GRAPH_1::connectHandlers() {
-    connect(Timer_Receive, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Receive_Timer);
+    connect(Timer_Receive, &QTimer::timeout, this, &frms_RS_GRAPH_1::xsubReceiveTicksDue);
     connect(Timer_date, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_date_Timer);
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
     connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);
@@ -373,6 +373,8 @@ void frms_RS_GRAPH_1::Timer_date_Timer() {
 }
 
 void frms_RS_GRAPH_1::Timer_Start_Timer() {
+    m_tickClock.start();
+    m_tickClockDone = 0;
     Timer_Receive->start();
     Timer_Start->stop();
 }

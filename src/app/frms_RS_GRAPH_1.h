@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -13,6 +14,9 @@ class QScrollBar;
 class QTimer;
 class LineShape;
 class PictureBox;
+
+// How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
+constexpr int kReceiveWakeMs = 30;
 
 // The main window: the graph pane, the display and command buttons, the line parameters with
 // their lamps, the cursors and the timers that drive reception. Each folder of src/ defines the
@@ -39,6 +43,8 @@ public:
 
     // ---- receive cycle, port dialog, line control, display modes (serial/) ----
     void Timer_Receive_Timer();
+    // Runs the 1 ms receive ticks that have come due since the receive timer last woke.
+    void xsubReceiveTicksDue();
     void xsubModemLamps(uint8_t status);
     // The port's device went away: close it, show it in the line panel and start reopening it.
     void xsubPortLost();
@@ -229,6 +235,9 @@ private:
     void buildControls();
     void connectHandlers();
     bool m_unloaded = false;
+    QElapsedTimer m_tickClock;      // since the receive ticks started
+    int64_t m_tickClockDone = 0;    // milliseconds of it whose ticks have run
+    bool m_fetchWasFull = false;    // the last tick's fetch took all a fetch can hold
     uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
     uint64_t m_droppedReported = 0; // the part of it the user has been told of
 };

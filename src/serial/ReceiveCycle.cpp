@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -20,12 +21,29 @@ bool g_receiveTickRunning = false;
 // Lamp rows 0..5 (RTS, CTS, DTR, DSR, DCD, RI) and their modem status bits.
 constexpr uint8_t kLampBits[6] = {0x01, 0x10, 0x02, 0x20, 0x80, 0x40};
 
+// The most ticks one wake catches up on, should the program have been held up for long.
+constexpr int64_t kMostTicksPerWake = 100;
+
 void addToCount(int32_t added) {
     int32_t& count = app().lRcvCount;
     count = static_cast<int32_t>(std::min<int64_t>(int64_t{count} + added, kRcvCountMax));
 }
 
 } // namespace
+
+// A wake every millisecond would cost more than all that the ticks do, while their results are
+// painted some thirty times a second: the timer wakes every kReceiveWakeMs and runs the ticks due
+// since. A test pattern so still makes one sample a millisecond. A port's first tick fetches all
+// that arrived; the ones after it run only while fetches come back full.
+void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
+    const int64_t now = m_tickClock.elapsed();
+    const int64_t due = std::clamp<int64_t>(now - m_tickClockDone, 1, kMostTicksPerWake);
+    m_tickClockDone = now;
+    for (int64_t i = 0; i < due && Timer_Receive->isActive(); ++i) {
+        Timer_Receive_Timer();
+        if (app().iScanSource != 1 && !m_fetchWasFull) break;
+    }
+}
 
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     if (g_receiveTickRunning) return;
@@ -50,6 +68,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         int32_t count = 0;
         int32_t scratch = 0;
         s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
+        m_fetchWasFull = count >= tessavue::SerialEngine::kMaxBytesPerFetch;
         if (s.iLogSt != tessavue::SerialEngine::kLogContinues && s.iLogOn == 1) {
             s.iLogOn = 0;
             s.engine->LogStop();

@@ -55,7 +55,18 @@ void PictureBox::addStroke(Stroke stroke) {
     m_strokes.push_back(std::move(stroke));
     // A pane that is never painted (hidden, minimized) must not gather strokes without end.
     if (m_strokes.size() > kMaxPendingStrokes) render();
-    update();
+    updateDrawing();
+}
+
+void PictureBox::updateDrawing() {
+    // Opaque children (the scale-label panel) hide the drawing beneath them; leaving them out
+    // keeps the labels on them from being painted again with every new trace.
+    QRegion dirty = rect();
+    for (const QObject* o : children()) {
+        const auto* w = qobject_cast<const QWidget*>(o);
+        if (w && w->isVisible() && w->autoFillBackground()) dirty -= w->geometry();
+    }
+    update(dirty);
 }
 
 void PictureBox::resolve(Stroke& stroke) const {
@@ -69,13 +80,7 @@ void PictureBox::resolve(Stroke& stroke) const {
     stroke.laterCount = 0;
 }
 
-void PictureBox::render() {
-    if (m_erasePending) {
-        m_image.fill(Qt::white);
-        m_erasePending = false;
-    }
-    if (m_strokes.empty()) return;
-    QPainter p(&m_image);
+void PictureBox::drawStrokes(QPainter& p) {
     for (Stroke& s : m_strokes) {
         resolve(s);
         const QColor c = colorFromBgr(s.color);
@@ -95,6 +100,16 @@ void PictureBox::render() {
             p.drawEllipse(s.points.first(), s.width / 2.0, s.width / 2.0);
         }
     }
+}
+
+void PictureBox::render() {
+    if (m_erasePending) {
+        m_image.fill(Qt::white);
+        m_erasePending = false;
+    }
+    if (m_strokes.empty()) return;
+    QPainter p(&m_image);
+    drawStrokes(p);
     m_strokes.clear();
 }
 
@@ -103,7 +118,7 @@ void PictureBox::Cls() {
     m_erasePending = true;
     m_curX = 0;
     m_curY = 0;
-    update();
+    updateDrawing();
 }
 
 void PictureBox::PSet(float x, float y) {
@@ -171,16 +186,36 @@ const QImage& PictureBox::image() {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-    render();
     QPainter p(this);
-    p.drawImage(0, 0, m_image);
+    if (m_erasePending) {
+        // Everything since the last erase is still in strokes (the live trace, nearly always):
+        // drawn straight onto the window, the image is neither cleared nor copied. The strokes
+        // stay, for the next paint and for whoever reads the image.
+        p.fillRect(rect(), Qt::white);
+        drawStrokes(p);
+    } else {
+        render();
+        p.drawImage(0, 0, m_image);
+    }
+    // Neighbouring lines of one colour (the grid) go to the painter together: setting its pen
+    // costs more than drawing a line. The order, and so what lies above what, stays.
+    std::vector<QLineF> run;
+    int32_t runColor = 0;
+    const auto drawRun = [&] {
+        if (run.empty()) return;
+        const QColor c =
+            (runColor & 0x80000000) ? palette().color(QPalette::Button) : colorFromBgr(runColor);
+        p.setPen(QPen(c, 1));
+        p.drawLines(run.data(), static_cast<int>(run.size()));
+        run.clear();
+    };
     for (const auto& line : m_lines) {
         if (!line->Visible()) continue;
-        const int32_t bgr = line->BorderColor();
-        const QColor c = (bgr & 0x80000000) ? palette().color(QPalette::Button) : colorFromBgr(bgr);
-        p.setPen(QPen(c, 1));
-        p.drawLine(toPx(line->X1(), line->Y1()), toPx(line->X2(), line->Y2()));
+        if (line->BorderColor() != runColor) drawRun();
+        runColor = line->BorderColor();
+        run.emplace_back(toPx(line->X1(), line->Y1()), toPx(line->X2(), line->Y2()));
     }
+    drawRun();
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QPolygonF>
+
+class QPainter;
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -89,6 +91,8 @@ private:
     };
 
     void render();
+    void drawStrokes(QPainter& p);
+    void updateDrawing();
     void resolve(Stroke& stroke) const;
     void closeStroke();
     void addStroke(Stroke stroke);

@@ -5,12 +5,12 @@
 
 class QWidget;
 
-// Painting the screen more often than a display refreshes shows nothing more.
-constexpr int kScreenPaintIntervalMs = 15;
+// Some thirty pictures a second keep a moving trace smooth; each one more costs as much again.
+constexpr int kScreenPaintIntervalMs = 30;
 
-// Paints a window at most once per interval. The receive tick changes labels about a thousand
+// Paints a window at most once per interval. The receive ticks change labels about a thousand
 // times a second; Qt would repaint (and send to the display) after every one of them, which
-// costs far more than the tick itself, while a screen shows some sixty pictures a second.
+// costs far more than the ticks themselves.
 class RepaintThrottle : public QObject {
     Q_OBJECT
 public:
