@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cerrno>
 #include <unistd.h>
@@ -83,6 +84,8 @@ void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
 
 void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     xsubReadoutReset();
+    m_shown.clear();
+    const auto deltas = qScopeGuard([this] { xsubCurDeltaShow(); });
     const PaneFrame fr = paneFrame(*this);
     if (!validChannel(channel)) return;
     const AppState& s = app();
@@ -109,6 +112,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     xsubScaleLineDraw();
     for (int32_t i = 0; i < n && start + i < size; ++i) {
         const uint8_t b = xfunLastDataGet(i);
+        m_shown.push_back(b);
         xsubPlotPoint(static_cast<int16_t>(i), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
                       ch.iYMax - ch.iYMin, ch.iYMin, fr.W, fr.H, fr.X0, fr.Y0);
     }
@@ -194,6 +198,9 @@ void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     s.lRcvCount = 0;
     lbl_data_su->setText(QStringLiteral("0"));
     xsubReadoutReset();
+    m_shown.clear();
+    xsubCurDeltaShow();
+    xsubTriggerDisarm();
     if (s.engine) s.engine->LastClear();
 }
 

@@ -34,6 +34,12 @@ void LineShape::setVisible(bool visible) {
     m_owner->lineChanged();
 }
 
+void LineShape::setDashed(bool dashed) {
+    if (m_dashed == dashed) return;
+    m_dashed = dashed;
+    m_owner->lineChanged();
+}
+
 PictureBox::PictureBox(QWidget* parent, float widthTw, float heightTw)
     : QWidget(parent), m_image(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_RGB32) {
     m_image.fill(Qt::white);
@@ -149,7 +155,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
         if (!line->Visible()) continue;
         const int32_t bgr = line->BorderColor();
         const QColor c = (bgr & 0x80000000) ? palette().color(QPalette::Button) : colorFromBgr(bgr);
-        p.setPen(QPen(c, 1));
+        p.setPen(QPen(c, 1, line->Dashed() ? Qt::DashLine : Qt::SolidLine));
         p.drawLine(toPx(line->X1(), line->Y1()), toPx(line->X2(), line->Y2()));
     }
 }
