@@ -1,0 +1,185 @@
+#include <QTest>
+#include <vector>
+
+#include "graph/Trigger.h"
+
+namespace {
+
+// A ring of its own size, filled as the receive cycle fills the program's.
+struct TestRing {
+    std::vector<uint8_t> data;
+    int32_t writePos = 0;
+    int64_t total = 0;
+
+    explicit TestRing(int size) : data(static_cast<size_t>(size)) {}
+    void add(const std::vector<uint8_t>& samples) {
+        for (uint8_t b : samples) {
+            data[static_cast<size_t>(writePos)] = b;
+            writePos = (writePos + 1) % static_cast<int32_t>(data.size());
+            ++total;
+        }
+    }
+    RingView view() const {
+        const auto size = static_cast<int32_t>(data.size());
+        return {data.data(), size, writePos, total, std::min<int64_t>(total, size)};
+    }
+};
+
+// Sample n of a stepped saw: each period of 10 climbs 0, 10, .., 90 and is lifted by its number,
+// so every period crosses 50 upwards at its sixth sample and every screen is told apart.
+std::vector<uint8_t> steppedSaw(int64_t from, int64_t to) {
+    std::vector<uint8_t> v;
+    for (int64_t n = from; n < to; ++n)
+        v.push_back(static_cast<uint8_t>(n % 10 * 10 + n / 10));
+    return v;
+}
+
+TriggerSettings rising(TriggerMode mode, int16_t level, int16_t positionPct) {
+    return {mode, level, TriggerSlope::Rising, positionPct};
+}
+
+} // namespace
+
+class GraphTriggerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void triggerIndex_data();
+    void triggerIndex();
+    void newestTriggerPoint_data();
+    void newestTriggerPoint();
+    void screenOfTheNewestWholeTrigger();
+    void autoFallsBackAfterOneSecondAndSingleHolds();
+};
+
+void GraphTriggerTest::triggerIndex_data() {
+    QTest::addColumn<int>("pct");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<int>("p");
+    QTest::addRow("10 %% of 200: 19.9") << 10 << 200 << 20;
+    QTest::addRow("50 %% of 200: 99.5 to even") << 50 << 200 << 100;
+    QTest::addRow("25 %% of 11: 2.5 to even") << 25 << 11 << 2;
+    QTest::addRow("75 %% of 11: 7.5 to even") << 75 << 11 << 8;
+    QTest::addRow("0 %%: the left edge") << 0 << 800 << 0;
+    QTest::addRow("100 %%: the right edge") << 100 << 800 << 799;
+}
+
+void GraphTriggerTest::triggerIndex() {
+    QFETCH(int, pct);
+    QFETCH(int, N);
+    QFETCH(int, p);
+    QCOMPARE(xfunTriggerIndex(int16_t(pct), int16_t(N)), p);
+}
+
+void GraphTriggerTest::newestTriggerPoint_data() {
+    QTest::addColumn<int>("ringSize");
+    QTest::addColumn<std::vector<uint8_t>>("samples");
+    QTest::addColumn<int>("iSigned");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("falling");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("expected"); // -1: none
+    using B = std::vector<uint8_t>;
+    QTest::addRow("rising: the newest of two") << 16 << B{10, 50, 20, 60} << 0 << 50 << false << 1
+                                               << 3 << 3;
+    QTest::addRow("rising: last bounds the search") << 16 << B{10, 50, 20, 60} << 0 << 50 << false
+                                                    << 1 << 2 << 1;
+    QTest::addRow("rising: leaving the level is no crossing")
+        << 16 << B{50, 60, 70} << 0 << 50 << false << 1 << 2 << -1;
+    QTest::addRow("falling: above, then at or below")
+        << 16 << B{90, 50, 80, 40} << 0 << 50 << true << 1 << 3 << 3;
+    QTest::addRow("falling: a rise is none") << 16 << B{40, 80} << 0 << 50 << true << 1 << 1 << -1;
+    QTest::addRow("signed view: F0h is -16, below 0") << 16 << B{0xF0, 0x10} << 1 << 0 << false
+                                                      << 1 << 1 << 1;
+    QTest::addRow("unsigned view: F0h is 240, above 0")
+        << 16 << B{0xF0, 0x10} << 0 << 0 << false << 1 << 1 << -1;
+    QTest::addRow("signed view: falling to -128") << 16 << B{0x00, 0x80} << 1 << -100 << true << 1
+                                                  << 1 << 1;
+    QTest::addRow("backwards across the ring's end")
+        << 4 << B{10, 10, 10, 60, 10, 10} << 0 << 50 << false << 3 << 5 << 3;
+}
+
+void GraphTriggerTest::newestTriggerPoint() {
+    QFETCH(int, ringSize);
+    QFETCH(std::vector<uint8_t>, samples);
+    QFETCH(int, iSigned);
+    QFETCH(int, level);
+    QFETCH(bool, falling);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, expected);
+    TestRing ring(ringSize);
+    ring.add(samples);
+    const TriggerSettings s{TriggerMode::Normal, int16_t(level),
+                            falling ? TriggerSlope::Falling : TriggerSlope::Rising, 10};
+    const auto t = xfunNewestTriggerPoint(ring.view(), first, last, s, int16_t(iSigned));
+    QCOMPARE(t.value_or(-1), expected);
+}
+
+void GraphTriggerTest::screenOfTheNewestWholeTrigger() {
+    // N = 10 at 50 %: the trigger point stands at index 4 (4.5 to even).
+    constexpr int16_t N = 10;
+    TestRing ring(64);
+    LiveTrigger trigger;
+    ring.add(steppedSaw(0, 20)); // trigger points at 5 and 15, before arming
+    trigger.arm(rising(TriggerMode::Normal, 50, 50), ring.total, 0);
+    QVERIFY(!trigger.update(ring.view(), N, 0, 0));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Nothing);
+
+    // Trigger point 25 is there, but its screen (21..30) is not whole before sample 30.
+    ring.add(steppedSaw(20, 30));
+    QVERIFY(!trigger.update(ring.view(), N, 0, 0));
+    ring.add(steppedSaw(30, 31));
+    QVERIFY(trigger.update(ring.view(), N, 0, 0));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Held);
+    QCOMPARE(trigger.screen(), steppedSaw(21, 31));
+    QVERIFY(trigger.screen()[3] < 50 && 50 <= trigger.screen()[4]);
+
+    // Three more periods in one go: only the newest whole one (55) is shown.
+    ring.add(steppedSaw(31, 62));
+    QVERIFY(trigger.update(ring.view(), N, 0, 0));
+    QCOMPARE(trigger.screen(), steppedSaw(51, 61));
+    // Nothing new: the screen holds, and it is a copy the ring may overwrite.
+    std::fill(ring.data.begin(), ring.data.end(), 0);
+    QVERIFY(!trigger.update(ring.view(), N, 0, 5000));
+    QCOMPARE(trigger.screen(), steppedSaw(51, 61));
+}
+
+void GraphTriggerTest::autoFallsBackAfterOneSecondAndSingleHolds() {
+    constexpr int16_t N = 10;
+    TestRing ring(64);
+    LiveTrigger trigger;
+    ring.add(std::vector<uint8_t>(20, 0));
+    trigger.arm(rising(TriggerMode::Auto, 50, 10), ring.total, 1000);
+    ring.add(std::vector<uint8_t>(5, 0));
+    QVERIFY(!trigger.update(ring.view(), N, 0, 1999));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Nothing);
+    QVERIFY(trigger.update(ring.view(), N, 0, 2000));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Running);
+    QVERIFY(!trigger.update(ring.view(), N, 0, 2001)); // running, but nothing new to show
+    ring.add({0});
+    QVERIFY(trigger.update(ring.view(), N, 0, 2002));
+    // A crossing holds again, and the second after it is counted from then.
+    ring.add({0, 90, 90, 90, 90, 90, 90, 90, 90, 90});
+    QVERIFY(trigger.update(ring.view(), N, 0, 2500));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Held);
+    ring.add({90});
+    QVERIFY(!trigger.update(ring.view(), N, 0, 3499));
+    QVERIFY(trigger.update(ring.view(), N, 0, 3500));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Running);
+
+    // Single: the first whole screen, then the search stops.
+    trigger.arm(rising(TriggerMode::Single, 50, 0), ring.total, 0);
+    ring.add(steppedSaw(0, 40));
+    QVERIFY(trigger.update(ring.view(), N, 0, 0));
+    QVERIFY(trigger.stopped());
+    const std::vector<uint8_t> held = trigger.screen();
+    QCOMPARE(held, steppedSaw(25, 35));
+    ring.add(steppedSaw(40, 80));
+    QVERIFY(!trigger.update(ring.view(), N, 0, 10000));
+    QCOMPARE(trigger.screen(), held);
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Held);
+}
+
+QTEST_MAIN(GraphTriggerTest)
+#include "test_graph_trigger.moc"
