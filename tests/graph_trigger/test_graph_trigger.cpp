@@ -80,21 +80,21 @@ void GraphTriggerTest::newestTriggerPoint_data() {
     QTest::addColumn<int>("last");
     QTest::addColumn<int>("expected"); // -1: none
     using B = std::vector<uint8_t>;
-    QTest::addRow("rising: the newest of two") << 16 << B{10, 50, 20, 60} << 0 << 50 << false << 1
-                                               << 3 << 3;
-    QTest::addRow("rising: last bounds the search") << 16 << B{10, 50, 20, 60} << 0 << 50 << false
-                                                    << 1 << 2 << 1;
+    QTest::addRow("rising: the newest of two")
+        << 16 << B{10, 50, 20, 60} << 0 << 50 << false << 1 << 3 << 3;
+    QTest::addRow("rising: last bounds the search")
+        << 16 << B{10, 50, 20, 60} << 0 << 50 << false << 1 << 2 << 1;
     QTest::addRow("rising: leaving the level is no crossing")
         << 16 << B{50, 60, 70} << 0 << 50 << false << 1 << 2 << -1;
     QTest::addRow("falling: above, then at or below")
         << 16 << B{90, 50, 80, 40} << 0 << 50 << true << 1 << 3 << 3;
     QTest::addRow("falling: a rise is none") << 16 << B{40, 80} << 0 << 50 << true << 1 << 1 << -1;
-    QTest::addRow("signed view: F0h is -16, below 0") << 16 << B{0xF0, 0x10} << 1 << 0 << false
-                                                      << 1 << 1 << 1;
+    QTest::addRow("signed view: F0h is -16, below 0")
+        << 16 << B{0xF0, 0x10} << 1 << 0 << false << 1 << 1 << 1;
     QTest::addRow("unsigned view: F0h is 240, above 0")
         << 16 << B{0xF0, 0x10} << 0 << 0 << false << 1 << 1 << -1;
-    QTest::addRow("signed view: falling to -128") << 16 << B{0x00, 0x80} << 1 << -100 << true << 1
-                                                  << 1 << 1;
+    QTest::addRow("signed view: falling to -128")
+        << 16 << B{0x00, 0x80} << 1 << -100 << true << 1 << 1 << 1;
     QTest::addRow("backwards across the ring's end")
         << 4 << B{10, 10, 10, 60, 10, 10} << 0 << 50 << false << 3 << 5 << 3;
 }
