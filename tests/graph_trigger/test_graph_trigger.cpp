@@ -1,6 +1,14 @@
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
 #include "graph/Trigger.h"
 
 namespace {
@@ -49,6 +57,9 @@ private slots:
     void newestTriggerPoint();
     void screenOfTheNewestWholeTrigger();
     void autoFallsBackAfterOneSecondAndSingleHolds();
+
+    void cursorDifferences_data();
+    void cursorDifferences();
 };
 
 void GraphTriggerTest::triggerIndex_data() {
@@ -179,6 +190,52 @@ void GraphTriggerTest::autoFallsBackAfterOneSecondAndSingleHolds() {
     QVERIFY(!trigger.update(ring.view(), N, 0, 10000));
     QCOMPARE(trigger.screen(), held);
     QCOMPARE(trigger.show(), LiveTrigger::Show::Held);
+}
+
+void GraphTriggerTest::cursorDifferences_data() {
+    QTest::addColumn<bool>("signedView");
+    QTest::addColumn<int>("pos1");
+    QTest::addColumn<int>("pos2");
+    QTest::addColumn<QString>("dx");
+    QTest::addColumn<QString>("dy");
+    // Samples 00h 10h 7Fh 80h FFh 0Ah.
+    QTest::addRow("unsigned: 10h to 80h") << false << 1 << 3 << "2"
+                                          << "112";
+    QTest::addRow("signed: 10h to 80h") << true << 1 << 3 << "2"
+                                        << "-144";
+    QTest::addRow("unsigned: backwards, FFh to 7Fh") << false << 4 << 2 << "-2"
+                                                     << "-128";
+    QTest::addRow("signed: backwards, FFh to 7Fh") << true << 4 << 2 << "-2"
+                                                   << "128";
+    QTest::addRow("the same sample") << true << 5 << 5 << "0"
+                                     << "0";
+    QTest::addRow("cursor 2 beyond the data") << true << 0 << 150 << "150"
+                                              << "-----";
+}
+
+void GraphTriggerTest::cursorDifferences() {
+    QFETCH(bool, signedView);
+    QFETCH(int, pos1);
+    QFETCH(int, pos2);
+    QFETCH(QString, dx);
+    QFETCH(QString, dy);
+    QTemporaryDir dir;
+    const auto started = testsupport::startWithFakeEngine(dir.path());
+    frms_RS_GRAPH_1* form = started.form;
+    started.engine->recent = {0x00, 0x10, 0x7F, 0x80, 0xFF, 0x0A};
+    form->Cmd_Memory_Click();
+    form->Opn_YDim[signedView ? 0 : 1]->click();
+    app().iCurXPos = {int16_t(pos1), int16_t(pos2)};
+    form->chk_curx[0]->setChecked(true);
+    QVERIFY(form->Frm_CurDelta->isHidden()); // one cursor is not enough
+    form->chk_curx[1]->setChecked(true);
+    form->Timer1_Timer();
+    QVERIFY(!form->Frm_CurDelta->isHidden());
+    QCOMPARE(form->lbl_cur_dx->text(), dx);
+    QCOMPARE(form->lbl_cur_dy->text(), dy);
+    form->chk_curx[0]->setChecked(false);
+    QVERIFY(form->Frm_CurDelta->isHidden());
+    testsupport::finish(form);
 }
 
 QTEST_MAIN(GraphTriggerTest)
