@@ -124,27 +124,6 @@ void frms_RS_GRAPH_1::buildControls() {
         line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
         line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
     }
-    // The trigger's level, the mark above its position and its status, shown while armed.
-    line_trig_level = pic_graph->addLine(735, 2640, 8520, 2640, kOrange);
-    line_trig_level->setDashed(true);
-    line_trig_level->setVisible(false);
-    auto triggerLabel = [this](const QString& name, const QString& text, float left, float width,
-                               Qt::Alignment align) {
-        auto* l = named(new QLabel(text, pic_graph), name);
-        placeTw(l, left, 0, width, 240);
-        l->setAlignment(align | Qt::AlignVCenter);
-        ::setForeColor(l, kOrange);
-        QFont f = l->font();
-        f.setPointSizeF(7.5);
-        l->setFont(f);
-        l->setVisible(false);
-        return l;
-    };
-    lbl_trig_mark = triggerLabel(QStringLiteral("lbl_trig_mark"), QStringLiteral("▼"), 600, 240,
-                                 Qt::AlignHCenter);
-    lbl_trig_status =
-        triggerLabel(QStringLiteral("lbl_trig_status"), QString(), 5520, 3000, Qt::AlignRight);
-
     Pic_Scale = named(new QWidget(pic_graph), QStringLiteral("Pic_Scale"));
     placeTw(Pic_Scale, 0, 0, 719, 5400);
     Pic_Scale->setAutoFillBackground(true);
@@ -173,6 +152,29 @@ void frms_RS_GRAPH_1::buildControls() {
     placeTw(HScroll1, 720, 5070, 7320, 255);
     HScroll2 = scrollBar(pic_graph, QStringLiteral("HScroll2"), Qt::Horizontal, 0, 2, 1);
     placeTw(HScroll2, 8160, 5070, 495, 255);
+
+    // The trigger's level, the mark above its position (over the scale panel at 0 %) and its
+    // status, shown while armed.
+    line_trig_level = pic_graph->addLine(735, 2640, 8520, 2640, kOrange);
+    line_trig_level->setDashed(true);
+    line_trig_level->setVisible(false);
+    auto triggerLabel = [this](const QString& name, const QString& text, float left, float width,
+                               Qt::Alignment align) {
+        auto* l = named(new QLabel(text, pic_graph), name);
+        placeTw(l, left, 0, width, 240);
+        l->setAlignment(align | Qt::AlignVCenter);
+        ::setForeColor(l, kOrange);
+        QFont f = l->font();
+        f.setPointSizeF(7.5);
+        l->setFont(f);
+        l->setVisible(false);
+        return l;
+    };
+    lbl_trig_mark = triggerLabel(QStringLiteral("lbl_trig_mark"), QStringLiteral("▼"), 600, 240,
+                                 Qt::AlignHCenter);
+    lbl_trig_status =
+        triggerLabel(QStringLiteral("lbl_trig_status"), QString(), 5520, 3000, Qt::AlignRight);
+
 
     // Y-cursor bars beside the pane: the top of a bar is the highest value.
     for (int i = 0; i < 2; ++i) {
