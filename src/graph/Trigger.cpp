@@ -57,16 +57,20 @@ bool LiveTrigger::update(const RingView& ring, int16_t N, int16_t iSigned, int64
     m_next = std::max(m_next, last + 1);
 
     if (t) {
-        m_screen.resize(static_cast<size_t>(N));
+        std::vector<uint8_t> screen(static_cast<size_t>(N));
         int32_t pos = ring.positionOf(*t - p);
-        for (uint8_t& b : m_screen) {
+        for (uint8_t& b : screen) {
             b = ring.data[pos];
             pos = pos + 1 == ring.size ? 0 : pos + 1;
         }
-        m_show = Show::Held;
         m_lastMs = nowMs;
         m_stopped = m_settings.mode == TriggerMode::Single;
-        return true;
+        // A steady periodic input triggers the same screen again and again: the picture stands
+        // still, and drawing it again would only cost time.
+        const bool same = m_show == Show::Held && screen == m_screen;
+        m_screen = std::move(screen);
+        m_show = Show::Held;
+        return !same;
     }
     if (m_settings.mode == TriggerMode::Auto && nowMs - m_lastMs >= kAutoFallbackMs) {
         const bool wasRunning = m_show == Show::Running;

@@ -64,7 +64,8 @@ public:
     void setLevel(int16_t level) { m_settings.level = level; }
 
     // Searches what arrived since the last update, for screens of N samples. True when the
-    // pane must be drawn again: another screen is held, the running trace is shown or moved on.
+    // pane must be drawn again: a screen other than the one held is held, or the running trace
+    // is shown or has moved on.
     bool update(const RingView& ring, int16_t N, int16_t iSigned, int64_t nowMs);
 
 private:
