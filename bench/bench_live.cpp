@@ -1,14 +1,24 @@
-// Cost of the live trace: (a) one receive tick that brings data and redraws a screen of 800
-// samples, timed inside the real window; (b) the whole program's CPU use while a virtual device
-// streams a sine at 115,200 baud into the Scanning display, under Xvfb.
-// Last line: tick_redraw_us=<x> cpu_percent_115200=<y>
+// Cost of the live trace, 800 samples a screen:
+// (a) one receive tick that brings data (12 bytes, as at 115,200 baud), timed inside the real
+//     window; the pane is painted between ticks, as in the program, but not timed;
+// (b) the real program's CPU use on an X server of its own while a virtual device streams a
+//     sine into the Scanning display, at 115,200 and at 3,000,000 baud;
+// (c) the same with the device silent (its port open, nothing arriving), the floor under (b);
+// (d) how often the pane is painted at 3,000,000 baud: this benchmark runs itself on such a
+//     server with the real engine on a virtual device and counts the pane's paint events.
+// Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
+// paint_fps_3000000=<w>
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QProcess>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -16,7 +26,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <optional>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,20 +44,20 @@ namespace {
 constexpr int kBytesPerTick = 12;
 constexpr int kWarmupTicks = 200;
 constexpr int kTimedTicks = 3000;
-constexpr int kStreamSeconds = 30;
+constexpr int kSamplesPerScreen = 800;
+constexpr int kMeasureSeconds = 30;
+constexpr int kPaintSeconds = 10;
 constexpr int kSettleSeconds = 3;
+const char kPaneFpsMode[] = "--pane-fps";
 
 // Hands out a sine, a few bytes at every fetch, as a device at 115,200 baud would.
 class ScriptedEngine : public tessavue::SerialEngine {
 public:
-    int fetches = 0;
-
     int16_t OpenCommPort(const std::string&) override { return -1; }
     void SetCommPortParam(const std::string&) override {}
     void ResetStatus() override {}
     void CloseCommPort() override {}
     void RcvDataFirst(int32_t& count, int32_t&, int16_t, int16_t& logSt, int32_t&) override {
-        ++fetches;
         for (uint8_t& b : m_batch)
             b = next();
         count = kBytesPerTick;
@@ -81,8 +93,8 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// (a) Median microseconds of one tick with data, the stroking of the trace included.
-double timeTickRedraw(const QString& programDir, bool& tickIsReal) {
+// (a) Median microseconds of one tick with data.
+double timeTick(const QString& programDir) {
     app() = AppState{};
     auto owned = std::make_unique<ScriptedEngine>();
     ScriptedEngine* engine = owned.get();
@@ -92,41 +104,21 @@ double timeTickRedraw(const QString& programDir, bool& tickIsReal) {
         t->stop();
 
     AppState& s = app();
-    s.ChData[0].iXDim = 800;
+    s.ChData[0].iXDim = kSamplesPerScreen;
     s.iScanSource = 0;
     s.iPortOpen = 1;
     for (int i = 0; i < 1000; ++i)
         ini::xsubRingAdd(0, engine->next());
-
-    form->Timer_Receive_Timer();
-    tickIsReal = engine->fetches > 0;
-    // Until the receive tick is in place, do here what it does for a tick that brought data.
-    auto tick = [&] {
-        if (tickIsReal) {
-            form->Timer_Receive_Timer();
-        } else {
-            int32_t count = 0, scratch = 0;
-            engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
-            for (int16_t i = 0; i < count; ++i) {
-                uint8_t b = 0;
-                engine->RcvDataNext(b, i);
-                ini::xsubRingAdd(0, b);
-            }
-            form->pic_graph->Cls();
-            form->xsubGraphDrawLive(0);
-        }
-        form->pic_graph->image();
-    };
 
     std::vector<double> us;
     us.reserve(kTimedTicks);
     QElapsedTimer clock;
     for (int i = 0; i < kWarmupTicks + kTimedTicks; ++i) {
         clock.start();
-        tick();
+        form->Timer_Receive_Timer();
         const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1000.0;
         if (i >= kWarmupTicks) us.push_back(elapsed);
-        // Let the pane's throttled repaints happen between ticks, as they would in the program.
+        // Let the throttled repaints happen between ticks, as they would in the program.
         if (i % 16 == 0) QCoreApplication::processEvents();
     }
     form->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -135,126 +127,254 @@ double timeTickRedraw(const QString& programDir, bool& tickIsReal) {
     return median(us);
 }
 
-std::optional<long long> cpuTicks(pid_t pid) {
+// A child that must not outlive this benchmark, however the benchmark ends.
+void startChild(QProcess& p, const QString& program, const QStringList& args,
+                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    p.start(program, args);
+}
+
+void stopChild(QProcess& p) {
+    if (p.state() == QProcess::NotRunning) return;
+    p.terminate();
+    ::kill(static_cast<pid_t>(p.processId()), SIGCONT); // a scenario may have paused it
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+// An X server of our own; stopped with this object.
+class VirtualScreen {
+public:
+    VirtualScreen() {
+        // A true-colour screen, as desktops have; the server names its free display on stdout.
+        startChild(m_server, QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                    QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QByteArray out;
+        QElapsedTimer waited;
+        waited.start();
+        while (!out.contains('\n') && waited.elapsed() < 10000 && m_server.waitForReadyRead(1000))
+            out += m_server.readAllStandardOutput();
+        if (out.contains('\n'))
+            m_display = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
+    }
+    ~VirtualScreen() { stopChild(m_server); }
+
+    bool ok() const { return !m_display.isEmpty(); }
+    // An environment for a Qt program that shows its windows on this server.
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return env;
+    }
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+// A program folder holding a copy of the program and settings that open a virtual device,
+// which streams a sine at the given rate while this object lives.
+class StreamingSetup {
+public:
+    StreamingSetup(const QString& buildDir, const QString& baud) {
+        const QString vdevTool = buildDir + QStringLiteral("/tools/tessavue-vdev");
+        m_program = m_dir.filePath(QStringLiteral("tessavue"));
+        if (!QFile::copy(buildDir + QStringLiteral("/tessavue"), m_program)) {
+            m_problem = QStringLiteral("the program is not built");
+            return;
+        }
+        const QString link = m_dir.filePath(QStringLiteral("ttyV0"));
+        startChild(m_device, vdevTool,
+                   {QStringLiteral("--link"), link, QStringLiteral("--baud"), baud,
+                    QStringLiteral("--wave"), QStringLiteral("sine")});
+        for (int i = 0; i < 100 && !QFileInfo::exists(link); ++i)
+            QThread::msleep(50);
+        if (!QFileInfo::exists(link)) {
+            m_problem = QStringLiteral("the virtual device did not come up");
+            return;
+        }
+        app() = AppState{};
+        ini::xsubSetDefaults(m_dir.path());
+        AppState& s = app();
+        s.iScanSource = 0;
+        s.strPortName = link;
+        s.strBaud = baud;
+        s.ChData[0].iXDim = kSamplesPerScreen;
+        QFile settings(appSub::settingsPath(m_dir.path()));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write(appSub::settingsBytes(s)) < 0)
+            m_problem = QStringLiteral("the settings could not be written");
+        app() = AppState{};
+    }
+    ~StreamingSetup() { stopChild(m_device); }
+
+    // Empty when the setup is complete.
+    const QString& problem() const { return m_problem; }
+    QString programDir() const { return m_dir.path(); }
+    const QString& program() const { return m_program; }
+    QProcess& device() { return m_device; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_program;
+    QProcess m_device;
+    QString m_problem;
+};
+
+std::optional<long long> cpuTicks(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray line = stat.readAll();
     // Fields after the command name, which sits in parentheses and may hold spaces.
     const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
     if (f.size() < 13) return std::nullopt;
-    return f[11].toLongLong() + f[12].toLongLong(); // utime, stime
+    return f[11].toLongLong() + f[12].toLongLong(); // utime, stime, all threads
 }
 
-// The process whose executable is exactly this file (the copy started under xvfb-run).
-pid_t findProcess(const QString& exe, int waitMs) {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < waitMs) {
-        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            bool isPid = false;
-            const pid_t pid = entry.toInt(&isPid);
-            if (isPid && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == exe)
-                return pid;
-        }
-        QThread::msleep(50);
-    }
-    return -1;
-}
-
-// (b) CPU percent of the real program over kStreamSeconds; NaN (with the reason) when it cannot
+// (b) The real program on its own X server with a virtual device at `baud` as its port: its
+// CPU use in percent of one core over kMeasureSeconds once it has settled. A scenario changes
+// the device in `beforeMeasuring` (for example stops it). NaN, with the reason, when it cannot
 // run.
-double measureStreamingCpu(const QString& buildDir) {
-    const QString program = buildDir + QStringLiteral("/tessavue");
-    const QString vdevTool = buildDir + QStringLiteral("/tools/tessavue-vdev");
-    for (const QString& needed : {program, vdevTool}) {
-        if (!QFileInfo(needed).isExecutable()) {
-            std::printf("note: %s is not built, no CPU figure\n", qPrintable(needed));
-            return NAN;
-        }
-    }
-    QTemporaryDir dir;
-    const QString exe = dir.filePath(QStringLiteral("tessavue"));
-    const QString link = dir.filePath(QStringLiteral("ttyV0"));
-    QFile::copy(program, exe);
-
-    QProcess vdev;
-    vdev.start(vdevTool,
-               {QStringLiteral("--link"), link, QStringLiteral("--baud"), QStringLiteral("115200"),
-                QStringLiteral("--wave"), QStringLiteral("sine")});
-    for (int i = 0; i < 100 && !QFileInfo::exists(link); ++i)
-        QThread::msleep(50);
-    if (!QFileInfo::exists(link)) {
-        std::printf("note: the virtual device did not come up, no CPU figure\n");
+double programCpuPercent(const QString& buildDir, const QString& baud,
+                         const std::function<void(QProcess& device)>& beforeMeasuring = {}) {
+    VirtualScreen screen;
+    if (!screen.ok()) {
+        std::printf("note: no X server (Xvfb) could be started, no CPU figure\n");
         return NAN;
     }
-
-    app() = AppState{};
-    ini::xsubSetDefaults(dir.path());
-    AppState& s = app();
-    s.iScanSource = 0;
-    s.strPortName = link;
-    s.strBaud = QStringLiteral("115200");
-    s.ChData[0].iXDim = 800;
-    QFile settings(appSub::settingsPath(dir.path()));
-    settings.open(QIODevice::WriteOnly);
-    settings.write(appSub::settingsBytes(s));
-    settings.close();
-    app() = AppState{};
-
-    QProcess xvfb;
-    // A true-colour screen, as desktops have (xvfb-run's own default is 8 bits deep).
-    xvfb.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
-                                            QStringLiteral("-screen 0 1280x1024x24"), exe});
-    const pid_t pid = findProcess(exe, 10000);
+    StreamingSetup setup(buildDir, baud);
+    if (!setup.problem().isEmpty()) {
+        std::printf("note: %s, no CPU figure\n", qPrintable(setup.problem()));
+        return NAN;
+    }
+    QProcess program;
+    startChild(program, setup.program(), {}, screen.environment());
     double percent = NAN;
-    if (pid > 0) {
+    if (program.waitForStarted(10000)) {
         QThread::sleep(kSettleSeconds);
-        const auto before = cpuTicks(pid);
+        if (beforeMeasuring) beforeMeasuring(setup.device());
+        const auto before = cpuTicks(program.processId());
         QElapsedTimer wall;
         wall.start();
-        QThread::sleep(kStreamSeconds);
-        const auto after = cpuTicks(pid);
+        QThread::sleep(kMeasureSeconds);
+        const auto after = cpuTicks(program.processId());
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-        if (before && after)
+        if (before && after && program.state() == QProcess::Running)
             percent = 100.0 * static_cast<double>(*after - *before) /
                       static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
         else
             std::printf("note: the program ended while streaming\n");
-        ::kill(pid, SIGTERM);
     } else {
-        std::printf("note: the program did not start under xvfb-run\n");
+        std::printf("note: the program did not start\n");
     }
-    xvfb.waitForFinished(10000);
-    vdev.terminate();
-    vdev.waitForFinished(5000);
+    stopChild(program);
     return percent;
+}
+
+// (d), in the child: the main window on the real engine, started from `programDir` as the
+// program starts; prints how many times a second its pane was painted.
+int countPanePaints(const QString& programDir) {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+    frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir);
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    form->pic_graph->installEventFilter(&counter);
+    QElapsedTimer clock;
+    QTimer::singleShot(kSettleSeconds * 1000, [&] {
+        counter.paints = 0;
+        clock.start();
+    });
+    // A loop of its own: quitting the application would ask the window to close, and it asks
+    // the user first.
+    QEventLoop loop;
+    QTimer::singleShot((kSettleSeconds + kPaintSeconds) * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("paint_fps=%.1f\n", counter.paints * 1000.0 / static_cast<double>(clock.elapsed()));
+    form->pic_graph->removeEventFilter(&counter);
+    form->setAttribute(Qt::WA_DeleteOnClose, false);
+    delete form;
+    app().engine.reset();
+    return 0;
+}
+
+// (d) Runs countPanePaints in a copy of this benchmark on its own X server.
+double paneFramesPerSecond(const QString& buildDir, const QString& baud) {
+    VirtualScreen screen;
+    StreamingSetup setup(buildDir, baud);
+    if (!screen.ok() || !setup.problem().isEmpty()) {
+        std::printf("note: no X server or no virtual device, no paint figure\n");
+        return NAN;
+    }
+    QProcess self;
+    startChild(self, QCoreApplication::applicationFilePath(),
+               {QString::fromLatin1(kPaneFpsMode), setup.programDir()}, screen.environment());
+    if (!self.waitForFinished((kSettleSeconds + kPaintSeconds + 20) * 1000)) {
+        std::printf("note: the paint count did not finish\n");
+        stopChild(self);
+        return NAN;
+    }
+    const QByteArray out = self.readAllStandardOutput();
+    const qsizetype at = out.lastIndexOf("paint_fps=");
+    bool ok = false;
+    const double fps = at < 0 ? NAN : out.mid(at + 10).trimmed().toDouble(&ok);
+    return ok ? fps : NAN;
+}
+
+QString figure(double v) {
+    return std::isnan(v) ? QStringLiteral("nan") : QString::number(v, 'f', 1);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool paneFpsChild = argc == 3 && qstrcmp(argv[1], kPaneFpsMode) == 0;
+    if (!paneFpsChild && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    if (paneFpsChild) return countPanePaints(QString::fromLocal8Bit(argv[2]));
+
     QTemporaryDir programDir;
+    const double tickUs = timeTick(programDir.path());
+    std::printf("tick with %d bytes, %d samples a screen: median %.1f us over %d ticks\n",
+                kBytesPerTick, kSamplesPerScreen, tickUs, kTimedTicks);
 
-    bool tickIsReal = false;
-    const double tickUs = timeTickRedraw(programDir.path(), tickIsReal);
-    std::printf("tick with %d bytes and a redraw of 800 samples: median %.1f us over %d ticks%s\n",
-                kBytesPerTick, tickUs, kTimedTicks,
-                tickIsReal ? "" : " (receive tick not built yet: its steps done here)");
+    const QString buildDir =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    const double cpuSlow = programCpuPercent(buildDir, QStringLiteral("115200"));
+    std::printf("program streaming at 115,200 baud for %d s: %s %% of one core\n", kMeasureSeconds,
+                qPrintable(figure(cpuSlow)));
+    const double cpuFast = programCpuPercent(buildDir, QStringLiteral("3000000"));
+    std::printf("program streaming at 3,000,000 baud for %d s: %s %% of one core\n",
+                kMeasureSeconds, qPrintable(figure(cpuFast)));
+    // What the program costs with nothing to draw: the floor under the two figures above.
+    const double cpuSilent =
+        programCpuPercent(buildDir, QStringLiteral("115200"), [](QProcess& device) {
+            ::kill(static_cast<pid_t>(device.processId()), SIGSTOP);
+        });
+    std::printf("program with its port open and silent for %d s: %s %% of one core\n",
+                kMeasureSeconds, qPrintable(figure(cpuSilent)));
+    const double fps = paneFramesPerSecond(buildDir, QStringLiteral("3000000"));
+    std::printf("pane painted at 3,000,000 baud over %d s: %s frames a second\n", kPaintSeconds,
+                qPrintable(figure(fps)));
 
-    double cpu = NAN;
-    if (tickIsReal) {
-        cpu = measureStreamingCpu(
-            QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
-        std::printf("program streaming at 115,200 baud for %d s: %.1f %% of one core\n",
-                    kStreamSeconds, cpu);
-    } else {
-        std::printf(
-            "note: the receive tick is not built yet, so the program would not read the device: "
-            "no CPU figure\n");
-    }
-    std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s\n", tickUs,
-                std::isnan(cpu) ? "nan" : qPrintable(QString::number(cpu, 'f', 1)));
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly))
+        std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
+    std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
+                "paint_fps_3000000=%s\n",
+                tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
+                qPrintable(figure(fps)));
     return 0;
 }

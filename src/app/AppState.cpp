@@ -90,6 +90,22 @@ RingView xfunRingView() {
             std::min<int64_t>(ch.lCount, kRingSize)};
 }
 
+std::vector<uint8_t> xfunRingScreen(int16_t channel) {
+    if (!validChannel(channel)) return {};
+    const ChannelRecord& ch = app().ChData[channel];
+    const int32_t n = std::max<int32_t>(0, std::min<int32_t>(ch.lCount, ch.iXDim));
+    std::vector<uint8_t> out(static_cast<size_t>(n), 0);
+    const bool posOk = ch.lWritePos >= 0 && ch.lWritePos < kRingSize;
+    assert(posOk && "ring write position outside the ring");
+    if (!posOk || n == 0) return out;
+    const int32_t start = ch.lWritePos >= n ? ch.lWritePos - n : ch.lWritePos - n + kRingSize;
+    const int32_t beforeWrap = std::min(n, kRingSize - start);
+    const auto ring = app().bRingBuf.begin();
+    std::copy_n(ring + start, beforeWrap, out.begin());
+    std::copy_n(ring, n - beforeWrap, out.begin() + beforeWrap);
+    return out;
+}
+
 void xsubRingClear() {
     app().ChData[0].lCount = 0;
     app().ChData[0].lWritePos = 0;

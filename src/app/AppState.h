@@ -132,6 +132,8 @@ QString xfunHomeDir();
 
 void xsubRingAdd(int16_t channel, int16_t value);
 int16_t xfunRingGet(int32_t position, int16_t channel);
+// The samples xfunRingGet gives for positions 0 .. min(lCount, iXDim) - 1, copied in one go.
+std::vector<uint8_t> xfunRingScreen(int16_t channel);
 void xsubRingClear();
 // The ring of channel 0 with its samples numbered by arrival.
 RingView xfunRingView();

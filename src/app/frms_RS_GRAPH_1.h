@@ -69,6 +69,9 @@ public:
     void xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span, int16_t yMin, float W,
                        float H, float X0, float Y0);
     void xsubReadoutReset();
+    // The three readouts of X cursor i: empty, or showing the value v.
+    void clearReadout(int i);
+    void fillReadout(int i, int16_t v);
     void xsubScaleLineDraw();
     uint8_t xfunLastDataGet(int32_t l);
     // Positions the File-mode view at byte index start and reads its count bytes in one go, which

@@ -1,8 +1,10 @@
 #include <QLabel>
+#include <QPointF>
 #include <QScopeGuard>
 #include <algorithm>
 #include <cerrno>
 #include <unistd.h>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/Settings.h"
@@ -27,6 +29,19 @@ PaneFrame paneFrame(const frms_RS_GRAPH_1& f) {
             f.line_Y_base->Y2() - f.line_Y_base->Y1()};
 }
 
+// Where the samples of a screen land on the pane, K = 0 on the Y axis.
+struct TracePoints {
+    std::vector<uint8_t> samples;
+    int16_t iSigned, nMinus1, span, yMin;
+    PaneFrame fr;
+
+    int16_t value(int32_t K) const { return xfunSignedValue(samples[K], iSigned); }
+    QPointF operator()(int32_t K) const {
+        return {xfunMapX(static_cast<int16_t>(K), nMinus1, fr.W, fr.X0),
+                xfunMapY(value(K), span, yMin, fr.H, fr.Y0)};
+    }
+};
+
 bool validChannel(int16_t ch) {
     return ch >= 0 && ch <= 8;
 }
@@ -41,12 +56,21 @@ void dropDataFile(int err) {
 
 } // namespace
 
+void frms_RS_GRAPH_1::clearReadout(int i) {
+    lbl_cur_data[i]->setText(QStringLiteral("-----"));
+    lbl_cur_data_hex[i]->setText(QStringLiteral("---"));
+    lbl_cur_data_char[i]->setText(QStringLiteral("---"));
+}
+
+void frms_RS_GRAPH_1::fillReadout(int i, int16_t v) {
+    lbl_cur_data[i]->setText(QString::number(v));
+    lbl_cur_data_hex[i]->setText(xfunHexText(v));
+    lbl_cur_data_char[i]->setText(app().strCtrlName[xfunRawByte(v)]);
+}
+
 void frms_RS_GRAPH_1::xsubReadoutReset() {
-    for (int i = 0; i < 2; ++i) {
-        lbl_cur_data[i]->setText(QStringLiteral("-----"));
-        lbl_cur_data_hex[i]->setText(QStringLiteral("---"));
-        lbl_cur_data_char[i]->setText(QStringLiteral("---"));
-    }
+    for (int i = 0; i < 2; ++i)
+        clearReadout(i);
 }
 
 void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span,
@@ -58,28 +82,43 @@ void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16
     else
         pic_graph->LineTo(x, y);
 
-    const AppState& s = app();
-    for (int i = 0; i < 2; ++i) {
-        if (s.iCurXPos[i] != K) continue;
-        lbl_cur_data[i]->setText(QString::number(v));
-        lbl_cur_data_hex[i]->setText(xfunHexText(v));
-        lbl_cur_data_char[i]->setText(s.strCtrlName[xfunRawByte(v)]);
-    }
+    for (int i = 0; i < 2; ++i)
+        if (app().iCurXPos[i] == K) fillReadout(i, v);
 }
 
 void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
-    xsubReadoutReset();
     const PaneFrame fr = paneFrame(*this);
-    if (!validChannel(channel)) return;
-    const ChannelRecord& ch = app().ChData[channel];
-    pic_graph->setForeColor(ch.lColor);
-    const int32_t n = std::min<int32_t>(ch.lCount, ch.iXDim);
-    xsubScaleLineDraw();
-    for (int32_t K = 0; K < n; ++K) {
-        const auto b = static_cast<uint8_t>(ini::xfunRingGet(K, channel));
-        xsubPlotPoint(static_cast<int16_t>(K), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
-                      ch.iYMax - ch.iYMin, ch.iYMin, fr.W, fr.H, fr.X0, fr.Y0);
+    if (!validChannel(channel)) {
+        xsubReadoutReset();
+        return;
     }
+    const AppState& s = app();
+    const ChannelRecord& ch = s.ChData[channel];
+    pic_graph->setForeColor(ch.lColor);
+    xsubScaleLineDraw();
+
+    // A copy of the screen's samples as they are now: the points are worked out from it only
+    // when the pane is looked at, whatever the ring receives meanwhile.
+    TracePoints trace{ini::xfunRingScreen(channel),
+                      ch.iSigned,
+                      static_cast<int16_t>(ch.iXDim - 1),
+                      static_cast<int16_t>(ch.iYMax - ch.iYMin),
+                      ch.iYMin,
+                      fr};
+    const auto n = static_cast<int32_t>(trace.samples.size());
+    // Each readout is written once, with its sample or empty, as resetting all of them first
+    // and filling those under a sample would leave them.
+    for (int i = 0; i < 2; ++i) {
+        const int16_t K = s.iCurXPos[i];
+        if (K >= 0 && K < n)
+            fillReadout(i, trace.value(K));
+        else
+            clearReadout(i);
+    }
+    if (n == 0) return;
+    const QPointF first = trace(0);
+    pic_graph->PSet(static_cast<float>(first.x()), static_cast<float>(first.y()));
+    pic_graph->LinesTo(n - 1, [trace = std::move(trace)](int i) { return trace(i + 1); });
 }
 
 void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {

@@ -64,6 +64,17 @@ void PictureBox::addStroke(Stroke stroke) {
     update();
 }
 
+void PictureBox::resolve(Stroke& stroke) const {
+    if (stroke.laterCount == 0) return;
+    stroke.points.reserve(stroke.points.size() + stroke.laterCount);
+    for (int i = 0; i < stroke.laterCount; ++i) {
+        const QPointF tw = stroke.later(i);
+        stroke.points.append(toPx(static_cast<float>(tw.x()), static_cast<float>(tw.y())));
+    }
+    stroke.later = {};
+    stroke.laterCount = 0;
+}
+
 void PictureBox::render() {
     if (m_erasePending) {
         m_image.fill(Qt::white);
@@ -71,7 +82,8 @@ void PictureBox::render() {
     }
     if (m_strokes.empty()) return;
     QPainter p(&m_image);
-    for (const Stroke& s : m_strokes) {
+    for (Stroke& s : m_strokes) {
+        resolve(s);
         const QColor c = colorFromBgr(s.color);
         if (s.points.size() >= 2) {
             QPen pen(c, s.width);
@@ -109,12 +121,29 @@ void PictureBox::PSet(float x, float y) {
 
 void PictureBox::LineTo(float x, float y) {
     if (!m_strokes.empty() && m_strokes.back().open) {
+        resolve(m_strokes.back());
         m_strokes.back().points.append(toPx(x, y));
     } else {
         addStroke({m_foreColor, m_drawWidth, QPolygonF{toPx(m_curX, m_curY), toPx(x, y)}, true});
     }
     m_curX = x;
     m_curY = y;
+}
+
+void PictureBox::LinesTo(int count, std::function<QPointF(int)> pointAt) {
+    if (count <= 0) return;
+    const QPointF last = pointAt(count - 1);
+    if (!m_strokes.empty() && m_strokes.back().open) {
+        Stroke& open = m_strokes.back();
+        resolve(open);
+        open.later = std::move(pointAt);
+        open.laterCount = count;
+    } else {
+        addStroke({m_foreColor, m_drawWidth, QPolygonF{toPx(m_curX, m_curY)}, true,
+                   std::move(pointAt), count});
+    }
+    m_curX = static_cast<float>(last.x());
+    m_curY = static_cast<float>(last.y());
 }
 
 void PictureBox::Line(float x1, float y1, float x2, float y2) {

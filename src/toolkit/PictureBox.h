@@ -4,6 +4,7 @@
 #include <QPolygonF>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,11 @@ public:
     void Cls();
     void PSet(float x, float y);
     void LineTo(float x, float y);
+    // As `count` LineTo calls through pointAt(0) .. pointAt(count - 1) (twips), except that
+    // the points are asked for only when the picture is rendered or the line extended: a
+    // picture drawn again before anyone looks at it never works them out. pointAt must not
+    // depend on anything that may change meanwhile. The last point is the current position.
+    void LinesTo(int count, std::function<QPointF(int)> pointAt);
     void Line(float x1, float y1, float x2, float y2);
 
     void setForeColor(int32_t bgr);
@@ -80,9 +86,13 @@ private:
         int width;
         QPolygonF points; // one point for PSet
         bool open;        // LineTo may still extend it
+        // Points that follow `points`, not yet worked out (LinesTo).
+        std::function<QPointF(int)> later = {};
+        int laterCount = 0;
     };
 
     void render();
+    void resolve(Stroke& stroke) const;
     void closeStroke();
     void addStroke(Stroke stroke);
     QPointF toPx(float x, float y) const;
@@ -94,8 +104,10 @@ private:
     float m_curY = 0;
     // Drawing is kept as strokes and put on the image only when someone looks (a repaint or
     // image()). The live trace is erased and drawn again at every receive tick, far more often
-    // than the screen is painted, so most of those pictures are never rendered at all.
-    // Consecutive LineTo calls form one polyline, which strokes much faster than its segments.
+    // than the screen is painted, so most of those pictures are never rendered at all; and as
+    // it is drawn with LinesTo, a tick does not even work out the points of its polyline, so it
+    // costs what changed rather than the width of the screen. Consecutive LineTo calls form one
+    // polyline, which strokes much faster than its segments.
     std::vector<Stroke> m_strokes;
     bool m_erasePending = false;
     std::vector<std::unique_ptr<LineShape>> m_lines;

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 
 #include "TestSupport.h"
 #include "app/AppState.h"
@@ -443,6 +444,7 @@ void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn() {
     app() = AppState{};
     auto fake = std::make_unique<FakeEngine>();
     fake->openSucceeds = false;
+    fake->openError = EBUSY;
     FakeEngine* engine = fake.get();
     app().engine = std::move(fake);
     int notices = 0;
@@ -459,7 +461,8 @@ void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn() {
     frms_RS_GRAPH_1* f = ini::xsubStartUp(dir.path());
     testsupport::stopTimers(f);
     QCOMPARE(notices, 1);
-    QCOMPARE(noticeText, QStringLiteral("COM ポートがオープンできません"));
+    QCOMPARE(noticeText,
+             QStringLiteral("COM ポートがオープンできません (他のプログラムが使用中です｡)"));
     QCOMPARE(engine->openedPorts, std::vector<std::string>{"COM3"});
     QVERIFY(engine->lineParams.empty());
     QCOMPARE(int(app().iPortOpen), 0);

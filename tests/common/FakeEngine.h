@@ -15,6 +15,7 @@ public:
     std::deque<uint8_t> pending;
     uint8_t modemStatus = 0;
     bool openSucceeds = true;
+    int16_t openError = 0; // what a failed open returns (an errno, or 0 for no reason given)
     int32_t logStartResult = -1;
     // Set to report the end of the log at the next fetch (0 = size limit, >0 = errno).
     int16_t nextLogStatus = kLogContinues;
@@ -40,7 +41,7 @@ public:
     int16_t OpenCommPort(const std::string& portName) override {
         openedPorts.push_back(portName);
         portOpen = openSucceeds;
-        return openSucceeds ? -1 : 0;
+        return openSucceeds ? -1 : openError;
     }
     void SetCommPortParam(const std::string& params) override { lineParams.push_back(params); }
     void ResetStatus() override { ++resetCalls; }

@@ -128,6 +128,7 @@ private slots:
     void controlNames();
 
     void liveTraceLandsWhereTheMappingSays();
+    void liveTraceIsTheSameOnPaintAndOnReadAfterManyTicks();
     void oneSampleIsOnlyAPoint();
     void readouts_data();
     void readouts();
@@ -146,6 +147,8 @@ private slots:
     void startingInTheUnsignedViewShowsNoStrayLine();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
+    void linesToDrawsWhatTheSameLineToCallsDraw_data();
+    void linesToDrawsWhatTheSameLineToCallsDraw();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -238,6 +241,80 @@ void GraphTest::liveTraceLandsWhereTheMappingSays() {
     feed({0, 0, 0, 0, 0, 0, 0x7F});
     tickRedraw(form());
     QVERIFY(colourNear(form()->pic_graph->image(), 8520, 295.38, kTraceRed));
+}
+
+void GraphTest::liveTraceIsTheSameOnPaintAndOnReadAfterManyTicks() {
+    frms_RS_GRAPH_1* f = form();
+    AppState& s = app();
+    FakeEngine* engine = m_started.engine;
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    engine->portOpen = true;
+    s.iCurXPos = {5, 650};
+    uint32_t seed = 1;
+    const auto tick = [&](int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            engine->pending.push_back(static_cast<uint8_t>(seed >> 16));
+        }
+        f->Timer_Receive_Timer();
+    };
+    struct Picture {
+        QImage painted, read;
+        QStringList readouts;
+    };
+    const auto look = [f](bool paintFirst) {
+        Picture p;
+        if (paintFirst) p.painted = f->pic_graph->grab().toImage();
+        p.read = f->pic_graph->image().copy();
+        if (!paintFirst) p.painted = f->pic_graph->grab().toImage();
+        p.readouts = readoutTexts(f, 0) + readoutTexts(f, 1);
+        return p;
+    };
+    // What a tick with data draws, one point at a time from the ring.
+    const auto drawnPointByPoint = [&] {
+        const ChannelRecord& ch = s.ChData[0];
+        f->pic_graph->Cls();
+        f->xsubReadoutReset();
+        f->pic_graph->setForeColor(ch.lColor);
+        f->xsubScaleLineDraw();
+        const float X0 = f->line_X_base->X1(), Y0 = f->line_X_base->Y1();
+        const float W = f->line_X_base->X2() - X0, H = f->line_Y_base->Y2() - f->line_Y_base->Y1();
+        for (int K = 0; K < std::min<int>(ch.lCount, ch.iXDim); ++K) {
+            const auto b = static_cast<uint8_t>(ini::xfunRingGet(K, 0));
+            f->xsubPlotPoint(int16_t(K), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
+                             ch.iYMax - ch.iYMin, ch.iYMin, W, H, X0, Y0);
+        }
+        return look(true);
+    };
+
+    // Well past one trip round the ring, through both views, two screen widths and two pens.
+    for (int t = 1; t <= 400; ++t) {
+        if (t == 120) setView(f, false);
+        if (t == 200) s.ChData[0].iXDim = 800;
+        if (t == 260) f->pic_graph->setDrawWidth(3);
+        // Tick 360 leaves the newest samples on both sides of the ring's end.
+        tick(t == 360 ? kRingSize - s.ChData[0].lWritePos + 300 : 700 + t % 900);
+        if (t % 40 != 0 && t != 1) continue;
+        const Picture live = look(t % 80 == 0);
+        const Picture expected = drawnPointByPoint();
+        QVERIFY(countColour(expected.read, kTraceRed) > 300);
+        QCOMPARE(live.read, expected.read);
+        QCOMPARE(live.painted, expected.painted);
+        QCOMPARE(live.readouts, expected.readouts);
+    }
+    QVERIFY(s.ChData[0].lCount > kRingSize);
+
+    // Drawn again, then the ring moves on before anyone looks (a dialog holds the redraws):
+    // the pane still shows the samples it was drawn with.
+    tick(500);
+    const QImage drawn = f->pic_graph->image().copy();
+    f->iRedrawReq = 1;
+    f->iClearReq = 1;
+    tick(0);
+    s.iLiveDraw = 0;
+    tick(800);
+    QCOMPARE(f->pic_graph->image(), drawn);
 }
 
 void GraphTest::oneSampleIsOnlyAPoint() {
@@ -633,6 +710,52 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
     const int before = w.paints;
     w.update();
     QTRY_COMPARE(w.paints, before + 1);
+}
+
+void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw_data() {
+    QTest::addColumn<QString>("runs"); // the points in runs: L = one LineTo each, D = one LinesTo
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("strokesBefore");
+    QTest::addRow("after a point") << "D" << 1 << 0;
+    QTest::addRow("extending a line") << "LD" << 1 << 0;
+    QTest::addRow("extended by LineTo") << "DL" << 1 << 0;
+    QTest::addRow("twice in a row, wide pen") << "DDL" << 3 << 0;
+    // With the point, the first LinesTo is the 257th stroke pending: the one that renders them.
+    QTest::addRow("as the stroke that renders the pending ones") << "DLD" << 1 << 255;
+}
+
+void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw() {
+    QFETCH(QString, runs);
+    QFETCH(int, width);
+    QFETCH(int, strokesBefore);
+    std::vector<QPointF> points;
+    for (int i = 0; i < 60; ++i)
+        points.emplace_back(720 + i * 130.3, 2640 + ((i * 37) % 11 - 5) * 401.7);
+    const auto draw = [&](PictureBox& box, const QString& how) {
+        box.setDrawWidth(width);
+        box.setForeColor(0x00FF00);
+        for (int i = 0; i < strokesBefore; ++i)
+            box.Line(720, 300 + 15 * i, 900, 300 + 15 * i);
+        box.setForeColor(255);
+        box.PSet(float(points[0].x()), float(points[0].y()));
+        const int perRun = int(points.size() - 1) / int(how.size());
+        for (int r = 0, next = 1; r < how.size(); ++r) {
+            const int end = r + 1 == how.size() ? int(points.size()) : next + perRun;
+            if (how[r] == 'D')
+                box.LinesTo(end - next, [&points, next](int i) { return points[next + i]; });
+            else
+                for (int i = next; i < end; ++i)
+                    box.LineTo(float(points[i].x()), float(points[i].y()));
+            next = end;
+        }
+    };
+    PictureBox expected(nullptr, 8820, 5400), deferred(nullptr, 8820, 5400);
+    draw(expected, QString(runs.size(), 'L'));
+    draw(deferred, runs);
+    QCOMPARE(deferred.CurrentX(), expected.CurrentX());
+    QCOMPARE(deferred.CurrentY(), expected.CurrentY());
+    QCOMPARE(deferred.image(), expected.image());
+    QVERIFY(countColour(expected.image(), kTraceRed) > 500);
 }
 
 QTEST_MAIN(GraphTest)
