@@ -65,6 +65,9 @@ public:
 
     // ---- graph drawing, Y axis, scrolling, cursors (graph/) ----
     void xsubGraphDrawLive(int16_t channel);
+    // The samples the live trace shows: the ring's newest screen, or what an armed trigger
+    // holds (nothing before its first trigger point).
+    std::vector<uint8_t> xfunLiveScreen(int16_t channel) const;
     void xsubGraphDrawView(int16_t channel);
     void xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span, int16_t yMin, float W,
                        float H, float X0, float Y0);

@@ -1,15 +1,26 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <functional>
 #include <vector>
 
 #include "TestSupport.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "dialogs/frms_Trigger.h"
+#include "graph/GraphMath.h"
 #include "graph/Trigger.h"
+#include "serial/frms_ScanningSelect.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Twips.h"
 
 namespace {
 
@@ -46,6 +57,64 @@ TriggerSettings rising(TriggerMode mode, int16_t level, int16_t positionPct) {
     return {mode, level, TriggerSlope::Rising, positionPct};
 }
 
+// A sine of 360 samples a period, as bytes; each call gives the next sample.
+struct Sine {
+    int n = 0;
+    int amplitude = 100;
+    uint8_t operator()() {
+        const auto v = std::lround(amplitude * std::sin(n++ * M_PI / 180));
+        return static_cast<uint8_t>(v & 0xFF);
+    }
+};
+
+// The main window on a scripted port, fed as the receive cycle is fed: 40 bytes a tick.
+struct Armed {
+    frms_RS_GRAPH_1* form;
+    FakeEngine* engine;
+
+    void stream(const std::function<uint8_t()>& next, int count,
+                const std::function<void()>& afterTick = {}) {
+        for (int done = 0; done < count; done += 40) {
+            for (int i = 0; i < 40; ++i)
+                engine->pending.push_back(next());
+            form->Timer_Receive_Timer();
+            if (afterTick) afterTick();
+        }
+    }
+    // Chooses in the trigger dialog, opened from the pane's menu, as a user would.
+    void choose(TriggerMode mode, bool falling, int level, int positionPct) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_Trigger*>(w);
+            QVERIFY(d);
+            d->opn_mode[static_cast<int>(mode)]->setChecked(true);
+            d->opn_slope[falling ? 1 : 0]->setChecked(true);
+            d->spn_level->setValue(level);
+            d->spn_pos->setValue(positionPct);
+            d->Command1->click();
+        });
+        form->pic_graph_ContextMenu(QPoint(100, 100));
+        QVERIFY(form->mnu_Trigger->isEnabled());
+        form->mnu_Graph->hide();
+        form->mnu_Trigger->trigger();
+    }
+    bool paneHasTrace() {
+        const QImage& img = form->pic_graph->image();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixel(x, y) == qRgb(255, 0, 0)) return true;
+        return false;
+    }
+};
+
+// The newest screen of the ring, as the running trace shows it.
+std::vector<uint8_t> runningScreen() {
+    const ChannelRecord& ch = app().ChData[0];
+    std::vector<uint8_t> v;
+    for (int K = 0; K < std::min<int32_t>(ch.lCount, ch.iXDim); ++K)
+        v.push_back(static_cast<uint8_t>(ini::xfunRingGet(K, 0)));
+    return v;
+}
+
 } // namespace
 
 class GraphTriggerTest : public QObject {
@@ -60,6 +129,9 @@ private slots:
 
     void cursorDifferences_data();
     void cursorDifferences();
+
+    void armedLiveTrace_data();
+    void armedLiveTrace();
 };
 
 void GraphTriggerTest::triggerIndex_data() {
@@ -174,9 +246,12 @@ void GraphTriggerTest::autoFallsBackAfterOneSecondAndSingleHolds() {
     ring.add({0, 90, 90, 90, 90, 90, 90, 90, 90, 90});
     QVERIFY(trigger.update(ring.view(), N, 0, 2500));
     QCOMPARE(trigger.show(), LiveTrigger::Show::Held);
+    // The same screen triggered again needs no drawing, but counts as a trigger point.
+    ring.add({0, 90, 90, 90, 90, 90, 90, 90, 90, 90});
+    QVERIFY(!trigger.update(ring.view(), N, 0, 3000));
     ring.add({90});
-    QVERIFY(!trigger.update(ring.view(), N, 0, 3499));
-    QVERIFY(trigger.update(ring.view(), N, 0, 3500));
+    QVERIFY(!trigger.update(ring.view(), N, 0, 3999));
+    QVERIFY(trigger.update(ring.view(), N, 0, 4000));
     QCOMPARE(trigger.show(), LiveTrigger::Show::Running);
 
     // Single: the first whole screen, then the search stops.
@@ -235,6 +310,143 @@ void GraphTriggerTest::cursorDifferences() {
     QCOMPARE(form->lbl_cur_dy->text(), dy);
     form->chk_curx[0]->setChecked(false);
     QVERIFY(form->Frm_CurDelta->isHidden());
+    testsupport::finish(form);
+}
+
+void GraphTriggerTest::armedLiveTrace_data() {
+    QTest::addColumn<bool>("signedView");
+    QTest::addColumn<bool>("falling");
+    QTest::addColumn<int>("level");
+    // In the unsigned view the sine's negative half reads 156..255: it rises through 150 where
+    // the sine falls through 0.
+    QTest::addRow("unsigned view, rising at 150") << false << false << 150;
+    QTest::addRow("signed view, falling at -20") << true << true << -20;
+}
+
+void GraphTriggerTest::armedLiveTrace() {
+    QFETCH(bool, signedView);
+    QFETCH(bool, falling);
+    QFETCH(int, level);
+    QTemporaryDir dir;
+    const auto started = testsupport::startWithFakeEngine(dir.path());
+    Armed a{started.form, started.engine};
+    frms_RS_GRAPH_1* form = a.form;
+    AppState& s = app();
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    a.engine->portOpen = true;
+    form->Opn_YDim[signedView ? 0 : 1]->click();
+    int64_t now = 0;
+    form->clockMs = [&now] { return now; };
+    const int16_t iSigned = signedView ? 1 : 0;
+    constexpr int N = 200;
+    const int p = 50; // 25 % of 199 = 49.75
+    auto atTrigger = [&](const std::vector<uint8_t>& screen) {
+        if (screen.size() != N) return false;
+        const int before = xfunSignedValue(screen[p - 1], iSigned);
+        const int at = xfunSignedValue(screen[p], iSigned);
+        return falling ? before > level && level >= at : before < level && level <= at;
+    };
+    Sine sine;
+    a.stream(sine, 400);
+    QVERIFY(a.paneHasTrace());
+
+    // Armed: the level line, the mark over index p and the status; only scale lines until the
+    // first trigger point whose screen has come in whole.
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    form->Timer_Receive_Timer();
+    QVERIFY(!a.paneHasTrace());
+    QVERIFY(form->line_trig_level->Visible() && form->line_trig_level->Dashed());
+    QCOMPARE(form->line_trig_level->Y1(),
+             xfunMapY(int16_t(level), s.ChData[0].iYMax - s.ChData[0].iYMin, s.ChData[0].iYMin,
+                      4800, 5040));
+    QCOMPARE(leftTw(form->lbl_trig_mark) + widthTw(form->lbl_trig_mark) / 2,
+             xfunMapX(int16_t(p), N - 1, 7800, 720));
+    QCOMPARE(form->lbl_trig_status->text(), QStringLiteral("トリガ待ち"));
+
+    // Held: every screen shown stands at the trigger point and the picture stands still;
+    // the cursor reads the triggered screen.
+    s.iCurXPos[0] = int16_t(p);
+    form->chk_curx[0]->setChecked(true);
+    a.stream(sine, 400);
+    QCOMPARE(form->lbl_trig_status->text(), QStringLiteral("トリガ"));
+    const QImage still = form->pic_graph->image();
+    int checked = 0;
+    a.stream(sine, 2000, [&] {
+        QVERIFY(atTrigger(form->m_shown));
+        QVERIFY(form->pic_graph->image() == still);
+        ++checked;
+    });
+    QCOMPARE(checked, 50);
+    QCOMPARE(form->lbl_cur_data[0]->text(),
+             QString::number(xfunSignedValue(form->m_shown[p], iSigned)));
+    // Nothing crosses: once the screens of the last crossings are whole, the last one holds,
+    // whatever the time.
+    a.stream([] { return uint8_t(0x30); }, 400);
+    const std::vector<uint8_t> held = form->m_shown;
+    QVERIFY(atTrigger(held));
+    now += 60000;
+    a.stream([] { return uint8_t(0x30); }, 800);
+    QCOMPARE(form->m_shown, held);
+    QCOMPARE(s.lRcvCount, 4000); // counting goes on
+
+    // Auto: the running trace once a second has passed without a trigger point, held again at
+    // the next one.
+    a.choose(TriggerMode::Auto, falling, level, 25);
+    a.stream(sine, 400);
+    QVERIFY(atTrigger(form->m_shown));
+    now += 999;
+    a.stream([] { return uint8_t(0x30); }, 400);
+    QVERIFY(atTrigger(form->m_shown));
+    now += 1;
+    a.stream([] { return uint8_t(0x30); }, 40);
+    QCOMPARE(form->m_shown, runningScreen());
+    QCOMPARE(form->lbl_trig_status->text(), QStringLiteral("トリガ待ち"));
+    a.stream(sine, 400);
+    QVERIFY(atTrigger(form->m_shown));
+
+    // Single: the first triggered screen stays, whatever comes after.
+    a.choose(TriggerMode::Single, falling, level, 25);
+    a.stream(sine, 400);
+    QVERIFY(atTrigger(form->m_shown));
+    QCOMPARE(form->lbl_trig_status->text(), QStringLiteral("停止"));
+    const std::vector<uint8_t> single = form->m_shown;
+    a.stream(Sine{0, 120}, 800);
+    QCOMPARE(form->m_shown, single);
+
+    // Disarmed by "オフ", "Clear", COM OFF and leaving Scanning: today's running trace again.
+    const auto disarmedAsToday = [&] {
+        QVERIFY(!form->trigger.armed());
+        QVERIFY(!form->line_trig_level->Visible());
+        QVERIFY(form->lbl_trig_mark->isHidden() && form->lbl_trig_status->isHidden());
+    };
+    a.choose(TriggerMode::Off, falling, level, 25);
+    a.stream(sine, 40);
+    disarmedAsToday();
+    QCOMPARE(form->m_shown, runningScreen());
+
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    form->Cmd_Clear_Click();
+    disarmedAsToday();
+
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    testsupport::onNextModal([](QWidget* w) {
+        auto* d = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(d);
+        d->Opn_sel[2]->click();
+        d->Command1->click();
+    });
+    form->Cmd_test_Click();
+    disarmedAsToday();
+
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    form->Cmd_Memory_Click();
+    disarmedAsToday();
+    form->pic_graph_ContextMenu(QPoint(100, 100));
+    QVERIFY(!form->mnu_Trigger->isEnabled());
+    form->mnu_Graph->hide();
     testsupport::finish(form);
 }
 
