@@ -175,7 +175,6 @@ void frms_RS_GRAPH_1::buildControls() {
     lbl_trig_status =
         triggerLabel(QStringLiteral("lbl_trig_status"), QString(), 5520, 3000, Qt::AlignRight);
 
-
     // Y-cursor bars beside the pane: the top of a bar is the highest value.
     for (int i = 0; i < 2; ++i) {
         vsc_y[i] = scrollBar(this, indexedName("vsc_y", i), Qt::Vertical, 0, 255, 0);
