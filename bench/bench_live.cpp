@@ -6,9 +6,11 @@
 // (c) the same with the device silent (its port open, nothing arriving), the floor under (b);
 // (d) how often the pane is painted at 3,000,000 baud: this benchmark runs itself on such a
 //     server with the real engine on a virtual device and counts the pane's paint events;
-// (e) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it.
+// (e) as (b) at 3,000,000 baud with the trigger armed through the window (xdotool), the sine
+//     held still;
+// (f) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
-// paint_fps_3000000=<w> cpu_percent_lost=<v>
+// paint_fps_3000000=<w> cpu_percent_lost=<v> cpu_percent_trigger_3000000=<u>
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QImage>
 #include <QProcess>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -238,11 +241,15 @@ std::optional<long long> cpuTicks(qint64 pid) {
     return f[11].toLongLong() + f[12].toLongLong(); // utime, stime, all threads
 }
 
+// What a scenario does once the program has settled: to the device (stop it, for example) or
+// to the window on `screen`. False, after a note saying why, when it could not be done.
+using Scenario = std::function<bool(QProcess& device, const QProcessEnvironment& screen)>;
+
 // (b) The real program on its own X server with a virtual device at `baud` as its port: its
-// CPU use in percent of one core over `seconds` once it has settled. A scenario changes the
-// device in `beforeMeasuring` (for example stops it). NaN, with the reason, when it cannot run.
+// CPU use in percent of one core over `seconds` once it has settled and a scenario, if any,
+// has run. NaN, with the reason, when it cannot run.
 double programCpuPercent(const QString& buildDir, const QString& baud, int seconds,
-                         const std::function<void(QProcess& device)>& beforeMeasuring = {}) {
+                         const Scenario& beforeMeasuring = {}) {
     VirtualScreen screen;
     if (!screen.ok()) {
         std::printf("note: no X server (Xvfb) could be started, no CPU figure\n");
@@ -258,16 +265,19 @@ double programCpuPercent(const QString& buildDir, const QString& baud, int secon
     double percent = NAN;
     if (program.waitForStarted(10000)) {
         QThread::sleep(kSettleSeconds);
-        if (beforeMeasuring) beforeMeasuring(setup.device());
+        if (beforeMeasuring && !beforeMeasuring(setup.device(), screen.environment())) {
+            stopChild(program);
+            return NAN;
+        }
         const auto before = cpuTicks(program.processId());
         QElapsedTimer wall;
         wall.start();
         QThread::sleep(seconds);
         const auto after = cpuTicks(program.processId());
-        const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+        const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         if (before && after && program.state() == QProcess::Running)
             percent = 100.0 * static_cast<double>(*after - *before) /
-                      static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
+                      static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed;
         else
             std::printf("note: the program ended while streaming\n");
     } else {
@@ -275,6 +285,61 @@ double programCpuPercent(const QString& buildDir, const QString& baud, int secon
     }
     stopChild(program);
     return percent;
+}
+
+// Runs xdotool on `screen`; its output, or nothing when it failed or took over ten seconds.
+QByteArray xdotool(const QProcessEnvironment& screen, const QStringList& args) {
+    QProcess p;
+    startChild(p, QStringLiteral("xdotool"), args, screen);
+    if (!p.waitForFinished(10000)) {
+        stopChild(p);
+        return {};
+    }
+    return p.exitCode() == 0 ? p.readAllStandardOutput().trimmed() : QByteArray();
+}
+
+// (e) Arms the trigger as a user does: a right click on the pane, the menu's first item
+// ("トリガ設定..."), one step right from "オフ" to "ノーマル", and Enter for the default "OK"
+// (level 0, rising, at 10 %). Armed, the pane shows the dashed level line in orange.
+bool armTriggerThroughWindow(QProcess&, const QProcessEnvironment& screen) {
+    const QByteArray window =
+        xdotool(screen, {QStringLiteral("search"), QStringLiteral("--sync"),
+                         QStringLiteral("--name"), QStringLiteral("^Tessavue Scanning$")});
+    if (window.isEmpty()) {
+        std::printf("note: the main window was not found, no trigger figure\n");
+        return false;
+    }
+    const QString id = QString::fromLatin1(window.split('\n').first());
+    xdotool(screen,
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), id, QStringLiteral("300"),
+             QStringLiteral("180"), QStringLiteral("click"), QStringLiteral("3")});
+    QThread::msleep(500);
+    xdotool(screen, {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+    const QStringList dialog{QStringLiteral("search"), QStringLiteral("--name"),
+                             QStringLiteral("^Set Trigger$")};
+    QStringList waitForDialog = dialog;
+    waitForDialog.insert(1, QStringLiteral("--sync"));
+    if (xdotool(screen, waitForDialog).isEmpty()) {
+        std::printf("note: the trigger dialog did not come up, no trigger figure\n");
+        return false;
+    }
+    QThread::msleep(300);
+    xdotool(screen, {QStringLiteral("key"), QStringLiteral("Right"), QStringLiteral("Return")});
+    for (int i = 0; i < 50 && !xdotool(screen, dialog).isEmpty(); ++i)
+        QThread::msleep(100);
+
+    QProcess grab;
+    startChild(grab, QStringLiteral("import"),
+               {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")},
+               screen);
+    grab.waitForFinished(10000);
+    const QImage shot = QImage::fromData(grab.readAllStandardOutput(), "PNG");
+    int orange = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            orange += shot.pixel(x, y) == qRgb(255, 128, 0);
+    if (orange == 0) std::printf("note: the trigger did not arm, no trigger figure\n");
+    return orange > 0;
 }
 
 // (d), in the child: the main window on the real engine, started from `programDir` as the
@@ -360,9 +425,12 @@ int main(int argc, char** argv) {
     std::printf("program streaming at 3,000,000 baud for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuFast)));
     // What the program costs with nothing to draw: the floor under the two figures above.
-    const double cpuSilent = programCpuPercent(
-        buildDir, QStringLiteral("115200"), kMeasureSeconds,
-        [](QProcess& device) { ::kill(static_cast<pid_t>(device.processId()), SIGSTOP); });
+    const double cpuSilent =
+        programCpuPercent(buildDir, QStringLiteral("115200"), kMeasureSeconds,
+                          [](QProcess& device, const QProcessEnvironment&) {
+                              ::kill(static_cast<pid_t>(device.processId()), SIGSTOP);
+                              return true;
+                          });
     std::printf("program with its port open and silent for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuSilent)));
     const double fps = paneFramesPerSecond(buildDir, QStringLiteral("3000000"));
@@ -370,19 +438,26 @@ int main(int argc, char** argv) {
                 qPrintable(figure(fps)));
     // Unplugged: the notice is up and the port is tried again once a second.
     const double cpuLost =
-        programCpuPercent(buildDir, QStringLiteral("115200"), kLostSeconds, [](QProcess& device) {
-            ::kill(static_cast<pid_t>(device.processId()), SIGUSR1);
-            QThread::sleep(kSettleSeconds);
-        });
+        programCpuPercent(buildDir, QStringLiteral("115200"), kLostSeconds,
+                          [](QProcess& device, const QProcessEnvironment&) {
+                              ::kill(static_cast<pid_t>(device.processId()), SIGUSR1);
+                              QThread::sleep(kSettleSeconds);
+                              return true;
+                          });
     std::printf("program with its device unplugged for %d s: %s %% of one core\n", kLostSeconds,
                 qPrintable(figure(cpuLost)));
+    const double cpuTrigger = programCpuPercent(buildDir, QStringLiteral("3000000"),
+                                                kMeasureSeconds, armTriggerThroughWindow);
+    std::printf("program streaming at 3,000,000 baud, trigger armed, for %d s: %s %% of one core\n",
+                kMeasureSeconds, qPrintable(figure(cpuTrigger)));
 
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
-                "paint_fps_3000000=%s cpu_percent_lost=%s\n",
+                "paint_fps_3000000=%s cpu_percent_lost=%s cpu_percent_trigger_3000000=%s\n",
                 tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
-                qPrintable(figure(fps)), qPrintable(figure(cpuLost)));
+                qPrintable(figure(fps)), qPrintable(figure(cpuLost)),
+                qPrintable(figure(cpuTrigger)));
     return 0;
 }

@@ -67,6 +67,7 @@ void xsubRingAdd(int16_t channel, int16_t value) {
     app().bRingBuf[ch.lWritePos] = static_cast<uint8_t>(value);
     ch.lWritePos = ch.lWritePos < kRingSize - 1 ? ch.lWritePos + 1 : 0;
     if (ch.lCount < kRingSize + 1) ++ch.lCount;
+    ++app().lRingTotal;
 }
 
 int16_t xfunRingGet(int32_t position, int16_t channel) {
@@ -80,6 +81,13 @@ int16_t xfunRingGet(int32_t position, int16_t channel) {
     const bool posOk = p >= 0 && p < kRingSize;
     assert(posOk && "ring read position outside the ring");
     return posOk ? app().bRingBuf[p] : 0;
+}
+
+RingView xfunRingView() {
+    AppState& s = app();
+    const ChannelRecord& ch = s.ChData[0];
+    return {s.bRingBuf.data(), kRingSize, ch.lWritePos, s.lRingTotal,
+            std::min<int64_t>(ch.lCount, kRingSize)};
 }
 
 std::vector<uint8_t> xfunRingScreen(int16_t channel) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SerialEngine.h"
+#include "graph/Trigger.h"
 
 // One record of the channel table; only channel 0 carries a trace.
 struct ChannelRecord {
@@ -30,6 +31,7 @@ struct AppState {
     // Sample store
     std::vector<uint8_t> bRingBuf = std::vector<uint8_t>(kRingSize, 0);
     std::array<ChannelRecord, 9> ChData{};
+    int64_t lRingTotal = 0; // samples ever added to the ring: numbers them by arrival
 
     // Modes
     int16_t iDispMode = 2;
@@ -133,6 +135,8 @@ int16_t xfunRingGet(int32_t position, int16_t channel);
 // The samples xfunRingGet gives for positions 0 .. min(lCount, iXDim) - 1, copied in one go.
 std::vector<uint8_t> xfunRingScreen(int16_t channel);
 void xsubRingClear();
+// The ring of channel 0 with its samples numbered by arrival.
+RingView xfunRingView();
 
 // Builds the character names shown by the cursor readouts.
 void xsubCtrlNameInit();

@@ -7,10 +7,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <chrono>
 
 #include "AppState.h"
 #include "Settings.h"
@@ -69,6 +71,10 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     g_mainForm = this;
     setObjectName(QStringLiteral("frms_RS_GRAPH_1"));
     setWindowTitle(QStringLiteral("Tessavue"));
+    clockMs = [] {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    };
     buildControls();
     connectHandlers();
     new RepaintThrottle(this);
@@ -118,7 +124,6 @@ void frms_RS_GRAPH_1::buildControls() {
         line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
         line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
     }
-
     Pic_Scale = named(new QWidget(pic_graph), QStringLiteral("Pic_Scale"));
     placeTw(Pic_Scale, 0, 0, 719, 5400);
     Pic_Scale->setAutoFillBackground(true);
@@ -147,6 +152,28 @@ void frms_RS_GRAPH_1::buildControls() {
     placeTw(HScroll1, 720, 5070, 7320, 255);
     HScroll2 = scrollBar(pic_graph, QStringLiteral("HScroll2"), Qt::Horizontal, 0, 2, 1);
     placeTw(HScroll2, 8160, 5070, 495, 255);
+
+    // The trigger's level, the mark above its position (over the scale panel at 0 %) and its
+    // status, shown while armed.
+    line_trig_level = pic_graph->addLine(735, 2640, 8520, 2640, kOrange);
+    line_trig_level->setDashed(true);
+    line_trig_level->setVisible(false);
+    auto triggerLabel = [this](const QString& name, const QString& text, float left, float width,
+                               Qt::Alignment align) {
+        auto* l = named(new QLabel(text, pic_graph), name);
+        placeTw(l, left, 0, width, 240);
+        l->setAlignment(align | Qt::AlignVCenter);
+        ::setForeColor(l, kOrange);
+        QFont f = l->font();
+        f.setPointSizeF(7.5);
+        l->setFont(f);
+        l->setVisible(false);
+        return l;
+    };
+    lbl_trig_mark = triggerLabel(QStringLiteral("lbl_trig_mark"), QStringLiteral("▼"), 600, 240,
+                                 Qt::AlignHCenter);
+    lbl_trig_status =
+        triggerLabel(QStringLiteral("lbl_trig_status"), QString(), 5520, 3000, Qt::AlignRight);
 
     // Y-cursor bars beside the pane: the top of a bar is the highest value.
     for (int i = 0; i < 2; ++i) {
@@ -276,6 +303,15 @@ void frms_RS_GRAPH_1::buildControls() {
     lbl_Value_hex =
         label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(), 72, 62, 54, 20, true);
 
+    // Differences of the X cursors, in the free place under the free cursor
+    Frm_CurDelta = frame(this, QStringLiteral("Frm_CurDelta"), QStringLiteral("カーソル間"), 506,
+                         470, 132, 88);
+    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead1"), QStringLiteral("ΔX"), 6, 24, 64, 18);
+    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead2"), QStringLiteral("ΔY"), 6, 52, 64, 18);
+    lbl_cur_dx = label(Frm_CurDelta, QStringLiteral("lbl_cur_dx"), QString(), 72, 22, 54, 20, true);
+    lbl_cur_dy = label(Frm_CurDelta, QStringLiteral("lbl_cur_dy"), QString(), 72, 50, 54, 20, true);
+    Frm_CurDelta->setVisible(false);
+
     // Y view and X dimension
     Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral("Y-Dimension"), 8, 470, 336, 88);
     Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5),
@@ -290,6 +326,18 @@ void frms_RS_GRAPH_1::buildControls() {
     Cmd_X_Dimension = button(xdFrame, QStringLiteral("Cmd_X_Dimension"), QString(), 10, 40, 25, 16);
     lbl_XDiv = label(xdFrame, QStringLiteral("lbl_XDiv"), QString(), 40, 36, 56, 24, true);
     Label10 = label(xdFrame, QStringLiteral("Label10"), QStringLiteral("Point"), 102, 36, 44, 24);
+
+    // The pane's menu (right click)
+    mnu_Graph = named(new QMenu(this), QStringLiteral("mnu_Graph"));
+    auto menuItem = [this](const QString& name, const QString& text) {
+        return named(mnu_Graph->addAction(text), name);
+    };
+    mnu_Trigger = menuItem(QStringLiteral("mnu_Trigger"), QStringLiteral("トリガ設定..."));
+    mnu_Graph->addSeparator();
+    mnu_SaveImage = menuItem(QStringLiteral("mnu_SaveImage"), QStringLiteral("画像として保存..."));
+    mnu_SaveCsv = menuItem(QStringLiteral("mnu_SaveCsv"), QStringLiteral("CSV として保存..."));
+    mnu_CopyValues = menuItem(QStringLiteral("mnu_CopyValues"), QStringLiteral("値をコピー"));
+    pic_graph->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void frms_RS_GRAPH_1::connectHandlers() {
@@ -324,6 +372,12 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(HScroll1, &QScrollBar::valueChanged, this, &frms_RS_GRAPH_1::HScroll1_Change);
     connect(HScroll2, &QScrollBar::valueChanged, this, &frms_RS_GRAPH_1::HScroll2_Change);
     connect(pic_graph, &PictureBox::mouseMovedTw, this, &frms_RS_GRAPH_1::pic_graph_MouseMove);
+    connect(pic_graph, &QWidget::customContextMenuRequested, this,
+            &frms_RS_GRAPH_1::pic_graph_ContextMenu);
+    connect(mnu_Trigger, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_Trigger_Click);
+    connect(mnu_SaveImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
+    connect(mnu_SaveCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);
+    connect(mnu_CopyValues, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_CopyValues_Click);
 }
 
 void frms_RS_GRAPH_1::Form_Load() {

@@ -4,10 +4,16 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "graph/Trigger.h"
 
 class QCheckBox;
 class QGroupBox;
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -65,6 +71,9 @@ public:
 
     // ---- graph drawing, Y axis, scrolling, cursors (graph/) ----
     void xsubGraphDrawLive(int16_t channel);
+    // The samples the live trace shows: the ring's newest screen, or what an armed trigger
+    // holds (nothing before its first trigger point).
+    std::vector<uint8_t> xfunLiveScreen(int16_t channel) const;
     void xsubGraphDrawView(int16_t channel);
     void xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16_t span, int16_t yMin, float W,
                        float H, float X0, float Y0);
@@ -110,6 +119,25 @@ public:
     void Chk_curX_Click(int index);
     void Chk_CurY_Click(int index);
     void pic_graph_MouseMove(float x, float y);
+    // Sample number of screen index 0 in the current mode, as the X-cursor labels count.
+    static int64_t xfunSampleOrigin();
+    // ΔX and ΔY of the two X cursors, shown while both are on.
+    void xsubCurDeltaShow();
+
+    // ---- the graph pane's menu and the trigger of the live trace (graph/) ----
+    void pic_graph_ContextMenu(const QPoint& pos);
+    void mnu_Trigger_Click();
+    // Arms the trigger with these settings (mode Off disarms) and starts a fresh search.
+    void xsubTriggerArm(const TriggerSettings& settings);
+    // Back to the running trace; nothing happens when the trigger is not armed.
+    void xsubTriggerDisarm();
+    // A fresh search with the same settings after the screen width or the Y view changed,
+    // the level brought into the view's range.
+    void xsubTriggerRestart();
+    // The level line, the mark of the trigger position and the status text.
+    void xsubTriggerPlace();
+    LiveTrigger trigger;
+    std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own
 
     // The File-mode screen read by xfunLastDataSeek: bytes, how many were read, the next one to
     // hand out, and the error code due once the caller asks past what was read.
@@ -117,6 +145,8 @@ public:
     int32_t m_fileScreenLen = 0;
     int32_t m_fileScreenNext = 0;
     int m_fileScreenErr = 0;
+    // The raw samples of the screen as the pane was last drawn, for the exports.
+    std::vector<uint8_t> m_shown;
 
     // ---- memory view, data files, logging, loading (storage/) ----
     void Cmd_Memory_Click();
@@ -132,6 +162,14 @@ public:
     void xsubFileChosenShow(); // opens strSelFile, or keeps what was shown when it is ""
     // Closes the file shown in File mode, if any.
     void xsubDataFileClose();
+    // The samples the pane shows as CSV: "Sample,Value,Hex" and a line each.
+    QByteArray xfunShownCsv() const;
+    void mnu_SaveImage_Click();
+    void mnu_SaveCsv_Click();
+    void mnu_CopyValues_Click();
+    // Proposes prefix + time + extension in the data folder, asks for the name and writes bytes.
+    void xsubExportSave(const QString& prefix, const QString& extension, const QString& caption,
+                        const QString& prompt, const QByteArray& bytes);
 
     // ---- graph settings dialogs (dialogs/) and printing (print/) ----
     void cmd_x_dimension_Click();
@@ -205,6 +243,9 @@ public:
     LineShape* Line_y_m128 = nullptr;
     std::array<LineShape*, 2> line_x_pro{};
     std::array<LineShape*, 2> line_y_pro{};
+    LineShape* line_trig_level = nullptr;
+    QLabel* lbl_trig_mark = nullptr;
+    QLabel* lbl_trig_status = nullptr;
     QScrollBar* HScroll1 = nullptr;
     QScrollBar* HScroll2 = nullptr;
 
@@ -222,10 +263,19 @@ public:
     QLabel* lbl_XPosition = nullptr;
     QLabel* lbl_Value = nullptr;
     QLabel* lbl_Value_hex = nullptr;
+    QGroupBox* Frm_CurDelta = nullptr;
+    QLabel* lbl_cur_dx = nullptr;
+    QLabel* lbl_cur_dy = nullptr;
     QLabel* lbl_XDiv = nullptr;
     QLabel* Label10 = nullptr;
     QGroupBox* Frame5 = nullptr;
     std::array<QRadioButton*, 2> Opn_YDim{};
+
+    QMenu* mnu_Graph = nullptr;
+    QAction* mnu_Trigger = nullptr;
+    QAction* mnu_SaveImage = nullptr;
+    QAction* mnu_SaveCsv = nullptr;
+    QAction* mnu_CopyValues = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -11,9 +11,11 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     s.iLiveDraw = 0;
     s.iSetXDim = ch.iXDim;
     frms_X_Dimension(this).exec();
-    if (s.iSetXDim != ch.iXDim) iClearReq = 1;
+    const bool widthChanged = s.iSetXDim != ch.iXDim;
+    if (widthChanged) iClearReq = 1;
     s.iLiveDraw = 1;
     ch.iXDim = s.iSetXDim;
+    if (widthChanged) xsubTriggerRestart();
     xsubCurXClamp();
     xsubCurXPlace();
     lbl_XDiv->setText(QString::number(ch.iXDim));

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QScrollBar>
 #include <algorithm>
@@ -11,9 +12,7 @@
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 
-namespace {
-// Sample number of screen index 0 in the current mode.
-int64_t sampleOrigin() {
+int64_t frms_RS_GRAPH_1::xfunSampleOrigin() {
     switch (app().iDispMode) {
     case 0:
         return app().lFileTop;
@@ -24,6 +23,7 @@ int64_t sampleOrigin() {
     }
 }
 
+namespace {
 bool signedView() {
     return app().ChData[0].iSigned == 1;
 }
@@ -40,7 +40,7 @@ void frms_RS_GRAPH_1::xsubCurXPlace() {
     const int16_t N = s.ChData[0].iXDim;
     for (int i = 0; i < 2; ++i)
         line_x_pro[i]->setX(nav::cursorX(s.iCurXPos[i], N, line_X_base->X1(), line_X_base->X2()));
-    const int64_t origin = sampleOrigin();
+    const int64_t origin = xfunSampleOrigin();
     for (int i = 0; i < 2; ++i) {
         const bool on = chk_curx[i]->isChecked();
         line_x_pro[i]->setVisible(on);
@@ -50,6 +50,21 @@ void frms_RS_GRAPH_1::xsubCurXPlace() {
                                              lbl_cur_data_char[i], hsc_x[i]})
             w->setVisible(on);
     }
+    xsubCurDeltaShow();
+}
+
+void frms_RS_GRAPH_1::xsubCurDeltaShow() {
+    const bool both = chk_curx[0]->isChecked() && chk_curx[1]->isChecked();
+    Frm_CurDelta->setVisible(both);
+    if (!both) return;
+    const AppState& s = app();
+    lbl_cur_dx->setText(QString::number(s.iCurXPos[1] - s.iCurXPos[0]));
+    // From the readouts as the last redraw left them; an empty one leaves nothing to subtract.
+    bool read1 = false;
+    bool read2 = false;
+    const int v1 = lbl_cur_data[0]->text().toInt(&read1);
+    const int v2 = lbl_cur_data[1]->text().toInt(&read2);
+    lbl_cur_dy->setText(read1 && read2 ? QString::number(v2 - v1) : QStringLiteral("-----"));
 }
 
 void frms_RS_GRAPH_1::xsubCurYPlace() {

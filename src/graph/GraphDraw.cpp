@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QPointF>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cerrno>
 #include <unistd.h>
@@ -85,10 +86,26 @@ void frms_RS_GRAPH_1::xsubPlotPoint(int16_t K, int16_t v, int16_t nMinus1, int16
         if (app().iCurXPos[i] == K) fillReadout(i, v);
 }
 
+std::vector<uint8_t> frms_RS_GRAPH_1::xfunLiveScreen(int16_t channel) const {
+    if (trigger.armed()) {
+        switch (trigger.show()) {
+        case LiveTrigger::Show::Nothing:
+            return {};
+        case LiveTrigger::Show::Held:
+            return trigger.screen();
+        case LiveTrigger::Show::Running:
+            break;
+        }
+    }
+    return ini::xfunRingScreen(channel);
+}
+
 void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
+    const auto deltas = qScopeGuard([this] { xsubCurDeltaShow(); });
     const PaneFrame fr = paneFrame(*this);
     if (!validChannel(channel)) {
         xsubReadoutReset();
+        m_shown.clear();
         return;
     }
     const AppState& s = app();
@@ -98,12 +115,13 @@ void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
 
     // A copy of the screen's samples as they are now: the points are worked out from it only
     // when the pane is looked at, whatever the ring receives meanwhile.
-    TracePoints trace{ini::xfunRingScreen(channel),
+    TracePoints trace{xfunLiveScreen(channel),
                       ch.iSigned,
                       static_cast<int16_t>(ch.iXDim - 1),
                       static_cast<int16_t>(ch.iYMax - ch.iYMin),
                       ch.iYMin,
                       fr};
+    m_shown = trace.samples;
     const auto n = static_cast<int32_t>(trace.samples.size());
     // Each readout is written once, with its sample or empty, as resetting all of them first
     // and filling those under a sample would leave them.
@@ -122,6 +140,8 @@ void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
 
 void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     xsubReadoutReset();
+    m_shown.clear();
+    const auto deltas = qScopeGuard([this] { xsubCurDeltaShow(); });
     const PaneFrame fr = paneFrame(*this);
     if (!validChannel(channel)) return;
     const AppState& s = app();
@@ -148,6 +168,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     xsubScaleLineDraw();
     for (int32_t i = 0; i < n && start + i < size; ++i) {
         const uint8_t b = xfunLastDataGet(i);
+        m_shown.push_back(b);
         xsubPlotPoint(static_cast<int16_t>(i), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
                       ch.iYMax - ch.iYMin, ch.iYMin, fr.W, fr.H, fr.X0, fr.Y0);
     }
@@ -233,6 +254,9 @@ void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     s.lRcvCount = 0;
     lbl_data_su->setText(QStringLiteral("0"));
     xsubReadoutReset();
+    m_shown.clear();
+    xsubCurDeltaShow();
+    xsubTriggerDisarm();
     if (s.engine) s.engine->LastClear();
 }
 

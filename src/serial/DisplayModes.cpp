@@ -54,6 +54,7 @@ void frms_RS_GRAPH_1::xsubDispScanning() {
 
 void frms_RS_GRAPH_1::xsubDispMemory() {
     AppState& s = app();
+    xsubTriggerDisarm();
     s.strDispFile.clear();
     applyModeLook(this, {"Memory Count", s.strAppTitle + QStringLiteral(" Memory Readings"),
                          Cmd_Memory, true, false, s.lMemCount >= 1, true, Qt::CrossCursor});
@@ -61,6 +62,7 @@ void frms_RS_GRAPH_1::xsubDispMemory() {
 
 void frms_RS_GRAPH_1::xsubDispFile() {
     const AppState& s = app();
+    xsubTriggerDisarm();
     applyModeLook(this, {"File Count", s.strAppTitle + QStringLiteral(" File ") + s.strDispFile,
                          Cmd_File, true, false, false, true, Qt::CrossCursor});
 }

@@ -218,6 +218,7 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
         dialog.exec();
     }
     xsubDispSource();
+    if (s.iScanSource == 2) xsubTriggerDisarm();
     iRedrawReq = 1;
     iClearReq = 1;
     s.iLiveDraw = 1;

@@ -55,8 +55,11 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
 
     const auto showCountIfLive = [this, &s] {
         if (s.iLiveDraw != 1 || s.iDispMode != 2) return;
-        iRedrawReq = 1;
-        iClearReq = 1;
+        // An armed trigger decides below whether the new samples change the picture.
+        if (!trigger.armed()) {
+            iRedrawReq = 1;
+            iClearReq = 1;
+        }
         lbl_data_su->setText(xfunCountText(s.lRcvCount));
     };
 
@@ -97,6 +100,14 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         }
     }
     if (const QString dropped = xfunDroppedNotice(); !dropped.isEmpty()) notices << dropped;
+
+    const ChannelRecord& ch = s.ChData[0];
+    if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == 2 &&
+        trigger.update(ini::xfunRingView(), ch.iXDim, ch.iSigned, clockMs())) {
+        iRedrawReq = 1;
+        iClearReq = 1;
+        xsubTriggerPlace();
+    }
 
     if (iXAxisReq == 1) {
         xsubCurXPlace();

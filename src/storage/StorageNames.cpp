@@ -5,9 +5,10 @@
 
 namespace appSub {
 
-QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now) {
+QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now,
+                            const QString& extension) {
     const QString folder = dir.endsWith(u'/') ? dir : dir + u'/';
-    return folder + prefix + now.toString(QStringLiteral("yyMMddHHmmss")) + QStringLiteral(".log");
+    return folder + prefix + now.toString(QStringLiteral("yyMMddHHmmss")) + extension;
 }
 
 bool xfunIsLogFile(const QString& path, const QString& logFile) {

@@ -7,9 +7,10 @@
 // File names and ranges of the capture files, apart from any widget.
 namespace appSub {
 
-// The proposal for a new data file: prefix ("MEM" or "LOG") + "yymmddhhnnss" + ".log",
-// directly in the folder `dir`.
-QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now);
+// The proposal for a new file: prefix ("MEM", "LOG", "IMG", "CSV") + "yymmddhhnnss" +
+// extension, directly in the folder `dir`.
+QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDateTime& now,
+                            const QString& extension = QStringLiteral(".log"));
 
 // True when `path` names the file the log is being written to: the same text ignoring letter
 // case, or the same file once links and relative parts are resolved.

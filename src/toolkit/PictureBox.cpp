@@ -34,6 +34,12 @@ void LineShape::setVisible(bool visible) {
     m_owner->lineChanged();
 }
 
+void LineShape::setDashed(bool dashed) {
+    if (m_dashed == dashed) return;
+    m_dashed = dashed;
+    m_owner->lineChanged();
+}
+
 PictureBox::PictureBox(QWidget* parent, float widthTw, float heightTw)
     : QWidget(parent), m_image(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_RGB32) {
     m_image.fill(Qt::white);
@@ -197,22 +203,24 @@ void PictureBox::paintEvent(QPaintEvent*) {
         render();
         p.drawImage(0, 0, m_image);
     }
-    // Neighbouring lines of one colour (the grid) go to the painter together: setting its pen
-    // costs more than drawing a line. The order, and so what lies above what, stays.
+    // Neighbouring lines of one colour and style (the grid) go to the painter together: setting
+    // its pen costs more than drawing a line. The order, and so what lies above what, stays.
     std::vector<QLineF> run;
     int32_t runColor = 0;
+    bool runDashed = false;
     const auto drawRun = [&] {
         if (run.empty()) return;
         const QColor c =
             (runColor & 0x80000000) ? palette().color(QPalette::Button) : colorFromBgr(runColor);
-        p.setPen(QPen(c, 1));
+        p.setPen(QPen(c, 1, runDashed ? Qt::DashLine : Qt::SolidLine));
         p.drawLines(run.data(), static_cast<int>(run.size()));
         run.clear();
     };
     for (const auto& line : m_lines) {
         if (!line->Visible()) continue;
-        if (line->BorderColor() != runColor) drawRun();
+        if (line->BorderColor() != runColor || line->Dashed() != runDashed) drawRun();
         runColor = line->BorderColor();
+        runDashed = line->Dashed();
         run.emplace_back(toPx(line->X1(), line->Y1()), toPx(line->X2(), line->Y2()));
     }
     drawRun();

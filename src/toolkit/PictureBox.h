@@ -24,18 +24,21 @@ public:
     float Y2() const { return m_y2; }
     int32_t BorderColor() const { return m_color; }
     bool Visible() const { return m_visible; }
+    bool Dashed() const { return m_dashed; }
 
     void setEnds(float x1, float y1, float x2, float y2);
     void setX(float x) { setEnds(x, m_y1, x, m_y2); }
     void setY(float y) { setEnds(m_x1, y, m_x2, y); }
     void setBorderColor(int32_t bgr);
     void setVisible(bool visible);
+    void setDashed(bool dashed);
 
 private:
     PictureBox* m_owner;
     float m_x1, m_y1, m_x2, m_y2;
     int32_t m_color;
     bool m_visible = true;
+    bool m_dashed = false;
 };
 
 // A drawing surface in twips with a backing image (drawn by PSet and Line at a current

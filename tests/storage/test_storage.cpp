@@ -1,5 +1,7 @@
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,9 +30,11 @@
 #include "TestSupport.h"
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_File_Disp.h"
+#include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
 using testsupport::clickChild;
@@ -87,6 +91,7 @@ const QString kMsgBox = QStringLiteral("MsgBoxX");
 const QString kMemSave = QStringLiteral("frms_MemSave");
 const QString kReadFile = QStringLiteral("frms_File_Disp");
 const QString kLogStart = QStringLiteral("frms_LogStart");
+const QString kSaveAs = QStringLiteral("frms_SaveAs");
 
 Step answer(int code) {
     return {kMsgBox,
@@ -186,6 +191,8 @@ private slots:
     void logStopQuestion();
     void logThroughARealPortHoldsTheBytesSent();
     void logEndsAtItsSizeLimit();
+
+    void paneExportsWhatItShows();
 };
 
 // ---- file errors ----
@@ -1073,6 +1080,83 @@ void StorageTest::logEndsAtItsSizeLimit() {
     QCOMPARE(app().lRcvCount, int32_t(sent.size() + later.size()));
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(readFile(log).size(), logged.size());
+    finish(form);
+}
+
+// ---- exports of the pane ----
+
+void StorageTest::paneExportsWhatItShows() {
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    // Ten samples a screen: the newest screen of twelve starts at sample 2.
+    app().ChData[0].iXDim = 10;
+    setRecent(started.engine, QByteArray::fromHex("0102007F80FF0A41649C30C8"));
+    form->Cmd_Memory_Click();
+    form->Timer1_Timer();
+    QCOMPARE(app().lMemTop, 2);
+
+    const QByteArray signedCsv("Sample,Value,Hex\n2,0,00h\n3,127,7Fh\n4,-128,80h\n5,-1,FFh\n"
+                               "6,10,0Ah\n7,65,41h\n8,100,64h\n9,-100,9Ch\n10,48,30h\n"
+                               "11,-56,C8h\n");
+    QString proposal;
+    auto saveTo = [&proposal](const QString& path) {
+        return Step{kSaveAs, [&proposal, path](QWidget* w) {
+                        auto* name = w->findChild<QLineEdit*>(QStringLiteral("Text1"));
+                        proposal = name->text();
+                        name->setText(path);
+                        clickChild(w, QStringLiteral("Command1"));
+                    }};
+    };
+    const QString csvPath = dir.filePath(QStringLiteral("view.csv"));
+    auto seen = runAnswering([form] { form->mnu_SaveCsv->trigger(); }, {saveTo(csvPath)});
+    QCOMPARE(seen->next, size_t(1));
+    QCOMPARE(readFile(csvPath), signedCsv);
+    const QString home = app().strHomeDir + u'/';
+    QVERIFY2(proposal.startsWith(home + QStringLiteral("CSV")) && proposal.endsWith(".csv") &&
+                 proposal.size() == home.size() + 19,
+             qPrintable(proposal));
+
+    // The picture: the pane's size, each sample's pixel where the mapping puts it.
+    const QString pngPath = dir.filePath(QStringLiteral("view.png"));
+    seen = runAnswering([form] { form->mnu_SaveImage->trigger(); }, {saveTo(pngPath)});
+    QVERIFY(proposal.startsWith(home + QStringLiteral("IMG")) && proposal.endsWith(".png"));
+    const QImage png(pngPath, "PNG");
+    QCOMPARE(png.size(), form->pic_graph->size());
+    const QByteArray shown = QByteArray::fromHex("007F80FF0A41649C30C8");
+    for (int i = 1; i < shown.size(); ++i) { // sample 0 lies under the Y axis
+        const int16_t v = xfunSignedValue(static_cast<uint8_t>(shown[i]), 1);
+        const int px = static_cast<int>(xfunMapX(int16_t(i), 9, 7800, 720) / 15);
+        const int py = static_cast<int>(xfunMapY(v, 260, -130, 4800, 5040) / 15);
+        bool red = false;
+        for (int y = py - 1; y <= py + 1; ++y)
+            for (int x = px - 1; x <= px + 1; ++x)
+                red = red || (png.valid(x, y) && png.pixel(x, y) == qRgb(255, 0, 0));
+        QVERIFY2(red,
+                 qPrintable(QStringLiteral("sample %1 not at (%2, %3)").arg(i).arg(px).arg(py)));
+    }
+
+    // The same text on the clipboard, in the view that is on.
+    form->Opn_YDim[1]->click();
+    form->mnu_CopyValues->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("Sample,Value,Hex\n2,0,00h\n3,127,7Fh\n4,128,80h\n5,255,FFh\n"
+                            "6,10,0Ah\n7,65,41h\n8,100,64h\n9,156,9Ch\n10,48,30h\n11,200,C8h\n"));
+
+    // A missing folder is told, an existing file is only replaced when the user agrees.
+    seen = runAnswering([form] { form->mnu_SaveCsv->trigger(); },
+                        {saveTo(dir.filePath(QStringLiteral("gone/x.csv"))), answer(1)});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral("パスがみつかりません｡")});
+    bool stillOpen = false;
+    Step declineThenClose{kSaveAs, [&](QWidget* w) {
+                              saveTo(csvPath).act(w);
+                              stillOpen = w->isVisible();
+                              w->close();
+                          }};
+    seen = runAnswering([form] { form->mnu_SaveCsv->trigger(); }, {declineThenClose, answer(7)});
+    QCOMPARE(seen->next, size_t(2));
+    QVERIFY(stillOpen);
+    QCOMPARE(readFile(csvPath), signedCsv);
     finish(form);
 }
 

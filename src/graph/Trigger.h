@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Holding a periodic live trace still: where the stream crosses a level in the chosen
+// direction, and which screen of it to show. Apart from any widget; the caller supplies the
+// time in milliseconds, so the one-second fallback can be driven without waiting.
+
+enum class TriggerMode : int16_t { Off, Normal, Auto, Single };
+enum class TriggerSlope : int16_t { Rising, Falling };
+
+struct TriggerSettings {
+    TriggerMode mode = TriggerMode::Off;
+    int16_t level = 0; // in the values of the current view
+    TriggerSlope slope = TriggerSlope::Rising;
+    int16_t positionPct = 10; // where the trigger point stands, in % of the screen's width
+};
+
+// Screen index of the trigger point: positionPct / 100 x (N - 1), halves to even.
+int16_t xfunTriggerIndex(int16_t positionPct, int16_t N);
+
+// The sample ring as the receive cycle fills it. Samples are numbered by arrival, `total` being
+// the number of the next one; only the `held` newest (at most the ring's size) can be read.
+struct RingView {
+    const uint8_t* data = nullptr;
+    int32_t size = 0;
+    int32_t writePos = 0; // ring position of sample `total`
+    int64_t total = 0;
+    int64_t held = 0;
+
+    int64_t oldest() const { return total - held; }
+    int32_t positionOf(int64_t n) const; // n in oldest() .. total - 1
+};
+
+// The newest trigger point among the samples numbered first..last, read in the current view
+// (iSigned): sample t is one when t - 1 lies below the level and t at or above it (rising), or
+// t - 1 above it and t at or below it (falling). Sample first - 1 must be readable.
+std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t first, int64_t last,
+                                              const TriggerSettings& settings, int16_t iSigned);
+
+// The armed trigger of the live trace. The search looks at each sample once: at every update it
+// examines the samples that arrived since, as far as their whole screen has arrived, and the
+// newest trigger point among them gives the screen shown. That screen is copied, because the
+// ring overwrites it within a second at the fastest rates.
+class LiveTrigger {
+public:
+    // What the pane shows while armed.
+    enum class Show { Nothing, Held, Running };
+
+    static constexpr int64_t kAutoFallbackMs = 1000;
+
+    const TriggerSettings& settings() const { return m_settings; }
+    bool armed() const { return m_settings.mode != TriggerMode::Off; }
+    bool stopped() const { return m_stopped; } // a single shot has fired
+    Show show() const { return m_show; }
+    const std::vector<uint8_t>& screen() const { return m_screen; } // raw bytes, N of them
+
+    // Takes the settings and starts a fresh search (TriggerMode::Off disarms); trigger points
+    // are looked for among the samples that arrive from now on.
+    void arm(const TriggerSettings& settings, int64_t total, int64_t nowMs);
+    void disarm() { m_settings.mode = TriggerMode::Off; }
+    void setLevel(int16_t level) { m_settings.level = level; }
+
+    // Searches what arrived since the last update, for screens of N samples. True when the
+    // pane must be drawn again: a screen other than the one held is held, or the running trace
+    // is shown or has moved on.
+    bool update(const RingView& ring, int16_t N, int16_t iSigned, int64_t nowMs);
+
+private:
+    TriggerSettings m_settings;
+    Show m_show = Show::Nothing;
+    bool m_stopped = false;
+    int64_t m_next = 0;   // the first sample not yet examined as a trigger point
+    int64_t m_seen = 0;   // `total` at the last update
+    int64_t m_lastMs = 0; // when the last trigger point came (or the search began)
+    std::vector<uint8_t> m_screen;
+};

@@ -1,0 +1,75 @@
+#include "storage/GraphExport.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPixmap>
+
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "graph/GraphMath.h"
+#include "storage/DataFiles.h"
+#include "storage/FileErrors.h"
+#include "storage/StorageNames.h"
+#include "storage/frms_SaveAs.h"
+#include "toolkit/PictureBox.h"
+
+namespace appSub {
+
+QByteArray xfunCsvText(const std::vector<uint8_t>& samples, int64_t origin, int16_t iSigned) {
+    QByteArray csv("Sample,Value,Hex\n");
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int16_t v = xfunSignedValue(samples[i], iSigned);
+        csv += QByteArray::number(origin + static_cast<int64_t>(i)) + ',' + QByteArray::number(v) +
+               ',' + xfunHexText(v).toLatin1() + '\n';
+    }
+    return csv;
+}
+
+int xfunWriteFile(const QString& path, const QByteArray& bytes) {
+    DataFileWriter file(path);
+    int code = file.open();
+    if (code == 0)
+        code = file.write(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                          static_cast<size_t>(bytes.size()));
+    return code != 0 ? code : file.commit();
+}
+
+} // namespace appSub
+
+QByteArray frms_RS_GRAPH_1::xfunShownCsv() const {
+    return appSub::xfunCsvText(m_shown, xfunSampleOrigin(), app().ChData[0].iSigned);
+}
+
+void frms_RS_GRAPH_1::mnu_SaveImage_Click() {
+    // Taken now: the live trace moves on while the name is being typed.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pic_graph->grab().save(&buffer, "PNG");
+    xsubExportSave(QStringLiteral("IMG"), QStringLiteral(".png"), QStringLiteral("Graph → PNG"),
+                   QStringLiteral("画像をセーブします"), png);
+}
+
+void frms_RS_GRAPH_1::mnu_SaveCsv_Click() {
+    xsubExportSave(QStringLiteral("CSV"), QStringLiteral(".csv"), QStringLiteral("Graph → CSV"),
+                   QStringLiteral("値をセーブします"), xfunShownCsv());
+}
+
+void frms_RS_GRAPH_1::mnu_CopyValues_Click() {
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(xfunShownCsv()));
+}
+
+void frms_RS_GRAPH_1::xsubExportSave(const QString& prefix, const QString& extension,
+                                     const QString& caption, const QString& prompt,
+                                     const QByteArray& bytes) {
+    const QString proposal = appSub::xfunDefaultFileName(ini::xfunHomeDir(), prefix,
+                                                         QDateTime::currentDateTime(), extension);
+    frms_SaveAs dialog(this, QStringLiteral("frms_SaveAs"), caption, prompt, proposal);
+    dialog.exec();
+    if (app().iDlgOK != 1) return;
+    const int code = appSub::xfunWriteFile(dialog.Text1->text(), bytes);
+    if (code != 0) appSub::xsubFileErrMsg(code);
+}
