@@ -34,8 +34,9 @@ namespace {
 
 // Room for minutes of backlog at the highest rates while the GUI thread is held up.
 constexpr size_t kPendingCapacity = 64 * 1024 * 1024;
-// A read gives at most what the terminal's line buffer holds.
-constexpr ssize_t kLineBufferBytes = 4096;
+// A read that gives less than this means the device is not ahead of the reader: half of what the
+// terminal's line buffer holds, which a read never exceeds.
+constexpr ssize_t kSlowReadBytes = 2048;
 // How long the reader lets a slow stream gather: 4 KiB at 3,000,000 baud take 13 ms.
 constexpr int kGatherMs = 10;
 
@@ -82,10 +83,9 @@ private:
             ssize_t received = read(fd_, buffer.data(), buffer.size());
             if (received > 0) {
                 pending_.append(buffer.data(), static_cast<size_t>(received));
-                // Less than the terminal's line buffer holds means the device is not ahead:
-                // let its bytes gather for a while rather than wake for every few of them.
-                // The kernel keeps far more than that while it waits.
-                if (received < kLineBufferBytes && poll(&watched[1], 1, kGatherMs) > 0) return true;
+                // A slow stream gathers for a while rather than wake the reader for every few
+                // bytes; the kernel keeps far more than it brings meanwhile.
+                if (received < kSlowReadBytes && poll(&watched[1], 1, kGatherMs) > 0) return true;
                 continue;
             }
             bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
