@@ -77,7 +77,8 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     };
     buildControls();
     connectHandlers();
-    new RepaintThrottle(this);
+    auto* throttle = new RepaintThrottle(this);
+    connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);
 }
 
 frms_RS_GRAPH_1::~frms_RS_GRAPH_1() {

@@ -73,6 +73,7 @@ void PictureBox::updateDrawing() {
         if (w && w->isVisible() && w->autoFillBackground()) dirty -= w->geometry();
     }
     update(dirty);
+    emit drawingChanged();
 }
 
 void PictureBox::resolve(Stroke& stroke) const {

@@ -76,6 +76,8 @@ public:
 
 signals:
     void mouseMovedTw(float x, float y);
+    // The drawing changed (not only a line object or a child).
+    void drawingChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,26 +2,38 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 class QWidget;
 
 // Some thirty pictures a second keep a moving trace smooth; each one more costs as much again.
 constexpr int kScreenPaintIntervalMs = 30;
+// With nothing moving and nobody at the controls, a changing count reads as well at ten.
+constexpr int kQuietPaintIntervalMs = 100;
 
 // Paints a window at most once per interval. The receive ticks change labels about a thousand
 // times a second; Qt would repaint (and send to the display) after every one of them, which
-// costs far more than the ticks themselves.
+// costs far more than the ticks themselves. The interval is kScreenPaintIntervalMs while a
+// picture moves (moving()) or the user works with the program, else kQuietPaintIntervalMs.
 class RepaintThrottle : public QObject {
     Q_OBJECT
 public:
-    explicit RepaintThrottle(QWidget* window, int intervalMs = kScreenPaintIntervalMs);
+    explicit RepaintThrottle(QWidget* window);
+
+    // A moving picture on the window changed: paint it at the full rate.
+    void moving();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    int interval() const;
+    // Paints no later than the interval allows from now on.
+    void paintWithin();
+
     QWidget* m_window;
-    int m_intervalMs;
     QElapsedTimer m_sincePaint;
-    bool m_deferred = false;
+    QElapsedTimer m_sinceInput;
+    bool m_moving = false;
+    QTimer m_deferred;
 };
