@@ -16,6 +16,8 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/frms_Trigger.h"
+#include "dialogs/frms_X_Dimension.h"
+#include "dialogs/frms_set.h"
 #include "graph/GraphMath.h"
 #include "graph/Trigger.h"
 #include "serial/frms_ScanningSelect.h"
@@ -97,6 +99,36 @@ struct Armed {
         form->mnu_Graph->hide();
         form->mnu_Trigger->trigger();
     }
+    void setXDim(int samples) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_X_Dimension*>(w);
+            QVERIFY(d);
+            d->Text1->setText(QString::number(samples));
+            d->Command1->click();
+        });
+        form->cmd_x_dimension_Click();
+    }
+    void setPenWidth(int width) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_set*>(w);
+            QVERIFY(d);
+            d->cmb_LineDraw->setCurrentIndex(width - 1);
+            d->Command1->click();
+        });
+        form->Cmd_set_Click();
+    }
+    // The level the trigger dialog offers when it opens; the dialog is cancelled.
+    int offeredLevel() {
+        int level = 0;
+        testsupport::onNextModal([&](QWidget* w) {
+            auto* d = qobject_cast<frms_Trigger*>(w);
+            QVERIFY(d);
+            level = d->spn_level->value();
+            d->Command2->click();
+        });
+        form->mnu_Trigger->trigger();
+        return level;
+    }
     bool paneHasTrace() {
         const QImage& img = form->pic_graph->image();
         for (int y = 0; y < img.height(); ++y)
@@ -123,6 +155,7 @@ private slots:
 
     void armedLiveTrace_data();
     void armedLiveTrace();
+    void levelKeepsItsByte();
 };
 
 void GraphTriggerTest::triggerIndex_data() {
@@ -382,6 +415,39 @@ void GraphTriggerTest::armedLiveTrace() {
     a.stream(Sine{0, 120}, 800);
     QCOMPARE(form->m_shown, single);
 
+    // A caught screen outlives a change of Y view, width and pen: drawn again around the same
+    // trigger point (at 25 % of 399, sample 100, on 400 samples a screen).
+    const auto keptThrough = [&](const std::vector<uint8_t>& caught, const QString& status) {
+        const std::function<void()> changes[] = {
+            [&] { form->Opn_YDim[signedView ? 1 : 0]->click(); }, [&] { a.setXDim(400); },
+            [&] { a.setPenWidth(2); }, [&] { form->Opn_YDim[signedView ? 0 : 1]->click(); },
+            [&] { a.setXDim(N); }};
+        for (const auto& change : changes) {
+            change();
+            a.stream([] { return uint8_t(0x30); }, 40);
+            const std::vector<uint8_t>& shown = form->m_shown;
+            if (s.ChData[0].iXDim == 400) {
+                QCOMPARE(shown.size(), size_t(400));
+                QVERIFY(std::equal(caught.begin(), caught.end(), shown.begin() + (100 - p)));
+            } else {
+                QCOMPARE(shown, caught);
+            }
+            QCOMPARE(form->lbl_trig_status->text(), status);
+        }
+    };
+    keptThrough(single, QStringLiteral("停止"));
+    a.stream(sine, 400);
+    QCOMPARE(form->m_shown, single);
+    // Normal likewise, until the next crossing.
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    a.stream(sine, 400);
+    a.stream([] { return uint8_t(0x30); }, 400);
+    const std::vector<uint8_t> normal = form->m_shown;
+    QVERIFY(atTrigger(normal));
+    keptThrough(normal, QStringLiteral("トリガ"));
+    a.stream(sine, 400);
+    QVERIFY(atTrigger(form->m_shown) && form->m_shown != normal);
+
     // Disarmed by "オフ", "Clear", COM OFF and leaving Scanning: today's running trace again.
     const std::function<void()> disarms[] = {
         [&] { a.choose(TriggerMode::Off, falling, level, 25); }, [&] { form->Cmd_Clear_Click(); },
@@ -405,6 +471,34 @@ void GraphTriggerTest::armedLiveTrace() {
     form->pic_graph_ContextMenu(QPoint(100, 100));
     QVERIFY(!form->mnu_Trigger->isEnabled());
     form->mnu_Graph->hide();
+    testsupport::finish(form);
+}
+
+void GraphTriggerTest::levelKeepsItsByte() {
+    QTemporaryDir dir;
+    const auto started = testsupport::startWithFakeEngine(dir.path());
+    Armed a{started.form, started.engine};
+    frms_RS_GRAPH_1* form = a.form;
+    AppState& s = app();
+    s.iScanSource = 0;
+    s.iPortOpen = 1;
+    a.engine->portOpen = true;
+    form->Opn_YDim[1]->click();
+    // Nothing has arrived: the middle of the view's range.
+    QCOMPARE(a.offeredLevel(), 128);
+    // A sine between 40 and 220: the middle of what the screen shows.
+    Sine sine{0, 90};
+    a.stream([&] { return uint8_t(sine() + 130); }, 400);
+    QVERIFY(qAbs(a.offeredLevel() - 130) <= 1);
+
+    // The same byte in either view, never clamped.
+    a.choose(TriggerMode::Normal, false, 200, 25);
+    form->Opn_YDim[0]->click();
+    QCOMPARE(form->trigger.settings().level, int16_t(-56));
+    QCOMPARE(a.offeredLevel(), -56);
+    form->Opn_YDim[1]->click();
+    QCOMPARE(form->trigger.settings().level, int16_t(200));
+    QCOMPARE(a.offeredLevel(), 200);
     testsupport::finish(form);
 }
 
