@@ -1,7 +1,9 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -445,7 +447,7 @@ void GraphTriggerTest::armedLiveTrace() {
     const std::vector<uint8_t> normal = form->m_shown;
     QVERIFY(atTrigger(normal));
     keptThrough(normal, QStringLiteral("トリガ"));
-    a.stream(sine, 400);
+    a.stream(Sine{0, 120}, 400);
     QVERIFY(atTrigger(form->m_shown) && form->m_shown != normal);
 
     // Disarmed by "オフ", "Clear", COM OFF and leaving Scanning: today's running trace again.
@@ -486,7 +488,8 @@ void GraphTriggerTest::levelKeepsItsByte() {
     form->Opn_YDim[1]->click();
     // Nothing has arrived: the middle of the view's range.
     QCOMPARE(a.offeredLevel(), 128);
-    // A sine between 40 and 220: the middle of what the screen shows.
+    // A sine between 40 and 220, a whole period on the screen: the middle of what it shows.
+    a.setXDim(400);
     Sine sine{0, 90};
     a.stream([&] { return uint8_t(sine() + 130); }, 400);
     QVERIFY(qAbs(a.offeredLevel() - 130) <= 1);
