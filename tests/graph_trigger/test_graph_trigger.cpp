@@ -76,6 +76,14 @@ struct Armed {
     frms_RS_GRAPH_1* form;
     FakeEngine* engine;
 
+    // The program started on a scripted port that is open.
+    static Armed onOpenPort(const QString& programDir) {
+        const auto started = testsupport::startWithFakeEngine(programDir);
+        app().iScanSource = 0;
+        app().iPortOpen = 1;
+        started.engine->portOpen = true;
+        return {started.form, started.engine};
+    }
     void stream(const std::function<uint8_t()>& next, int count,
                 const std::function<void()>& afterTick = {}) {
         for (int done = 0; done < count; done += 40) {
@@ -331,13 +339,9 @@ void GraphTriggerTest::armedLiveTrace() {
     QFETCH(bool, falling);
     QFETCH(int, level);
     QTemporaryDir dir;
-    const auto started = testsupport::startWithFakeEngine(dir.path());
-    Armed a{started.form, started.engine};
+    Armed a = Armed::onOpenPort(dir.path());
     frms_RS_GRAPH_1* form = a.form;
     AppState& s = app();
-    s.iScanSource = 0;
-    s.iPortOpen = 1;
-    a.engine->portOpen = true;
     form->Opn_YDim[signedView ? 0 : 1]->click();
     int64_t now = 0;
     form->clockMs = [&now] { return now; };
@@ -478,13 +482,8 @@ void GraphTriggerTest::armedLiveTrace() {
 
 void GraphTriggerTest::levelKeepsItsByte() {
     QTemporaryDir dir;
-    const auto started = testsupport::startWithFakeEngine(dir.path());
-    Armed a{started.form, started.engine};
+    Armed a = Armed::onOpenPort(dir.path());
     frms_RS_GRAPH_1* form = a.form;
-    AppState& s = app();
-    s.iScanSource = 0;
-    s.iPortOpen = 1;
-    a.engine->portOpen = true;
     form->Opn_YDim[1]->click();
     // Nothing has arrived: the middle of the view's range.
     QCOMPARE(a.offeredLevel(), 128);
