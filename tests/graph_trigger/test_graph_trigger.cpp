@@ -166,6 +166,8 @@ private slots:
     void armedLiveTrace_data();
     void armedLiveTrace();
     void levelKeepsItsByte();
+    void statusClearOfTheMark_data();
+    void statusClearOfTheMark();
 };
 
 void GraphTriggerTest::triggerIndex_data() {
@@ -502,6 +504,28 @@ void GraphTriggerTest::levelKeepsItsByte() {
     QCOMPARE(form->trigger.settings().level, int16_t(200));
     QCOMPARE(a.offeredLevel(), 200);
     testsupport::finish(form);
+}
+
+void GraphTriggerTest::statusClearOfTheMark_data() {
+    QTest::addColumn<int>("positionPct");
+    QTest::addRow("left") << 0;
+    QTest::addRow("middle") << 50;
+    QTest::addRow("near the status") << 90;
+    QTest::addRow("right end") << 100;
+}
+
+void GraphTriggerTest::statusClearOfTheMark() {
+    QFETCH(int, positionPct);
+    QTemporaryDir dir;
+    Armed a = Armed::onOpenPort(dir.path());
+    a.choose(TriggerMode::Normal, false, 0, positionPct);
+    const QLabel* status = a.form->lbl_trig_status;
+    const int textWidth = status->fontMetrics().horizontalAdvance(status->text());
+    QRect text = status->geometry();
+    if (status->alignment() & Qt::AlignRight) text.setLeft(text.right() - textWidth);
+    else text.setWidth(textWidth);
+    QVERIFY(!text.intersects(a.form->lbl_trig_mark->geometry()));
+    testsupport::finish(a.form);
 }
 
 QTEST_MAIN(GraphTriggerTest)
