@@ -45,12 +45,16 @@ std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t firs
     return std::nullopt;
 }
 
+std::pair<int16_t, int16_t> xfunLevelRange(int16_t iSigned) {
+    if (iSigned == 1) return {-128, 127};
+    return {0, 255};
+}
+
 int16_t xfunTriggerLevelProposal(const std::vector<uint8_t>& screen, int16_t iSigned) {
-    int16_t low = iSigned == 1 ? -128 : 0;
-    int16_t high = iSigned == 1 ? 127 : 255;
+    auto [low, high] = xfunLevelRange(iSigned);
     if (!screen.empty()) {
-        const auto [lo, hi] = std::minmax_element(
-            screen.begin(), screen.end(), [iSigned](uint8_t a, uint8_t b) {
+        const auto [lo, hi] =
+            std::minmax_element(screen.begin(), screen.end(), [iSigned](uint8_t a, uint8_t b) {
                 return xfunSignedValue(a, iSigned) < xfunSignedValue(b, iSigned);
             });
         low = xfunSignedValue(*lo, iSigned);

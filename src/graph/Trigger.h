@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Holding a periodic live trace still: where the stream crosses a level in the chosen
@@ -40,6 +41,9 @@ struct RingView {
 std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t first, int64_t last,
                                               const TriggerSettings& settings, int16_t iSigned);
 
+// The values a byte reads as in the view (iSigned): the range of the level.
+std::pair<int16_t, int16_t> xfunLevelRange(int16_t iSigned);
+
 // A level the stream can cross: the middle of the screen's samples (raw bytes) read in the view,
 // or the middle of the view's range when there are none. Halves go to the even neighbour.
 int16_t xfunTriggerLevelProposal(const std::vector<uint8_t>& screen, int16_t iSigned);
@@ -58,7 +62,7 @@ public:
 
     const TriggerSettings& settings() const { return m_settings; }
     bool armed() const { return m_settings.mode != TriggerMode::Off; }
-    bool stopped() const { return m_stopped; } // a single shot has fired
+    bool stopped() const { return m_stopped; }       // a single shot has fired
     bool everChosen() const { return m_everChosen; } // the dialog has been confirmed this run
     Show show() const { return m_show; }
     const std::vector<uint8_t>& screen() const { return m_screen; } // raw bytes, N of them

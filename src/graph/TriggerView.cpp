@@ -9,14 +9,6 @@
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
-namespace {
-// The range a level may take in the current view: the values a byte can read as.
-std::pair<int16_t, int16_t> levelRange() {
-    if (app().ChData[0].iSigned == 1) return {-128, 127};
-    return {0, 255};
-}
-} // namespace
-
 void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
     mnu_Trigger->setEnabled(app().iDispMode == 2);
     mnu_Graph->popup(pic_graph->mapToGlobal(pos));
@@ -24,7 +16,7 @@ void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
 
 void frms_RS_GRAPH_1::mnu_Trigger_Click() {
     if (app().iDispMode != 2) return;
-    const auto [low, high] = levelRange();
+    const auto [low, high] = xfunLevelRange(app().ChData[0].iSigned);
     TriggerSettings current = trigger.settings();
     if (!trigger.everChosen())
         current.level = xfunTriggerLevelProposal(m_shown, app().ChData[0].iSigned);
@@ -49,7 +41,8 @@ void frms_RS_GRAPH_1::xsubTriggerDisarm() {
 
 void frms_RS_GRAPH_1::xsubTriggerFollowView() {
     // The level stays the byte it was, read in the new view; the search and a held screen go on.
-    trigger.setLevel(xfunSignedValue(xfunRawByte(trigger.settings().level), app().ChData[0].iSigned));
+    trigger.setLevel(
+        xfunSignedValue(xfunRawByte(trigger.settings().level), app().ChData[0].iSigned));
     xsubTriggerPlace();
 }
 
@@ -80,8 +73,7 @@ void frms_RS_GRAPH_1::xsubTriggerPlace() {
     lbl_trig_status->setText(status);
     // Top right, unless the mark would cover the text there: then top left.
     const float right = line_X_base->X2();
-    const float textTw =
-        lbl_trig_status->fontMetrics().horizontalAdvance(status) * kTwipsPerPixel;
+    const float textTw = lbl_trig_status->fontMetrics().horizontalAdvance(status) * kTwipsPerPixel;
     const bool markNear = x + markHalf + kTwipsPerPixel * 2 > right - textTw;
     lbl_trig_status->setAlignment((markNear ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     setLeftTw(lbl_trig_status, markNear ? line_X_base->X1() : right - widthTw(lbl_trig_status));

@@ -522,8 +522,10 @@ void GraphTriggerTest::statusClearOfTheMark() {
     const QLabel* status = a.form->lbl_trig_status;
     const int textWidth = status->fontMetrics().horizontalAdvance(status->text());
     QRect text = status->geometry();
-    if (status->alignment() & Qt::AlignRight) text.setLeft(text.right() - textWidth);
-    else text.setWidth(textWidth);
+    if (status->alignment() & Qt::AlignRight)
+        text.setLeft(text.right() - textWidth);
+    else
+        text.setWidth(textWidth);
     QVERIFY(!text.intersects(a.form->lbl_trig_mark->geometry()));
     testsupport::finish(a.form);
 }
