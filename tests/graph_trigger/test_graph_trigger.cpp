@@ -158,6 +158,7 @@ private slots:
     void newestTriggerPoint_data();
     void newestTriggerPoint();
     void screenOfTheNewestWholeTrigger();
+    void heldScreenAtAnotherWidth();
     void autoFallsBackAfterOneSecond();
 
     void cursorDifferences_data();
@@ -257,6 +258,29 @@ void GraphTriggerTest::screenOfTheNewestWholeTrigger() {
     std::fill(ring.data.begin(), ring.data.end(), 0);
     QVERIFY(!trigger.update(ring.view(), N, 0, 5000));
     QCOMPARE(trigger.screen(), steppedSaw(51, 61));
+}
+
+void GraphTriggerTest::heldScreenAtAnotherWidth() {
+    // A single shot at trigger point 15 on 10 samples a screen at 50 % (index 4): 11..20.
+    TestRing ring(64);
+    LiveTrigger trigger;
+    trigger.arm(rising(TriggerMode::Single, 50, 50), ring.total, 0);
+    ring.add(steppedSaw(0, 21));
+    QVERIFY(trigger.update(ring.view(), 10, 0, 0));
+    QCOMPARE(trigger.screen(), steppedSaw(11, 21));
+    // 30 samples (index 14, 14.5 to even): 1..30, shown once sample 30 has come.
+    QVERIFY(trigger.update(ring.view(), 30, 0, 0));
+    QVERIFY(trigger.screen().empty());
+    ring.add(steppedSaw(21, 31));
+    QVERIFY(trigger.update(ring.view(), 30, 0, 0));
+    QCOMPARE(trigger.screen(), steppedSaw(1, 31));
+    QVERIFY(!trigger.update(ring.view(), 30, 0, 0));
+    // Once the ring has overwritten the screen's start, nothing is shown rather than other
+    // samples; the shot stays fired.
+    ring.add(steppedSaw(31, 70));
+    QVERIFY(trigger.update(ring.view(), 20, 0, 0));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Nothing);
+    QVERIFY(trigger.stopped() && trigger.screen().empty());
 }
 
 void GraphTriggerTest::autoFallsBackAfterOneSecond() {
