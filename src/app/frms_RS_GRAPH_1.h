@@ -131,9 +131,9 @@ public:
     void xsubTriggerArm(const TriggerSettings& settings);
     // Back to the running trace; nothing happens when the trigger is not armed.
     void xsubTriggerDisarm();
-    // A fresh search with the same settings after the screen width or the Y view changed,
-    // the level brought into the view's range.
-    void xsubTriggerRestart();
+    // After the screen width or the Y view changed: the same byte as level, read in the view,
+    // the marks moved; a held screen is kept.
+    void xsubTriggerFollowView();
     // The level line, the mark of the trigger position and the status text.
     void xsubTriggerPlace();
     LiveTrigger trigger;

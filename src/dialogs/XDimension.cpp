@@ -15,7 +15,7 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     if (widthChanged) iClearReq = 1;
     s.iLiveDraw = 1;
     ch.iXDim = s.iSetXDim;
-    if (widthChanged) xsubTriggerRestart();
+    if (widthChanged) xsubTriggerFollowView();
     xsubCurXClamp();
     xsubCurXPlace();
     lbl_XDiv->setText(QString::number(ch.iXDim));

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <algorithm>
 
 #include "DialogSetup.h"
 #include "toolkit/Twips.h"
@@ -68,7 +67,7 @@ frms_Trigger::frms_Trigger(QWidget* parent, const TriggerSettings& current, int1
 
     opn_mode[static_cast<int>(current.mode)]->setChecked(true);
     opn_slope[static_cast<int>(current.slope)]->setChecked(true);
-    spn_level->setValue(std::clamp(current.level, levelMin, levelMax));
+    spn_level->setValue(current.level);
     spn_pos->setValue(current.positionPct);
     opn_mode_Click();
 }

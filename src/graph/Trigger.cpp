@@ -5,6 +5,18 @@
 
 #include "graph/GraphMath.h"
 
+namespace {
+std::vector<uint8_t> screenFrom(const RingView& ring, int64_t start, int16_t N) {
+    std::vector<uint8_t> screen(static_cast<size_t>(N));
+    int32_t pos = ring.positionOf(start);
+    for (uint8_t& b : screen) {
+        b = ring.data[pos];
+        pos = pos + 1 == ring.size ? 0 : pos + 1;
+    }
+    return screen;
+}
+} // namespace
+
 int16_t xfunTriggerIndex(int16_t positionPct, int16_t N) {
     // The product is exact, so only the division rounds and a half stays a half.
     const double p = static_cast<double>(positionPct) * (N - 1) / 100.0;
@@ -33,8 +45,27 @@ std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t firs
     return std::nullopt;
 }
 
+std::pair<int16_t, int16_t> xfunLevelRange(int16_t iSigned) {
+    if (iSigned == 1) return {-128, 127};
+    return {0, 255};
+}
+
+int16_t xfunTriggerLevelProposal(const std::vector<uint8_t>& screen, int16_t iSigned) {
+    auto [low, high] = xfunLevelRange(iSigned);
+    if (!screen.empty()) {
+        const auto [lo, hi] =
+            std::minmax_element(screen.begin(), screen.end(), [iSigned](uint8_t a, uint8_t b) {
+                return xfunSignedValue(a, iSigned) < xfunSignedValue(b, iSigned);
+            });
+        low = xfunSignedValue(*lo, iSigned);
+        high = xfunSignedValue(*hi, iSigned);
+    }
+    return static_cast<int16_t>(std::nearbyint((low + high) / 2.0));
+}
+
 void LiveTrigger::arm(const TriggerSettings& settings, int64_t total, int64_t nowMs) {
     m_settings = settings;
+    m_everChosen = true;
     m_show = Show::Nothing;
     m_stopped = false;
     m_next = total;
@@ -43,8 +74,29 @@ void LiveTrigger::arm(const TriggerSettings& settings, int64_t total, int64_t no
     m_screen.clear();
 }
 
+bool LiveTrigger::reframe(const RingView& ring, int16_t N) {
+    const int64_t start = m_point - xfunTriggerIndex(m_settings.positionPct, N);
+    if (start < ring.oldest()) {
+        // Overwritten: a screen of other samples would pretend to be the one caught.
+        m_show = Show::Nothing;
+        m_screen.clear();
+        return true;
+    }
+    // The rest of a wider screen is still to come; until then the pane shows none.
+    const bool had = !m_screen.empty();
+    if (start + N > ring.total) {
+        m_screen.clear();
+        return had;
+    }
+    m_screen = screenFrom(ring, start, N);
+    return true;
+}
+
 bool LiveTrigger::update(const RingView& ring, int16_t N, int16_t iSigned, int64_t nowMs) {
-    if (!armed() || m_stopped) return false;
+    if (!armed()) return false;
+    const bool reframed =
+        m_show == Show::Held && m_screen.size() != static_cast<size_t>(N) && reframe(ring, N);
+    if (m_stopped) return reframed;
     const bool arrived = ring.total != m_seen;
     m_seen = ring.total;
 
@@ -57,12 +109,8 @@ bool LiveTrigger::update(const RingView& ring, int16_t N, int16_t iSigned, int64
     m_next = std::max(m_next, last + 1);
 
     if (t) {
-        std::vector<uint8_t> screen(static_cast<size_t>(N));
-        int32_t pos = ring.positionOf(*t - p);
-        for (uint8_t& b : screen) {
-            b = ring.data[pos];
-            pos = pos + 1 == ring.size ? 0 : pos + 1;
-        }
+        std::vector<uint8_t> screen = screenFrom(ring, *t - p, N);
+        m_point = *t;
         m_lastMs = nowMs;
         m_stopped = m_settings.mode == TriggerMode::Single;
         // A steady periodic input triggers the same screen again and again: the picture stands
@@ -70,12 +118,12 @@ bool LiveTrigger::update(const RingView& ring, int16_t N, int16_t iSigned, int64
         const bool same = m_show == Show::Held && screen == m_screen;
         m_screen = std::move(screen);
         m_show = Show::Held;
-        return !same;
+        return reframed || !same;
     }
     if (m_settings.mode == TriggerMode::Auto && nowMs - m_lastMs >= kAutoFallbackMs) {
         const bool wasRunning = m_show == Show::Running;
         m_show = Show::Running;
         return arrived || !wasRunning;
     }
-    return false;
+    return reframed;
 }

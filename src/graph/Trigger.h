@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Holding a periodic live trace still: where the stream crosses a level in the chosen
@@ -40,10 +41,18 @@ struct RingView {
 std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t first, int64_t last,
                                               const TriggerSettings& settings, int16_t iSigned);
 
+// The values a byte reads as in the view (iSigned): the range of the level.
+std::pair<int16_t, int16_t> xfunLevelRange(int16_t iSigned);
+
+// A level the stream can cross: the middle of the screen's samples (raw bytes) read in the view,
+// or the middle of the view's range when there are none. Halves go to the even neighbour.
+int16_t xfunTriggerLevelProposal(const std::vector<uint8_t>& screen, int16_t iSigned);
+
 // The armed trigger of the live trace. The search looks at each sample once: at every update it
 // examines the samples that arrived since, as far as their whole screen has arrived, and the
 // newest trigger point among them gives the screen shown. That screen is copied, because the
-// ring overwrites it within a second at the fastest rates.
+// ring overwrites it within a second at the fastest rates. A held screen outlives a change of the
+// screen's width: it is taken again around the same trigger point while the ring still has it.
 class LiveTrigger {
 public:
     // What the pane shows while armed.
@@ -53,7 +62,8 @@ public:
 
     const TriggerSettings& settings() const { return m_settings; }
     bool armed() const { return m_settings.mode != TriggerMode::Off; }
-    bool stopped() const { return m_stopped; } // a single shot has fired
+    bool stopped() const { return m_stopped; }       // a single shot has fired
+    bool everChosen() const { return m_everChosen; } // the dialog has been confirmed this run
     Show show() const { return m_show; }
     const std::vector<uint8_t>& screen() const { return m_screen; } // raw bytes, N of them
 
@@ -63,17 +73,21 @@ public:
     void disarm() { m_settings.mode = TriggerMode::Off; }
     void setLevel(int16_t level) { m_settings.level = level; }
 
-    // Searches what arrived since the last update, for screens of N samples. True when the
-    // pane must be drawn again: a screen other than the one held is held, or the running trace
-    // is shown or has moved on.
+    // Searches what arrived since the last update, for screens of N samples, after taking a held
+    // screen of another width again. True when the pane must be drawn again: a screen other than
+    // the one held is held, or the running trace is shown or has moved on.
     bool update(const RingView& ring, int16_t N, int16_t iSigned, int64_t nowMs);
 
 private:
+    bool reframe(const RingView& ring, int16_t N);
+
     TriggerSettings m_settings;
+    bool m_everChosen = false;
     Show m_show = Show::Nothing;
     bool m_stopped = false;
     int64_t m_next = 0;   // the first sample not yet examined as a trigger point
     int64_t m_seen = 0;   // `total` at the last update
     int64_t m_lastMs = 0; // when the last trigger point came (or the search began)
+    int64_t m_point = 0;  // the trigger point of the held screen
     std::vector<uint8_t> m_screen;
 };

@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <algorithm>
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
@@ -10,14 +9,6 @@
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
-namespace {
-// The range a level may take in the current view: the values a byte can read as.
-std::pair<int16_t, int16_t> levelRange() {
-    if (app().ChData[0].iSigned == 1) return {-128, 127};
-    return {0, 255};
-}
-} // namespace
-
 void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
     mnu_Trigger->setEnabled(app().iDispMode == 2);
     mnu_Graph->popup(pic_graph->mapToGlobal(pos));
@@ -25,8 +16,11 @@ void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
 
 void frms_RS_GRAPH_1::mnu_Trigger_Click() {
     if (app().iDispMode != 2) return;
-    const auto [low, high] = levelRange();
-    frms_Trigger dialog(this, trigger.settings(), low, high);
+    const auto [low, high] = xfunLevelRange(app().ChData[0].iSigned);
+    TriggerSettings current = trigger.settings();
+    if (!trigger.everChosen())
+        current.level = xfunTriggerLevelProposal(m_shown, app().ChData[0].iSigned);
+    frms_Trigger dialog(this, current, low, high);
     if (dialog.exec() == QDialog::Accepted) xsubTriggerArm(dialog.chosen());
 }
 
@@ -45,12 +39,11 @@ void frms_RS_GRAPH_1::xsubTriggerDisarm() {
     iClearReq = 1;
 }
 
-void frms_RS_GRAPH_1::xsubTriggerRestart() {
-    if (!trigger.armed()) return;
-    TriggerSettings settings = trigger.settings();
-    const auto [low, high] = levelRange();
-    settings.level = std::clamp(settings.level, low, high);
-    xsubTriggerArm(settings);
+void frms_RS_GRAPH_1::xsubTriggerFollowView() {
+    // The level stays the byte it was, read in the new view; the search and a held screen go on.
+    trigger.setLevel(
+        xfunSignedValue(xfunRawByte(trigger.settings().level), app().ChData[0].iSigned));
+    xsubTriggerPlace();
 }
 
 void frms_RS_GRAPH_1::xsubTriggerPlace() {
@@ -69,7 +62,8 @@ void frms_RS_GRAPH_1::xsubTriggerPlace() {
     const float x =
         xfunMapX(xfunTriggerIndex(set.positionPct, ch.iXDim), static_cast<int16_t>(ch.iXDim - 1),
                  line_X_base->X2() - line_X_base->X1(), line_X_base->X1());
-    setLeftTw(lbl_trig_mark, x - widthTw(lbl_trig_mark) / 2);
+    const float markHalf = widthTw(lbl_trig_mark) / 2;
+    setLeftTw(lbl_trig_mark, x - markHalf);
 
     QString status = QStringLiteral("トリガ待ち");
     if (trigger.stopped())
@@ -77,4 +71,10 @@ void frms_RS_GRAPH_1::xsubTriggerPlace() {
     else if (trigger.show() == LiveTrigger::Show::Held)
         status = QStringLiteral("トリガ");
     lbl_trig_status->setText(status);
+    // Top right, unless the mark would cover the text there: then top left.
+    const float right = line_X_base->X2();
+    const float textTw = lbl_trig_status->fontMetrics().horizontalAdvance(status) * kTwipsPerPixel;
+    const bool markNear = x + markHalf + kTwipsPerPixel * 2 > right - textTw;
+    lbl_trig_status->setAlignment((markNear ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    setLeftTw(lbl_trig_status, markNear ? line_X_base->X1() : right - widthTw(lbl_trig_status));
 }

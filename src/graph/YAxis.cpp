@@ -41,7 +41,7 @@ void frms_RS_GRAPH_1::Opn_YDim_Click(int) {
     xsubCurYBarSync();
     xsubCurYPlace();
     xsubYGridBuild();
-    xsubTriggerRestart();
+    xsubTriggerFollowView();
     if (app().iDispMode == 0 || app().iDispMode == 1) xsubGraphDrawView(0);
     iRedrawReq = 1;
     iClearReq = 1;

@@ -1,7 +1,9 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +18,8 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/frms_Trigger.h"
+#include "dialogs/frms_X_Dimension.h"
+#include "dialogs/frms_set.h"
 #include "graph/GraphMath.h"
 #include "graph/Trigger.h"
 #include "serial/frms_ScanningSelect.h"
@@ -72,6 +76,14 @@ struct Armed {
     frms_RS_GRAPH_1* form;
     FakeEngine* engine;
 
+    // The program started on a scripted port that is open.
+    static Armed onOpenPort(const QString& programDir) {
+        const auto started = testsupport::startWithFakeEngine(programDir);
+        app().iScanSource = 0;
+        app().iPortOpen = 1;
+        started.engine->portOpen = true;
+        return {started.form, started.engine};
+    }
     void stream(const std::function<uint8_t()>& next, int count,
                 const std::function<void()>& afterTick = {}) {
         for (int done = 0; done < count; done += 40) {
@@ -97,6 +109,36 @@ struct Armed {
         form->mnu_Graph->hide();
         form->mnu_Trigger->trigger();
     }
+    void setXDim(int samples) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_X_Dimension*>(w);
+            QVERIFY(d);
+            d->Text1->setText(QString::number(samples));
+            d->Command1->click();
+        });
+        form->cmd_x_dimension_Click();
+    }
+    void setPenWidth(int width) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_set*>(w);
+            QVERIFY(d);
+            d->cmb_LineDraw->setCurrentIndex(width - 1);
+            d->Command1->click();
+        });
+        form->Cmd_set_Click();
+    }
+    // The level the trigger dialog offers when it opens; the dialog is cancelled.
+    int offeredLevel() {
+        int level = 0;
+        testsupport::onNextModal([&](QWidget* w) {
+            auto* d = qobject_cast<frms_Trigger*>(w);
+            QVERIFY(d);
+            level = d->spn_level->value();
+            d->Command2->click();
+        });
+        form->mnu_Trigger->trigger();
+        return level;
+    }
     bool paneHasTrace() {
         const QImage& img = form->pic_graph->image();
         for (int y = 0; y < img.height(); ++y)
@@ -116,6 +158,7 @@ private slots:
     void newestTriggerPoint_data();
     void newestTriggerPoint();
     void screenOfTheNewestWholeTrigger();
+    void heldScreenAtAnotherWidth();
     void autoFallsBackAfterOneSecond();
 
     void cursorDifferences_data();
@@ -123,6 +166,9 @@ private slots:
 
     void armedLiveTrace_data();
     void armedLiveTrace();
+    void levelKeepsItsByte();
+    void statusClearOfTheMark_data();
+    void statusClearOfTheMark();
 };
 
 void GraphTriggerTest::triggerIndex_data() {
@@ -214,6 +260,29 @@ void GraphTriggerTest::screenOfTheNewestWholeTrigger() {
     QCOMPARE(trigger.screen(), steppedSaw(51, 61));
 }
 
+void GraphTriggerTest::heldScreenAtAnotherWidth() {
+    // A single shot at trigger point 15 on 10 samples a screen at 50 % (index 4): 11..20.
+    TestRing ring(64);
+    LiveTrigger trigger;
+    trigger.arm(rising(TriggerMode::Single, 50, 50), ring.total, 0);
+    ring.add(steppedSaw(0, 21));
+    QVERIFY(trigger.update(ring.view(), 10, 0, 0));
+    QCOMPARE(trigger.screen(), steppedSaw(11, 21));
+    // 30 samples (index 14, 14.5 to even): 1..30, shown once sample 30 has come.
+    QVERIFY(trigger.update(ring.view(), 30, 0, 0));
+    QVERIFY(trigger.screen().empty());
+    ring.add(steppedSaw(21, 31));
+    QVERIFY(trigger.update(ring.view(), 30, 0, 0));
+    QCOMPARE(trigger.screen(), steppedSaw(1, 31));
+    QVERIFY(!trigger.update(ring.view(), 30, 0, 0));
+    // Once the ring has overwritten the screen's start, nothing is shown rather than other
+    // samples; the shot stays fired.
+    ring.add(steppedSaw(31, 70));
+    QVERIFY(trigger.update(ring.view(), 20, 0, 0));
+    QCOMPARE(trigger.show(), LiveTrigger::Show::Nothing);
+    QVERIFY(trigger.stopped() && trigger.screen().empty());
+}
+
 void GraphTriggerTest::autoFallsBackAfterOneSecond() {
     constexpr int16_t N = 10;
     TestRing ring(64);
@@ -296,13 +365,9 @@ void GraphTriggerTest::armedLiveTrace() {
     QFETCH(bool, falling);
     QFETCH(int, level);
     QTemporaryDir dir;
-    const auto started = testsupport::startWithFakeEngine(dir.path());
-    Armed a{started.form, started.engine};
+    Armed a = Armed::onOpenPort(dir.path());
     frms_RS_GRAPH_1* form = a.form;
     AppState& s = app();
-    s.iScanSource = 0;
-    s.iPortOpen = 1;
-    a.engine->portOpen = true;
     form->Opn_YDim[signedView ? 0 : 1]->click();
     int64_t now = 0;
     form->clockMs = [&now] { return now; };
@@ -382,6 +447,39 @@ void GraphTriggerTest::armedLiveTrace() {
     a.stream(Sine{0, 120}, 800);
     QCOMPARE(form->m_shown, single);
 
+    // A caught screen outlives a change of Y view, width and pen: drawn again around the same
+    // trigger point (at 25 % of 399, sample 100, on 400 samples a screen).
+    const auto keptThrough = [&](const std::vector<uint8_t>& caught, const QString& status) {
+        const std::function<void()> changes[] = {
+            [&] { form->Opn_YDim[signedView ? 1 : 0]->click(); }, [&] { a.setXDim(400); },
+            [&] { a.setPenWidth(2); }, [&] { form->Opn_YDim[signedView ? 0 : 1]->click(); },
+            [&] { a.setXDim(N); }};
+        for (const auto& change : changes) {
+            change();
+            a.stream([] { return uint8_t(0x30); }, 40);
+            const std::vector<uint8_t>& shown = form->m_shown;
+            if (s.ChData[0].iXDim == 400) {
+                QCOMPARE(shown.size(), size_t(400));
+                QVERIFY(std::equal(caught.begin(), caught.end(), shown.begin() + (100 - p)));
+            } else {
+                QCOMPARE(shown, caught);
+            }
+            QCOMPARE(form->lbl_trig_status->text(), status);
+        }
+    };
+    keptThrough(single, QStringLiteral("停止"));
+    a.stream(sine, 400);
+    QCOMPARE(form->m_shown, single);
+    // Normal likewise, until the next crossing.
+    a.choose(TriggerMode::Normal, falling, level, 25);
+    a.stream(sine, 400);
+    a.stream([] { return uint8_t(0x30); }, 400);
+    const std::vector<uint8_t> normal = form->m_shown;
+    QVERIFY(atTrigger(normal));
+    keptThrough(normal, QStringLiteral("トリガ"));
+    a.stream(Sine{0, 120}, 400);
+    QVERIFY(atTrigger(form->m_shown) && form->m_shown != normal);
+
     // Disarmed by "オフ", "Clear", COM OFF and leaving Scanning: today's running trace again.
     const std::function<void()> disarms[] = {
         [&] { a.choose(TriggerMode::Off, falling, level, 25); }, [&] { form->Cmd_Clear_Click(); },
@@ -406,6 +504,54 @@ void GraphTriggerTest::armedLiveTrace() {
     QVERIFY(!form->mnu_Trigger->isEnabled());
     form->mnu_Graph->hide();
     testsupport::finish(form);
+}
+
+void GraphTriggerTest::levelKeepsItsByte() {
+    QTemporaryDir dir;
+    Armed a = Armed::onOpenPort(dir.path());
+    frms_RS_GRAPH_1* form = a.form;
+    form->Opn_YDim[1]->click();
+    // Nothing has arrived: the middle of the view's range.
+    QCOMPARE(a.offeredLevel(), 128);
+    // A sine between 40 and 220, a whole period on the screen: the middle of what it shows.
+    a.setXDim(400);
+    Sine sine{0, 90};
+    a.stream([&] { return uint8_t(sine() + 130); }, 400);
+    QVERIFY(qAbs(a.offeredLevel() - 130) <= 1);
+
+    // The same byte in either view, never clamped.
+    a.choose(TriggerMode::Normal, false, 200, 25);
+    form->Opn_YDim[0]->click();
+    QCOMPARE(form->trigger.settings().level, int16_t(-56));
+    QCOMPARE(a.offeredLevel(), -56);
+    form->Opn_YDim[1]->click();
+    QCOMPARE(form->trigger.settings().level, int16_t(200));
+    QCOMPARE(a.offeredLevel(), 200);
+    testsupport::finish(form);
+}
+
+void GraphTriggerTest::statusClearOfTheMark_data() {
+    QTest::addColumn<int>("positionPct");
+    QTest::addRow("left") << 0;
+    QTest::addRow("middle") << 50;
+    QTest::addRow("near the status") << 90;
+    QTest::addRow("right end") << 100;
+}
+
+void GraphTriggerTest::statusClearOfTheMark() {
+    QFETCH(int, positionPct);
+    QTemporaryDir dir;
+    Armed a = Armed::onOpenPort(dir.path());
+    a.choose(TriggerMode::Normal, false, 0, positionPct);
+    const QLabel* status = a.form->lbl_trig_status;
+    const int textWidth = status->fontMetrics().horizontalAdvance(status->text());
+    QRect text = status->geometry();
+    if (status->alignment() & Qt::AlignRight)
+        text.setLeft(text.right() - textWidth);
+    else
+        text.setWidth(textWidth);
+    QVERIFY(!text.intersects(a.form->lbl_trig_mark->geometry()));
+    testsupport::finish(a.form);
 }
 
 QTEST_MAIN(GraphTriggerTest)

@@ -19,7 +19,8 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 chmod -R u=rwX,go=rX "$root"
 chmod 755 "$work"
 for f in bin/tessavue bin/tessavue-vdev share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-  share/icons/hicolor/scalable/apps/$id.svg share/man/man1/tessavue.1.gz share/man/man1/tessavue-vdev.1.gz; do
+  share/icons/hicolor/scalable/apps/$id.svg share/man/man1/tessavue.1.gz share/man/man1/tessavue-vdev.1.gz \
+  share/doc/tessavue/copyright share/doc/tessavue/changelog.gz; do
   [ -f "$root/usr/$f" ] || fail "not installed: /usr/$f"
 done
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop entry"
