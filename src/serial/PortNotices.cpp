@@ -50,3 +50,7 @@ QString xfunBytesLostText(uint64_t lostBytes) {
     return QStringLiteral("受信データが %1 バイト失われました｡")
         .arg(xfunCountText(static_cast<int64_t>(lostBytes)));
 }
+
+QString xfunLogStalledText() {
+    return QStringLiteral("ログファイルへの書込みが追いつきません｡ログを中止しました｡");
+}

@@ -1,6 +1,7 @@
 #include "storage/frms_LogStart.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,8 +46,9 @@ void frms_LogStart::Command1_Click() {
     s.lLogMaxMB = Cmb_Max_size->currentText().chopped(3).toInt();
     const int32_t r = appSub::xfunOverwriteAsk(s.strLogFile);
     if (r == 7) return;
-    if (r == 6) {
-        // The engine appends to what it finds; an overwrite means starting from an empty file.
+    // The engine appends to what it finds; an overwrite means starting from an empty file. A
+    // pipe is left alone: opening and closing it would end its reader before the log begins.
+    if (r == 6 && QFileInfo(s.strLogFile).isFile()) {
         int code = 0;
         const int fd = appSub::xfunCreateForWrite(s.strLogFile, code);
         if (fd >= 0) code = appSub::xfunClose(fd, s.strLogFile);
