@@ -134,6 +134,8 @@ private:
     std::thread thread_; // last: it starts running in the constructor
 };
 
+LogFile::LogFile() = default;
+
 LogFile::~LogFile() {
     close();
     for (auto& writer : finishing_)

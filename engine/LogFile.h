@@ -19,7 +19,7 @@ public:
     // How long an open waits for a named pipe's reader to turn up.
     static constexpr int kReaderWaitMs = 1000;
 
-    LogFile() = default;
+    LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
     ~LogFile();

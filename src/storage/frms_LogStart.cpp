@@ -1,10 +1,11 @@
 #include "storage/frms_LogStart.h"
 
 #include <QComboBox>
-#include <QFileInfo>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <sys/stat.h>
 
 #include "app/AppState.h"
 #include "storage/DataFiles.h"
@@ -48,7 +49,10 @@ void frms_LogStart::Command1_Click() {
     if (r == 7) return;
     // The engine appends to what it finds; an overwrite means starting from an empty file. A
     // pipe is left alone: opening and closing it would end its reader before the log begins.
-    if (r == 6 && QFileInfo(s.strLogFile).isFile()) {
+    struct stat st {};
+    const bool pipe =
+        ::stat(QFile::encodeName(s.strLogFile).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+    if (r == 6 && !pipe) {
         int code = 0;
         const int fd = appSub::xfunCreateForWrite(s.strLogFile, code);
         if (fd >= 0) code = appSub::xfunClose(fd, s.strLogFile);
