@@ -3,15 +3,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AppState.h"
+#include "storage/DataFiles.h"
+#include "storage/FileErrors.h"
 
 namespace appSub {
 
@@ -262,8 +265,18 @@ void xsubRunPortUse(const QString& port) {
 }
 
 void xsubSettingsRead() {
-    QFile f(app().strSettingsFile);
-    if (!f.open(QIODevice::ReadOnly)) return;
+    // Never opened unless it is a regular file: a pipe or a device there would hold start-up
+    // until something wrote to it. Anything else counts as no file.
+    const int fd = ::open(QFile::encodeName(app().strSettingsFile).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return;
+    struct stat st {};
+    QFile f;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
     // A settings file is a few hundred bytes; anything huge is not ours.
     constexpr qint64 kMaxSettingsBytes = 64 * 1024;
     applySettings(f.read(kMaxSettingsBytes), app());
@@ -271,10 +284,13 @@ void xsubSettingsRead() {
 
 void xsubSettingsWrite() {
     QDir().mkpath(QFileInfo(app().strSettingsFile).path()); // a new user's first exit
-    QSaveFile f(app().strSettingsFile);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(settingsBytes(app()));
-    f.commit();
+    // Every byte is checked and on the disk before the file takes the name, so a full disk
+    // leaves the old file whole; the user learns that this run's settings were not kept.
+    const QByteArray bytes = settingsBytes(app());
+    const int code = xfunSaveBytes(app().strSettingsFile,
+                                   reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                   static_cast<size_t>(bytes.size()), [](size_t) { return true; });
+    if (code != 0) xsubFileErrMsg(code);
 }
 
 } // namespace appSub
