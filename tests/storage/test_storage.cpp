@@ -178,6 +178,9 @@ private slots:
     void savingOntoTheLogIsRefused();
     void fullDiskIsReported();
     void pipeWithAReaderGetsEveryByte();
+    void cancelEndsASaveIntoAStalledPipe();
+    void savingThroughALink_data();
+    void savingThroughALink();
     void failedSaveKeepsTheOldFile();
 
     void fileModeBars_data();
@@ -609,6 +612,80 @@ void StorageTest::pipeWithAReaderGetsEveryByte() {
     QCOMPARE(seen->messages.size(), 1); // the overwrite question, no error
     QCOMPARE(received.size(), bytes.size());
     QVERIFY(received == bytes);
+    finish(form);
+}
+
+void StorageTest::cancelEndsASaveIntoAStalledPipe() {
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(327681); // far more than a pipe holds
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // A reader that is there but takes nothing.
+    const int readEnd = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(readEnd >= 0);
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                             {saveAs(pipe, 0), answer(6),
+                              press(QStringLiteral("frms_File_Save"), QStringLiteral("Command1"))});
+    QCOMPARE(seen->next, size_t(3));
+    QCOMPARE(seen->messages.size(), 1); // the overwrite question: a cancel is no error
+    QVERIFY(form->Cmd_memTOFile->isEnabled());
+    // What was delivered stays delivered: the first bytes, in order.
+    QByteArray received;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(readEnd, buf, sizeof buf)) > 0;)
+        received.append(buf, n);
+    ::close(readEnd);
+    QVERIFY(!received.isEmpty() && received.size() < bytes.size());
+    QVERIFY(bytes.startsWith(received));
+    finish(form);
+}
+
+void StorageTest::savingThroughALink_data() {
+    QTest::addColumn<QString>("pointsTo"); // what the link "saved.log" holds
+    QTest::addColumn<QString>("target");   // the file that gets the bytes, in the folder
+    QTest::addColumn<bool>("exists");
+    QTest::addRow("to an existing file") << QStringLiteral("real.log") << "real.log" << true;
+    QTest::addRow("dangling") << QStringLiteral("new.log") << "new.log" << false;
+    QTest::addRow("dangling into a subfolder") << "sub/new.log" << "sub/new.log" << false;
+    QTest::addRow("to another link") << QStringLiteral("second") << "new.log" << false;
+}
+
+void StorageTest::savingThroughALink() {
+    QFETCH(QString, pointsTo);
+    QFETCH(QString, target);
+    QFETCH(bool, exists);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(1000);
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QFile::link(QStringLiteral("new.log"), dir.filePath(QStringLiteral("second"))));
+    if (exists) writeFile(dir.filePath(target), QByteArray(5000, 'o'));
+    const QString link = dir.filePath(QStringLiteral("saved.log"));
+    QCOMPARE(::symlink(QFile::encodeName(pointsTo).constData(), QFile::encodeName(link).constData()),
+             0);
+
+    std::vector<Step> steps{saveAs(link, 0)};
+    if (exists) steps.push_back(answer(6));
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, steps);
+    QCOMPARE(seen->next, steps.size());
+    QCOMPARE(seen->messages.size(), exists ? 1 : 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(dir.filePath(pointsTo)).absoluteFilePath());
+    QCOMPARE(readFile(dir.filePath(target)), bytes);
+    // Nothing else was left in the folders.
+    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    files += QDir(dir.filePath(QStringLiteral("sub"))).entryList(QDir::Files | QDir::Hidden);
+    const QStringList expected{QStringLiteral("new.log"), QStringLiteral("real.log"),
+                               QStringLiteral("saved.log"), QStringLiteral("second")};
+    for (const QString& name : files)
+        QVERIFY2(expected.contains(name) || name.startsWith(u'T'), qPrintable(name));
     finish(form);
 }
 
