@@ -20,6 +20,7 @@
 #include "frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
+#include "toolkit/FileNames.h"
 
 namespace ini {
 
@@ -31,7 +32,7 @@ bool xfunSingleInstance(const QString& settingsFile) {
     const QString folder = QFileInfo(settingsFile).path();
     QDir().mkpath(folder);
     const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::open(xfunNameToBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return true; // no lock possible: rather run than refuse to start
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -100,7 +101,7 @@ static std::optional<int> xfunCommandLineAnswer(const CommandLine& cl) {
 int Main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << xfunNameFromBytes(argv[i]);
     const CommandLine cl = xfunCommandLine(args);
     if (const std::optional<int> rc = xfunCommandLineAnswer(cl)) return *rc;
 

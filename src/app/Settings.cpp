@@ -15,6 +15,7 @@
 #include "AppState.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
+#include "toolkit/FileNames.h"
 
 namespace appSub {
 
@@ -29,7 +30,7 @@ FilePlaces xfunFilePlaces(const QString& programDir) {
     // never writes into the system's folders, not even when root starts it.
     const bool installed =
         QFileInfo::exists(programDir + QStringLiteral("/" TESSAVUE_DESKTOP_ENTRY_FROM_BIN));
-    if (!installed && ::access(QFile::encodeName(programDir).constData(), W_OK) == 0)
+    if (!installed && ::access(xfunNameToBytes(programDir).constData(), W_OK) == 0)
         return {settingsPath(programDir), programDir};
     return {settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                          QStringLiteral("/tessavue")),
@@ -267,7 +268,7 @@ void xsubRunPortUse(const QString& port) {
 void xsubSettingsRead() {
     // Never opened unless it is a regular file: a pipe or a device there would hold start-up
     // until something wrote to it. Anything else counts as no file.
-    const int fd = ::open(QFile::encodeName(app().strSettingsFile).constData(),
+    const int fd = ::open(xfunNameToBytes(app().strSettingsFile).constData(),
                           O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return;
     struct stat st {};

@@ -22,11 +22,13 @@
 #include "storage/StorageNames.h"
 #include "storage/frms_File_Save.h"
 #include "storage/frms_MemSave.h"
+#include "toolkit/FileNames.h"
 
 namespace appSub {
 
 int32_t xfunOverwriteAsk(const QString& path) {
-    if (!QFileInfo::exists(path)) return 1;
+    struct stat st {};
+    if (::stat(xfunNameToBytes(path).constData(), &st) != 0) return 1;
     return Msg::MsgBoxAsk(QStringLiteral("すでにこのファイルはあります｡上書きしますか？"), 4,
                           QString());
 }
@@ -34,7 +36,7 @@ int32_t xfunOverwriteAsk(const QString& path) {
 int xfunCreateForWrite(const QString& path, int& code) {
     // Never blocking: a named pipe gets a moment for its reader to turn up and is otherwise
     // refused as a device that is not ready. Regular files write as without it.
-    const int fd = tessavue::openForWriting(QFile::encodeName(path).toStdString(), O_CREAT | O_TRUNC,
+    const int fd = tessavue::openForWriting(xfunNameToBytes(path).toStdString(), O_CREAT | O_TRUNC,
                                             tessavue::LogFile::kReaderWaitMs);
     if (fd < 0) code = fileErrCodeFromErrno(errno, path);
     return fd;
@@ -43,7 +45,7 @@ int xfunCreateForWrite(const QString& path, int& code) {
 int xfunOpenForRead(const QString& path, int& code) {
     // O_NONBLOCK: a FIFO or a terminal named here must not hang the window until a writer
     // or a carrier turns up. It changes nothing for regular files.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(xfunNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         code = fileErrCodeFromErrno(errno, path, true);
         return fd;
@@ -140,7 +142,7 @@ DataFileWriter::~DataFileWriter() {
 }
 
 int DataFileWriter::open() {
-    const QByteArray target = linkTarget(QFile::encodeName(m_path));
+    const QByteArray target = linkTarget(xfunNameToBytes(m_path));
     if (target.isEmpty()) return fileErrCodeFromErrno(ELOOP, m_path);
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;

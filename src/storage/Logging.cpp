@@ -7,6 +7,7 @@
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_LogStart.h"
+#include "toolkit/FileNames.h"
 
 namespace {
 constexpr int32_t kBytesPerMB = 1024 * 1024;
@@ -42,7 +43,7 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
         s.strLogFile.clear();
         return;
     }
-    const int32_t result = s.engine->LogStart(QFile::encodeName(s.strLogFile).toStdString(), 0,
+    const int32_t result = s.engine->LogStart(xfunNameToBytes(s.strLogFile).toStdString(), 0,
                                               s.lLogMaxMB * kBytesPerMB);
     if (result == -1) {
         s.iLogOn = 1;

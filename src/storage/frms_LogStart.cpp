@@ -11,6 +11,7 @@
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/FormControls.h"
+#include "toolkit/FileNames.h"
 
 frms_LogStart::frms_LogStart(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_LogStart"));
@@ -51,7 +52,7 @@ void frms_LogStart::Command1_Click() {
     // pipe is left alone: opening and closing it would end its reader before the log begins.
     struct stat st {};
     const bool pipe =
-        ::stat(QFile::encodeName(s.strLogFile).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+        ::stat(xfunNameToBytes(s.strLogFile).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
     if (r == 6 && !pipe) {
         int code = 0;
         const int fd = appSub::xfunCreateForWrite(s.strLogFile, code);

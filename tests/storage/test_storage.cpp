@@ -31,9 +31,11 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
+#include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_File_Disp.h"
+#include "toolkit/FileNames.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
@@ -189,6 +191,8 @@ private slots:
     void readFileRefusesLogAndMissingFiles();
     void readFileFolders();
     void fileNamedOnTheCommandLine();
+    void namesAreBytes_data();
+    void namesAreBytes();
 
     void logStartDialog();
     void logStopQuestion();
@@ -875,6 +879,57 @@ void StorageTest::fileNamedOnTheCommandLine() {
     QCOMPARE(s.iFileNo, -1);
     QCOMPARE(form->lbl_data_su->text(), QString());
     QVERIFY(!form->HScroll1->isVisible());
+    finish(form);
+}
+
+void StorageTest::namesAreBytes_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addRow("UTF-8") << QByteArray("café.bin");
+    QTest::addRow("four-byte UTF-8") << QByteArray("\xf0\x9f\x94\x8c.bin");
+    QTest::addRow("Latin-1") << QByteArray("caf\xe9.bin");
+    QTest::addRow("a lone continuation byte") << QByteArray("x\x80y");
+    QTest::addRow("a sequence cut at the end") << QByteArray("end\xe3\x81");
+    QTest::addRow("an encoded surrogate") << QByteArray("s\xed\xa0\x80");
+    QTest::addRow("an overlong slash") << QByteArray("o\xc0\xaf");
+}
+
+void StorageTest::namesAreBytes() {
+    QFETCH(QByteArray, name);
+    QCOMPARE(xfunNameToBytes(xfunNameFromBytes(name)), name);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const int fd = ::open(folder + name, O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, pattern(300).constData(), 300), ssize_t(300));
+    ::close(fd);
+    const AppState& s = app();
+
+    // From the command line, as main() gets it.
+    form->xsubFileFromCommandLine(xfunNameFromBytes(folder + name));
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(300));
+    form->xsubDataFileClose();
+
+    // From the list of "Read File".
+    runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(xfunNameFromBytes(name))});
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(300));
+    form->xsubDataFileClose();
+
+    // Saved under such a name.
+    const QByteArray copy = name + ".2";
+    QCOMPARE(appSub::xfunSaveBytes(xfunNameFromBytes(folder + copy),
+                                   reinterpret_cast<const uint8_t*>("abc"), 3,
+                                   [](size_t) { return true; }),
+             0);
+    char back[8] = {};
+    const int saved = ::open(folder + copy, O_RDONLY);
+    QVERIFY(saved >= 0);
+    QCOMPARE(::read(saved, back, sizeof back), ssize_t(3));
+    ::close(saved);
+    QCOMPARE(QByteArray(back), QByteArray("abc"));
     finish(form);
 }
 
