@@ -150,6 +150,13 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// Makes a named pipe and opens its read end without waiting for a writer; -1 on failure.
+int pipeWithReader(const QString& pipe) {
+    const QByteArray name = QFile::encodeName(pipe);
+    return ::mkfifo(name.constData(), 0600) == 0 ? ::open(name.constData(), O_RDONLY | O_NONBLOCK)
+                                                 : -1;
+}
+
 void setRecent(FakeEngine* engine, const QByteArray& bytes) {
     engine->recent.assign(bytes.begin(), bytes.end());
 }
@@ -182,6 +189,8 @@ private slots:
     void pipeWithAReaderGetsEveryByte();
     void cancelEndsASaveIntoAStalledPipe();
     void savingThroughALink_data();
+    void unfinishedSaveHasNoName_data();
+    void unfinishedSaveHasNoName();
     void savingThroughALink();
     void failedSaveKeepsTheOldFile();
 
@@ -594,9 +603,8 @@ void StorageTest::pipeWithAReaderGetsEveryByte() {
     setRecent(started.engine, bytes);
     form->Cmd_Memory_Click();
     const QString pipe = dir.filePath(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     // A reader on another thread that takes its time, as a slow consumer does.
-    const int readEnd = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    const int readEnd = pipeWithReader(pipe);
     QVERIFY(readEnd >= 0);
     QByteArray received;
     std::thread reader([&] {
@@ -627,9 +635,7 @@ void StorageTest::cancelEndsASaveIntoAStalledPipe() {
     setRecent(started.engine, bytes);
     form->Cmd_Memory_Click();
     const QString pipe = dir.filePath(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    // A reader that is there but takes nothing.
-    const int readEnd = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    const int readEnd = pipeWithReader(pipe); // there, but taking nothing
     QVERIFY(readEnd >= 0);
     auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
                              {saveAs(pipe, 0), answer(6),
@@ -691,6 +697,36 @@ void StorageTest::savingThroughALink() {
     for (const QString& name : files)
         QVERIFY2(expected.contains(name) || name.startsWith(u'T'), qPrintable(name));
     finish(form);
+}
+
+void StorageTest::unfinishedSaveHasNoName_data() {
+    QTest::addColumn<QString>("meanwhile"); // what becomes of the folder during the save
+    QTest::addColumn<int>("code");
+    QTest::addRow("folder kept") << QString() << 0;
+    QTest::addRow("folder renamed") << QStringLiteral("rename") << 0;
+    QTest::addRow("folder removed") << QStringLiteral("remove") << 76;
+}
+
+void StorageTest::unfinishedSaveHasNoName() {
+    QFETCH(QString, meanwhile);
+    QFETCH(int, code);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("f"));
+    const QString renamed = dir.filePath(QStringLiteral("g"));
+    QVERIFY(QDir().mkdir(folder));
+    appSub::DataFileWriter file(folder + QStringLiteral("/new.log"));
+    QCOMPARE(file.open(), 0);
+    QCOMPARE(file.write(reinterpret_cast<const uint8_t*>("abc"), 3, [](size_t) { return true; }, 0),
+             0);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+    if (meanwhile == QStringLiteral("rename")) QVERIFY(QDir().rename(folder, renamed));
+    if (meanwhile == QStringLiteral("remove")) QVERIFY(QDir().rmdir(folder));
+    QCOMPARE(file.commit(), code);
+    const QString landed = (meanwhile.isEmpty() ? folder : renamed) + QStringLiteral("/new.log");
+    if (code == 0) QCOMPARE(readFile(landed), QByteArray("abc"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             meanwhile == QStringLiteral("remove") ? QStringList()
+                                                   : QStringList{QFileInfo(landed).dir().dirName()});
 }
 
 void StorageTest::failedSaveKeepsTheOldFile() {
