@@ -32,8 +32,8 @@ int openForWriting(const std::string& path, int flags, int waitMs) {
 class LogFile::Writer {
 public:
     Writer(int fd, bool regular)
-        : fd_(fd), wakeFd_(eventfd(0, EFD_CLOEXEC)), regular_(regular),
-          thread_([this] { run(); }) {}
+        : fd_(fd), wakeFd_(eventfd(0, EFD_CLOEXEC)), regular_(regular), thread_([this] { run(); }) {
+    }
     ~Writer() {
         {
             std::lock_guard lock(mutex_);

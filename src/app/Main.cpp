@@ -31,8 +31,7 @@ bool xfunSingleInstance(const QString& settingsFile) {
     // kernel releases the lock when it ends, however it ends.
     const QString folder = QFileInfo(settingsFile).path();
     QDir().mkpath(folder);
-    const int fd =
-        ::open(xfunNameToBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(xfunNameToBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return true; // no lock possible: rather run than refuse to start
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -6,9 +6,9 @@
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <algorithm>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -288,9 +288,9 @@ void xsubSettingsWrite() {
     // Every byte is checked and on the disk before the file takes the name, so a full disk
     // leaves the old file whole; the user learns that this run's settings were not kept.
     const QByteArray bytes = settingsBytes(app());
-    const int code = xfunSaveBytes(app().strSettingsFile,
-                                   reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                   static_cast<size_t>(bytes.size()), [](size_t) { return true; });
+    const int code =
+        xfunSaveBytes(app().strSettingsFile, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                      static_cast<size_t>(bytes.size()), [](size_t) { return true; });
     if (code != 0) xsubFileErrMsg(code);
 }
 

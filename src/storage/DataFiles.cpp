@@ -1,12 +1,9 @@
 #include "storage/DataFiles.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QPushButton>
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -185,7 +182,7 @@ int DataFileWriter::nameTemp(int fd) {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     return withFreshName(m_name, m_temp, [this, &self](const char* temp) {
         return ::linkat(AT_FDCWD, self.constData(), m_dirFd, temp, AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                        : errno;
+                                                                                           : errno;
     });
 }
 

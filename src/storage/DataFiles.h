@@ -58,9 +58,9 @@ private:
     int nameTemp(int fd);
 
     QString m_path;
-    int m_dirFd = -1;      // the folder of the file replaced; -1 when writing directly
-    QByteArray m_name;     // the file's name in that folder
-    QByteArray m_temp;     // a name the new file has in that folder, "" while it has none
+    int m_dirFd = -1;  // the folder of the file replaced; -1 when writing directly
+    QByteArray m_name; // the file's name in that folder
+    QByteArray m_temp; // a name the new file has in that folder, "" while it has none
     int m_fd = -1;
 };
 

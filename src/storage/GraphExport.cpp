@@ -2,12 +2,12 @@
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProgressDialog>
-#include <QCoreApplication>
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
@@ -65,8 +65,8 @@ void frms_RS_GRAPH_1::xsubExportSave(const QString& prefix, const QString& exten
     if (app().iDlgOK != 1) return;
     // Shown only when the save takes long (a slow disk, a pipe whose reader lags).
     constexpr int kProgressAfterMs = 500;
-    QProgressDialog progress(QStringLiteral("ファイルに書いています｡"), QStringLiteral("キャンセル"), 0,
-                             static_cast<int>(bytes.size()), this);
+    QProgressDialog progress(QStringLiteral("ファイルに書いています｡"),
+                             QStringLiteral("キャンセル"), 0, static_cast<int>(bytes.size()), this);
     progress.setWindowTitle(caption);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kProgressAfterMs);

@@ -17,7 +17,8 @@ bool xfunIsLogFile(const QString& path, const QString& logFile) {
     if (path.isEmpty() || logFile.isEmpty()) return false;
     if (path.compare(logFile, Qt::CaseInsensitive) == 0) return true;
     // The same file, whatever way each name takes to it.
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return ::stat(xfunNameToBytes(path).constData(), &a) == 0 &&
            ::stat(xfunNameToBytes(logFile).constData(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;

@@ -11,7 +11,6 @@
 #include "storage/FormControls.h"
 #include "storage/StorageNames.h"
 
-
 frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_File_Save"));
     setWindowTitle(QStringLiteral("View→File"));
@@ -35,12 +34,11 @@ void frms_File_Save::Timer1_Timer() {
     const AppState& s = app();
     const appSub::ByteRange range =
         appSub::xfunMemSaveRange(s.iMemSaveSel == 1, s.lMemCount, s.lMemTop, s.ChData[0].iXDim);
-    const int code = appSub::xfunSaveBytes(
-        s.strMemFile, s.bMemBuf.data() + range.first, static_cast<size_t>(range.count),
-        [this](size_t) {
-            QCoreApplication::processEvents();
-            return !m_cancelled;
-        });
+    const int code = appSub::xfunSaveBytes(s.strMemFile, s.bMemBuf.data() + range.first,
+                                           static_cast<size_t>(range.count), [this](size_t) {
+                                               QCoreApplication::processEvents();
+                                               return !m_cancelled;
+                                           });
     if (code != 0 && code != appSub::kSaveCancelled) appSub::xsubFileErrMsg(code);
     accept();
 }

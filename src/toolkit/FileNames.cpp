@@ -17,7 +17,8 @@ qsizetype sequenceLength(const QByteArray& bytes, qsizetype i) {
     qsizetype n = 0;
     uint8_t low = 0x80, high = 0xBF; // the allowed range of the second byte
     if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) n = 2;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        n = 2;
     else if (lead >= 0xE0 && lead <= 0xEF) {
         n = 3;
         if (lead == 0xE0) low = 0xA0;  // no overlong forms

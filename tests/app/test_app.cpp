@@ -5,9 +5,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QScopeGuard>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>

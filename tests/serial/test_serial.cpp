@@ -371,8 +371,8 @@ void SerialTest::engineEndedLog_data() {
     QTest::addColumn<QString>("expected"); // empty: no message
     QTest::addRow("size limit reached") << 0 << QString();
     QTest::addRow("disk full") << 28 /* ENOSPC */ << appSub::fileErrText(61);
-    QTest::addRow("reader fell behind") << int(tessavue::SerialEngine::kLogStalled)
-                                        << xfunLogStalledText();
+    QTest::addRow("reader fell behind")
+        << int(tessavue::SerialEngine::kLogStalled) << xfunLogStalledText();
 }
 
 void SerialTest::engineEndedLog() {

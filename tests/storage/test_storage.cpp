@@ -660,7 +660,8 @@ void StorageTest::savingThroughALink_data() {
     QTest::addColumn<bool>("exists");
     QTest::addRow("to an existing file") << QStringLiteral("real.log") << "real.log" << true;
     QTest::addRow("dangling") << QStringLiteral("new.log") << "new.log" << false;
-    QTest::addRow("dangling into a subfolder") << "sub/new.log" << "sub/new.log" << false;
+    QTest::addRow("dangling into a subfolder") << "sub/new.log"
+                                               << "sub/new.log" << false;
     QTest::addRow("to another link") << QStringLiteral("second") << "new.log" << false;
 }
 
@@ -678,8 +679,8 @@ void StorageTest::savingThroughALink() {
     QVERIFY(QFile::link(QStringLiteral("new.log"), dir.filePath(QStringLiteral("second"))));
     if (exists) writeFile(dir.filePath(target), QByteArray(5000, 'o'));
     const QString link = dir.filePath(QStringLiteral("saved.log"));
-    QCOMPARE(::symlink(QFile::encodeName(pointsTo).constData(), QFile::encodeName(link).constData()),
-             0);
+    QCOMPARE(
+        ::symlink(QFile::encodeName(pointsTo).constData(), QFile::encodeName(link).constData()), 0);
 
     std::vector<Step> steps{saveAs(link, 0)};
     if (exists) steps.push_back(answer(6));
@@ -716,7 +717,8 @@ void StorageTest::unfinishedSaveHasNoName() {
     QVERIFY(QDir().mkdir(folder));
     appSub::DataFileWriter file(folder + QStringLiteral("/new.log"));
     QCOMPARE(file.open(), 0);
-    QCOMPARE(file.write(reinterpret_cast<const uint8_t*>("abc"), 3, [](size_t) { return true; }, 0),
+    QCOMPARE(file.write(
+                 reinterpret_cast<const uint8_t*>("abc"), 3, [](size_t) { return true; }, 0),
              0);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
     if (meanwhile == QStringLiteral("rename")) QVERIFY(QDir().rename(folder, renamed));
@@ -725,8 +727,9 @@ void StorageTest::unfinishedSaveHasNoName() {
     const QString landed = (meanwhile.isEmpty() ? folder : renamed) + QStringLiteral("/new.log");
     if (code == 0) QCOMPARE(readFile(landed), QByteArray("abc"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             meanwhile == QStringLiteral("remove") ? QStringList()
-                                                   : QStringList{QFileInfo(landed).dir().dirName()});
+             meanwhile == QStringLiteral("remove")
+                 ? QStringList()
+                 : QStringList{QFileInfo(landed).dir().dirName()});
 }
 
 void StorageTest::failedSaveKeepsTheOldFile() {
@@ -1082,8 +1085,8 @@ void StorageTest::logStartDialog() {
     const QString bad = dir.filePath(QStringLiteral("x.log"));
     seen = runAnswering([form] { form->Cmd_Log_Click(); },
                         {startLog(bad, QStringLiteral("1 MB")), answer(1)});
-    QCOMPARE(seen->messages,
-             QStringList{QStringLiteral("ファイルがオープンできません｡ (ファイルがみつかりません｡)")});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral(
+                                 "ファイルがオープンできません｡ (ファイルがみつかりません｡)")});
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, bad);
 
