@@ -1,6 +1,6 @@
 #include "storage/DataFiles.h"
 
-#include <QFile>
+#include <QPushButton>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
