@@ -53,7 +53,7 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
 
     if (s.iScanSource == 0) {
         s.iPortOpen = 1;
-        const int16_t result = s.engine->OpenCommPort(s.strPortName.toStdString());
+        const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(s.strPortName).toStdString());
         if (result != -1) {
             QMessageBox box(QMessageBox::NoIcon, QString(),
                             QStringLiteral("COM ポートがオープンできません") +
