@@ -11,3 +11,5 @@ QString xfunPortOpenReason(const QString& portName, int16_t result);
 
 QString xfunPortLostText(const QString& portName);
 QString xfunBytesLostText(uint64_t lostBytes);
+// The log's reader (a pipe) fell so far behind that logging had to end.
+QString xfunLogStalledText();
