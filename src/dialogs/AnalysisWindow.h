@@ -11,9 +11,9 @@ class QSpinBox;
 class QTimer;
 class frms_RS_GRAPH_1;
 
-// Readouts that change more often than this cannot be read, and every refresh of the spectrum
-// paints a picture.
-constexpr int kAnalysisRefreshMs = 100;
+// Four times a second, as a meter reads: readouts that change faster cannot be read, and each
+// refresh paints both windows, which costs about as much as a picture of the pane.
+constexpr int kAnalysisRefreshMs = 250;
 
 // "11,520 /s", "872.73 /s", or "-----" without a rate.
 QString xfunRateText(double perSecond);

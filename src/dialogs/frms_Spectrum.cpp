@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <cmath>
 
 #include "graph/Spectrum.h"
@@ -23,6 +22,8 @@ SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
 }
 
 void SpectrumPlot::setSpectrum(std::vector<double> levelsDb, int n, double rate, int peakBin) {
+    // The scales' labels follow the length and the rate.
+    if (n != m_n || rate != m_rate) m_furniture = QPixmap();
     m_levels = std::move(levelsDb);
     m_n = n;
     m_rate = rate;
@@ -60,25 +61,21 @@ int SpectrumPlot::yOfLevel(double db) const {
            static_cast<int>(std::lround((kTopDb - clipped) / (kTopDb - kBottomDb) * a.height()));
 }
 
-void SpectrumPlot::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void SpectrumPlot::paintFurniture(QPainter& p) const {
     p.fillRect(rect(), Qt::white);
     const QRect a = plotArea();
     QFont f = font();
     f.setPointSizeF(7.5);
     p.setFont(f);
-
-    p.setPen(colorFromBgr(kLightGrey));
     for (double db = 0; db >= kBottomDb; db -= kGridStepDb) {
         const int y = yOfLevel(db);
+        p.setPen(colorFromBgr(kLightGrey));
         p.drawLine(a.left(), y, a.right(), y);
         p.setPen(Qt::black);
         p.drawText(QRect(0, y - 8, a.left() - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(db, 'f', 0));
-        p.setPen(colorFromBgr(kLightGrey));
     }
     const int last = static_cast<int>(m_levels.size()) - 1;
-    p.setPen(Qt::black);
     for (int q = 0; q <= 4 && last >= 1; ++q) {
         const int x = a.left() + a.width() * q / 4;
         const double cycles = q / 4.0 * last / m_n;
@@ -97,19 +94,29 @@ void SpectrumPlot::paintEvent(QPaintEvent*) {
     p.drawText(QRect(2, 0, a.left(), a.top() + 14), Qt::AlignLeft | Qt::AlignBottom,
                QStringLiteral("dB"));
     p.drawRect(a.adjusted(0, 0, -1, -1));
+}
+
+void SpectrumPlot::paintEvent(QPaintEvent*) {
+    // The scales and their labels change seldom, and text costs most of a picture.
+    const qreal ratio = devicePixelRatioF();
+    if (m_furniture.isNull() || m_furniture.size() != size() * ratio) {
+        m_furniture = QPixmap(size() * ratio);
+        m_furniture.setDevicePixelRatio(ratio);
+        QPainter fp(&m_furniture);
+        paintFurniture(fp);
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_furniture);
+    const QRect a = plotArea();
+    const int last = static_cast<int>(m_levels.size()) - 1;
     if (last < 1) return;
 
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(colorFromBgr(255), 1));
-    QPainterPath trace;
-    for (int m = 0; m <= last; ++m) {
-        const QPointF pt(xOfBin(m), yOfLevel(m_levels[static_cast<size_t>(m)]));
-        if (m == 0)
-            trace.moveTo(pt);
-        else
-            trace.lineTo(pt);
-    }
-    p.drawPath(trace);
+    // Plain pixels, as the pane draws: smoothing would cost more than all the rest of a picture.
+    p.setPen(colorFromBgr(255));
+    QPolygon trace(last + 1);
+    for (int m = 0; m <= last; ++m)
+        trace[m] = QPoint(xOfBin(m), yOfLevel(m_levels[static_cast<size_t>(m)]));
+    p.drawPolyline(trace);
     if (m_peak >= 0) {
         // A small triangle pointing down at the peak.
         const QPointF tip(xOfBin(m_peak), yOfLevel(m_levels[static_cast<size_t>(m_peak)]) - 2);
@@ -119,7 +126,6 @@ void SpectrumPlot::paintEvent(QPaintEvent*) {
         p.drawPolygon(mark, 3);
     }
     if (m_cursor >= 0 && m_cursor <= last) {
-        p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(QPen(colorFromBgr(kBlue), 1, Qt::DashLine));
         const int x = xOfBin(m_cursor);
         p.drawLine(x, a.top(), x, a.bottom());

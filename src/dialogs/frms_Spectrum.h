@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 #include <vector>
 
@@ -30,6 +31,7 @@ protected:
 
 private:
     QRect plotArea() const;
+    void paintFurniture(QPainter& p) const;
     int yOfLevel(double db) const;
 
     std::vector<double> m_levels;
@@ -37,6 +39,7 @@ private:
     double m_rate = 0;
     int m_peak = -1;
     int m_cursor = -1;
+    QPixmap m_furniture; // background, scales and labels, drawn once for the length and rate
 };
 
 // The magnitude spectrum of the span, through the window function chosen.
