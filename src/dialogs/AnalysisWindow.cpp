@@ -69,13 +69,14 @@ void AnalysisWindow::placeButtons(float top) {
 }
 
 void AnalysisWindow::xsubRefresh() {
-    // The other window may have changed the shared choice.
+    // The other window may have changed the shared choice. A spin box set to the value it has
+    // would still be painted again, and text being typed into it would be lost.
     const RateChoice& choice = m_form->rateChoice;
     {
         const QSignalBlocker comboQuiet(cmb_rate);
         const QSignalBlocker spinQuiet(txt_rate);
         cmb_rate->setCurrentIndex(static_cast<int>(choice.source));
-        txt_rate->setValue(choice.entered);
+        if (txt_rate->value() != choice.entered) txt_rate->setValue(choice.entered);
     }
     txt_rate->setEnabled(choice.source == RateSource::Entered);
     const AppState& s = app();
