@@ -3,10 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,11 +12,14 @@
 #include <QTimer>
 #include <chrono>
 
-#include "AppState.h"
 #include "Settings.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
+#include "serial/ReceivePipeline.h"
+#include "storage/FileView.h"
 #include "toolkit/Colors.h"
+#include "toolkit/CountText.h"
 #include "toolkit/ControlNames.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
@@ -101,8 +102,8 @@ void frms_RS_GRAPH_1::buildControls() {
     Timer_Start = named(new QTimer(this), QStringLiteral("Timer_Start"));
     Timer_Start->setTimerType(Qt::PreciseTimer);
     Timer_Start->setInterval(1);
-    Timer_Reconnect = named(new QTimer(this), QStringLiteral("Timer_Reconnect"));
-    Timer_Reconnect->setInterval(1000);
+    Reception = new ReceivePipeline(this);
+    Timer_Reconnect = Reception->reconnectTimer;
     Notices = new NoticeQueue(this);
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
@@ -351,6 +352,7 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
     connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);
     connect(Timer_Reconnect, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Reconnect_Timer);
+    connect(Reception, &ReceivePipeline::notice, Notices, &NoticeQueue::post);
 
     connect(Cmd_Scanning, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_scanning_Click);
     connect(Cmd_Memory, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Memory_Click);
@@ -417,7 +419,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     lbl_cur_data_hex[0]->clear();
     lbl_cur_data_hex[1]->clear();
     xsubPortLabels();
-    lbl_date->setText(dateText());
+    lbl_date->setText(xfunDateText());
     xsubScalePanelLayout();
     xsubScaleLineDraw();
     Timer_date->start();
@@ -425,12 +427,8 @@ void frms_RS_GRAPH_1::Form_Load() {
     Timer_Start->start();
 }
 
-QString frms_RS_GRAPH_1::dateText() {
-    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm"));
-}
-
 void frms_RS_GRAPH_1::Timer_date_Timer() {
-    lbl_date->setText(dateText());
+    lbl_date->setText(xfunDateText());
 }
 
 void frms_RS_GRAPH_1::Timer_Start_Timer() {
@@ -505,7 +503,7 @@ void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event) {
 
 void frms_RS_GRAPH_1::Form_Unload() {
     AppState& s = app();
-    xsubDataFileClose();
+    FileView::close();
     if (s.iLogOn == 1 && s.engine) s.engine->LogStop();
     if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
     appSub::xsubSettingsWrite();

@@ -11,7 +11,7 @@
 
 #include "DialogSetup.h"
 #include "MsgBoxLayout.h"
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Twips.h"
 
 namespace {

@@ -140,9 +140,9 @@ void SpectrumPlot::leaveEvent(QEvent*) {
     emit mouseMovedPx(-1);
 }
 
-frms_Spectrum::frms_Spectrum(frms_RS_GRAPH_1* form)
-    : AnalysisWindow(form, QStringLiteral("frms_Spectrum"), QStringLiteral("スペクトル"), 9600,
-                     6720) {
+frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
+    : AnalysisWindow(parent, std::move(source), QStringLiteral("frms_Spectrum"),
+                     QStringLiteral("スペクトル"), 9600, 6720) {
     Label_window =
         named(new QLabel(QStringLiteral("窓関数"), this), QStringLiteral("Label_window"));
     placeTw(Label_window, 120, 570, 1380, 255);

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "DialogSetup.h"
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Twips.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "DialogSetup.h"
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Twips.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <sys/stat.h>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/FormControls.h"

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/FormControls.h"

@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "dialogs/MsgBoxLayout.h"
 #include "dialogs/MsgBoxX.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "SerialEngine.h"
-#include "graph/Trigger.h"
+#include "app/state/RingView.h"
 
 // One record of the channel table; only channel 0 carries a trace.
 struct ChannelRecord {
@@ -142,8 +142,5 @@ RingView xfunRingView();
 void xsubCtrlNameInit();
 
 int16_t xfunTestData();
-
-// Entry point: returns the process exit code.
-int Main(int argc, char** argv);
 
 } // namespace ini
