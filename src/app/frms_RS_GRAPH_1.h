@@ -121,7 +121,7 @@ public:
     // ΔX and ΔY of the two X cursors, shown while both are on.
     void xsubCurDeltaShow();
 
-    // ---- the graph pane's menu and the trigger of the live trace (GraphMenu.cpp) ----
+    // ---- the graph pane's menu and the trigger of the live trace (TriggerView.cpp) ----
     void pic_graph_ContextMenu(const QPoint& pos);
     void mnu_Trigger_Click();
     // Arms the trigger with these settings (mode Off disarms) and starts a fresh search.
@@ -135,7 +135,7 @@ public:
     void xsubTriggerPlace();
     LiveTrigger trigger;
 
-    // ---- the measurement and spectrum windows, opened from the pane's menu (GraphMenu.cpp) ----
+    // ---- the measurement and spectrum windows, opened from the pane's menu (Analysis.cpp) ----
     void mnu_Measure_Click();
     void mnu_Spectrum_Click();
     // The samples both windows look at: between the X cursors when both are on, else the
@@ -149,7 +149,8 @@ public:
     // The raw samples of the screen as the pane was last drawn, for the exports.
     std::vector<uint8_t> m_shown;
 
-    // ---- memory view, data files, logging, loading (StorageHandlers.cpp) ----
+    // ---- memory view, data files, logging, loading, export (MemoryView.cpp, Logging.cpp,
+    // FileLoad.cpp, GraphExport.cpp) ----
     void Cmd_Memory_Click();
     void Cmd_memTOFile_Click();
     void xsubMemToFile();

@@ -62,7 +62,7 @@ struct AppState {
     QString strFlow;
 
     // File view (64-bit so files of 2 GiB and more work) and memory view
-    int iFileNo = -1; // POSIX descriptor of the file shown in File mode
+    int iFileNo = -1; // POSIX descriptor of the file shown in File mode (see FileView)
     int64_t lFileLen = 0;
     int64_t lFileTop = 0;
     QString strDispFile;
