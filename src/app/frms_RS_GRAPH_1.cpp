@@ -19,15 +19,13 @@
 #include "serial/ReceivePipeline.h"
 #include "storage/FileView.h"
 #include "toolkit/Colors.h"
-#include "toolkit/CountText.h"
 #include "toolkit/ControlNames.h"
+#include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 
 namespace {
-frms_RS_GRAPH_1* g_mainForm = nullptr;
-
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
               bool bordered = false) {
     auto* l = named(new QLabel(text, parent), name);
@@ -65,12 +63,7 @@ QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, i
 }
 } // namespace
 
-frms_RS_GRAPH_1* mainForm() {
-    return g_mainForm;
-}
-
 frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
-    g_mainForm = this;
     setObjectName(QStringLiteral("frms_RS_GRAPH_1"));
     setWindowTitle(QStringLiteral("Tessavue"));
     clockMs = [] {
@@ -81,10 +74,6 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);
     connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);
-}
-
-frms_RS_GRAPH_1::~frms_RS_GRAPH_1() {
-    if (g_mainForm == this) g_mainForm = nullptr;
 }
 
 void frms_RS_GRAPH_1::buildControls() {

@@ -37,7 +37,6 @@ class frms_RS_GRAPH_1 : public QWidget {
     Q_OBJECT
 public:
     explicit frms_RS_GRAPH_1(QWidget* parent = nullptr);
-    ~frms_RS_GRAPH_1() override;
 
     // ---- lifecycle (frms_RS_GRAPH_1.cpp) ----
     void Form_Load();
@@ -293,6 +292,3 @@ private:
     QElapsedTimer m_tickClock;   // since the receive ticks started
     int64_t m_tickClockDone = 0; // milliseconds of it whose ticks have run
 };
-
-// The one main window of the run (nullptr before it is created).
-frms_RS_GRAPH_1* mainForm();
