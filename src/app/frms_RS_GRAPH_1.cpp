@@ -17,6 +17,7 @@
 #include "AppState.h"
 #include "Settings.h"
 #include "dialogs/Msg.h"
+#include "serial/PortNotices.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
 #include "toolkit/PictureBox.h"
@@ -470,8 +471,14 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
     lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
-    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow})
-        l->setEnabled(open);
+    // A long network name does not fit the label.
+    lblCOM->setToolTip(s.strPortName);
+    lblCOM->setEnabled(open);
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QLabel* l : {lblBPS, lblDataSize, lblParity, lblStop, lblFlow}) {
+        l->setEnabled(open && note.isEmpty());
+        l->setToolTip(note);
+    }
     if (!open) {
         for (int i = 0; i < 6; ++i) {
             lblmsd[i]->setVisible(false);

@@ -9,5 +9,9 @@
 // gives no reason (not an errno).
 QString xfunPortOpenReason(const QString& portName, int16_t result);
 
+// Why the line's settings and DTR/RTS do not apply to this port (a plain TCP port carries bytes
+// only), or empty when they do.
+QString xfunLineControlNote(const QString& portName);
+
 QString xfunPortLostText(const QString& portName);
 QString xfunBytesLostText(uint64_t lostBytes);
