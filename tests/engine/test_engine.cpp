@@ -1,7 +1,7 @@
 #include "DeviceTermios.h"
 #include "LineSettings.h"
+#include "NetworkServers.h"
 #include "PendingBytes.h"
-#include "Ser2net.h"
 #include "SerialEngine.h"
 
 #include <QProcess>
@@ -151,48 +151,6 @@ int openAsOrdinaryUser(const std::string& path) {
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// A local listening socket: a server that never accepts. The kernel still completes connections
-// until its queue is full; fill() fills it, so that further connections time out.
-class Listener {
-public:
-    explicit Listener(int backlog) {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-        listen(fd_, backlog);
-    }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-    ~Listener() {
-        for (int fd : queued_)
-            close(fd);
-        close(fd_);
-    }
-    uint16_t port() const { return port_; }
-    int fd() const { return fd_; }
-    void fill() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port_);
-        for (int i = 0; i < 4; ++i) {
-            queued_.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-            connect(queued_.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-        std::this_thread::sleep_for(200ms);
-    }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-    std::vector<int> queued_;
-};
 
 // A scripted RFC 2217 server for one client: records every COM-PORT command it receives, answers
 // PURGE-DATA (after some stale bytes) and DTR/RTS changes as a port with modem lines would, and

@@ -1,4 +1,4 @@
-#include "Ser2net.h"
+#include "NetworkServers.h"
 
 #include <QFile>
 #include <QThread>
@@ -6,6 +6,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -23,20 +26,52 @@ bool listening(uint16_t port) {
     return false;
 }
 
-} // namespace
-
-uint16_t freeLocalPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+// A socket bound to a free loopback port, and the port.
+int boundSocket(uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
     socklen_t size = sizeof address;
-    uint16_t port = 0;
+    port = 0;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
         port = ntohs(address.sin_port);
-    ::close(fd);
+    return fd;
+}
+
+} // namespace
+
+uint16_t freeLocalPort() {
+    uint16_t port = 0;
+    ::close(boundSocket(port));
     return port;
+}
+
+Listener::Listener(int backlog) {
+    m_fd = boundSocket(m_port);
+    listen(m_fd, backlog);
+}
+
+Listener::~Listener() {
+    for (int fd : m_queued)
+        ::close(fd);
+    ::close(m_fd);
+}
+
+void Listener::fill() {
+    const sockaddr_in address = loopback(m_port);
+    for (int i = 0; i < 4; ++i) {
+        m_queued.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        connect(m_queued.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 
 Ser2net::Ser2net(const QString& devicePath, Mode mode) : m_port(freeLocalPort()), m_mode(mode) {

@@ -1,9 +1,12 @@
 #pragma once
 
+// Servers on the loopback interface for the tests of network ports.
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <vector>
 
 // ser2net exporting a device on a free local port, as a lab's server exports its serial lines.
 class Ser2net {
@@ -25,6 +28,24 @@ private:
     QProcess m_process;
     uint16_t m_port = 0;
     Mode m_mode;
+};
+
+// A local listening socket: a server that never accepts. The kernel still completes connections
+// until its queue is full; fill() fills it, so that further connections time out.
+class Listener {
+public:
+    explicit Listener(int backlog);
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+    ~Listener();
+    uint16_t port() const { return m_port; }
+    int fd() const { return m_fd; }
+    void fill();
+
+private:
+    int m_fd = -1;
+    uint16_t m_port = 0;
+    std::vector<int> m_queued;
 };
 
 // A local TCP port nothing listens on (at the moment of asking).
