@@ -462,7 +462,13 @@ void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event) {
 
 void frms_RS_GRAPH_1::xsubPortLabels() {
     const AppState& s = app();
-    lblCOM->setText(s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName);
+    const QString port =
+        s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName;
+    // A network name rarely fits; its end, the server's port, tells the lines of a server apart.
+    const bool network = tessavue::networkPortFor(s.strPortName.toStdString()).has_value();
+    lblCOM->setText(network ? lblCOM->fontMetrics().elidedText(port, Qt::ElideMiddle,
+                                                               lblCOM->contentsRect().width())
+                            : port);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
     lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
     lblParity->setText(s.strParity == QStringLiteral("なし")
@@ -471,7 +477,6 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
     lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
-    // A long network name does not fit the label.
     lblCOM->setToolTip(s.strPortName);
     lblCOM->setEnabled(open);
     const QString note = xfunLineControlNote(s.strPortName);
