@@ -62,8 +62,9 @@ public:
     // every port since the engine was made or ResetStatus was last called.
     virtual uint64_t droppedBytes() const = 0;
 
-    // True once the open port's device has gone (unplugged, hung up, I/O error) and every byte
-    // it delivered has been fetched. The port still counts as open until CloseCommPort.
+    // True once the open port's device has gone (unplugged, hung up, I/O error) or its server has
+    // closed the connection, and every byte it delivered has been fetched. The port still counts as
+    // open until CloseCommPort.
     virtual bool portLost() const = 0;
     // Opens the port of the last OpenCommPort again, with the line parameters and the DTR/RTS
     // states last set; results as OpenCommPort.

@@ -125,6 +125,17 @@ int16_t fetchLogState(SerialEngine& engine) {
     return logSt;
 }
 
+// A port that did not open gives no bytes and no modem lines.
+void expectNothingFrom(SerialEngine& engine) {
+    int32_t count = -1, scratch = 0, aux = 0;
+    int16_t logSt = 0;
+    engine.RcvDataFirst(count, scratch, 0, logSt, aux);
+    QCOMPARE(count, 0);
+    uint8_t status = 0xff;
+    engine.ReadModemStatus(status);
+    QCOMPARE(status, uint8_t(0));
+}
+
 long threadCount() {
     namespace fs = std::filesystem;
     return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
@@ -396,14 +407,7 @@ private slots:
         std::ofstream(dir.filePath("file").toStdString()) << "not a terminal";
         auto engine = makeLinuxSerialEngine();
         QVERIFY(engine->OpenCommPort(dir.filePath(name).toStdString()) != -1);
-
-        int32_t count = -1, scratch = 0, aux = 0;
-        int16_t logSt = 0;
-        engine->RcvDataFirst(count, scratch, 0, logSt, aux);
-        QCOMPARE(count, 0);
-        uint8_t status = 0xff;
-        engine->ReadModemStatus(status);
-        QCOMPARE(status, uint8_t(0));
+        expectNothingFrom(*engine);
     }
 
     void openMakesTheDeviceRaw() {
@@ -806,14 +810,7 @@ private slots:
         QCOMPARE(engine->OpenCommPort(name), int16_t(result));
         // A connection that takes seconds leaves the caller's thread free all along.
         if (server == "queue full") QVERIFY2(waits > 100, qPrintable(QString::number(waits)));
-
-        int32_t count = -1, scratch = 0, aux = 0;
-        int16_t logSt = 0;
-        engine->RcvDataFirst(count, scratch, 0, logSt, aux);
-        QCOMPARE(count, 0);
-        uint8_t status = 0xff;
-        engine->ReadModemStatus(status);
-        QCOMPARE(status, uint8_t(0));
+        expectNothingFrom(*engine);
         QVERIFY(!engine->portLost());
     }
 
