@@ -17,6 +17,9 @@ public:
     // Values reported through iLogSt by RcvDataFirst.
     static constexpr int16_t kLogContinues = -1;
     static constexpr int16_t kLogSizeLimit = 0;
+    // The log's writer fell so far behind (a pipe whose reader stopped) that its queue is full;
+    // the log holds everything up to the bytes that found no room.
+    static constexpr int16_t kLogStalled = -2;
     // Any other (positive) value is the errno of a failed log write; the log is closed.
 
     // Results of OpenCommPort for network ports that no errno describes.

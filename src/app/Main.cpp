@@ -21,6 +21,7 @@
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
 #include "serial/SerialEngineMaker.h"
+#include "toolkit/FileNames.h"
 
 namespace ini {
 
@@ -31,8 +32,7 @@ bool xfunSingleInstance(const QString& settingsFile) {
     // kernel releases the lock when it ends, however it ends.
     const QString folder = QFileInfo(settingsFile).path();
     QDir().mkpath(folder);
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(xfunNameToBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return true; // no lock possible: rather run than refuse to start
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -54,7 +54,7 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
 
     if (s.iScanSource == 0) {
         s.iPortOpen = 1;
-        const int16_t result = s.engine->OpenCommPort(s.strPortName.toStdString());
+        const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(s.strPortName).toStdString());
         if (result != -1) {
             QMessageBox box(QMessageBox::NoIcon, QString(),
                             QStringLiteral("COM ポートがオープンできません") +
@@ -101,7 +101,7 @@ static std::optional<int> xfunCommandLineAnswer(const CommandLine& cl) {
 int Main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << xfunNameFromBytes(argv[i]);
     const CommandLine cl = xfunCommandLine(args);
     if (const std::optional<int> rc = xfunCommandLineAnswer(cl)) return *rc;
 

@@ -3,15 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <algorithm>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AppState.h"
+#include "storage/DataFiles.h"
+#include "storage/FileErrors.h"
+#include "toolkit/FileNames.h"
 
 namespace appSub {
 
@@ -26,7 +30,7 @@ FilePlaces xfunFilePlaces(const QString& programDir) {
     // never writes into the system's folders, not even when root starts it.
     const bool installed =
         QFileInfo::exists(programDir + QStringLiteral("/" TESSAVUE_DESKTOP_ENTRY_FROM_BIN));
-    if (!installed && ::access(QFile::encodeName(programDir).constData(), W_OK) == 0)
+    if (!installed && ::access(xfunNameToBytes(programDir).constData(), W_OK) == 0)
         return {settingsPath(programDir), programDir};
     return {settingsPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                          QStringLiteral("/tessavue")),
@@ -262,8 +266,18 @@ void xsubRunPortUse(const QString& port) {
 }
 
 void xsubSettingsRead() {
-    QFile f(app().strSettingsFile);
-    if (!f.open(QIODevice::ReadOnly)) return;
+    // Never opened unless it is a regular file: a pipe or a device there would hold start-up
+    // until something wrote to it. Anything else counts as no file.
+    const int fd = ::open(xfunNameToBytes(app().strSettingsFile).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return;
+    struct stat st {};
+    QFile f;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
     // A settings file is a few hundred bytes; anything huge is not ours.
     constexpr qint64 kMaxSettingsBytes = 64 * 1024;
     applySettings(f.read(kMaxSettingsBytes), app());
@@ -271,10 +285,13 @@ void xsubSettingsRead() {
 
 void xsubSettingsWrite() {
     QDir().mkpath(QFileInfo(app().strSettingsFile).path()); // a new user's first exit
-    QSaveFile f(app().strSettingsFile);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(settingsBytes(app()));
-    f.commit();
+    // Every byte is checked and on the disk before the file takes the name, so a full disk
+    // leaves the old file whole; the user learns that this run's settings were not kept.
+    const QByteArray bytes = settingsBytes(app());
+    const int code =
+        xfunSaveBytes(app().strSettingsFile, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                      static_cast<size_t>(bytes.size()), [](size_t) { return true; });
+    if (code != 0) xsubFileErrMsg(code);
 }
 
 } // namespace appSub

@@ -19,9 +19,11 @@ struct FilePlaces {
 };
 FilePlaces xfunFilePlaces(const QString& programDir);
 
-// Reads the file into the state; stops quietly at the first missing or bad field.
+// Reads the file into the state; stops quietly at the first missing or bad field. A name that
+// is not a regular file (a pipe, a device, a folder) reads as no file.
 void xsubSettingsRead();
-// Writes the file; failures are quiet and never leave a half-written file behind.
+// Writes the file; a failure leaves the old file as it was, nothing half-written beside it,
+// and is told with its file error text.
 void xsubSettingsWrite();
 
 // Starts on `port` (source COM ON) for this run; the file keeps its own port and source until

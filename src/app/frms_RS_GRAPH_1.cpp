@@ -17,6 +17,7 @@
 #include "AppState.h"
 #include "Settings.h"
 #include "dialogs/Msg.h"
+#include "dialogs/NoticeQueue.h"
 #include "serial/PortNotices.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
@@ -103,6 +104,7 @@ void frms_RS_GRAPH_1::buildControls() {
     Timer_Start->setInterval(1);
     Timer_Reconnect = named(new QTimer(this), QStringLiteral("Timer_Reconnect"));
     Timer_Reconnect->setInterval(1000);
+    Notices = new NoticeQueue(this);
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
     pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));

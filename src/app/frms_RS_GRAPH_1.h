@@ -19,6 +19,7 @@ class QRadioButton;
 class QScrollBar;
 class QTimer;
 class LineShape;
+class NoticeQueue;
 class PictureBox;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
@@ -192,6 +193,8 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* Timer_Start = nullptr;
     QTimer* Timer_Reconnect = nullptr;
+    // What reception has to tell the user, shown from the event loop (see NoticeQueue).
+    NoticeQueue* Notices = nullptr;
 
     QGroupBox* Frm_Display = nullptr;
     QPushButton* Cmd_Scanning = nullptr;

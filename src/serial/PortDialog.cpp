@@ -14,6 +14,7 @@
 #include "frms_ScanningSelect.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
+#include "toolkit/FileNames.h"
 #include "toolkit/Twips.h"
 
 namespace {
@@ -193,7 +194,7 @@ void frms_ScanningSelect::Command1_Click() {
         // Choosing another port ends the reopening of a lost one; the same one keeps it going
         // should this attempt fail too.
         if (port != s.strPortName) s.iPortLost = 0;
-        const int16_t result = s.engine->OpenCommPort(port.toStdString());
+        const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(port).toStdString());
         if (result != -1) {
             s.iPortOpen = 0;
             Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません") +

@@ -7,13 +7,14 @@
 
 #include "SerialEngine.h"
 #include "toolkit/CountText.h"
+#include "toolkit/FileNames.h"
 
 namespace {
 
 // The group that owns the device node, whose members may open it (dialout on most systems).
 QString deviceGroup(const QString& portName) {
     struct stat info {};
-    const std::string path = tessavue::devicePathForPort(QFile::encodeName(portName).toStdString());
+    const std::string path = tessavue::devicePathForPort(xfunNameToBytes(portName).toStdString());
     if (stat(path.c_str(), &info) != 0) return {};
     const group* g = getgrgid(info.st_gid);
     return g ? QString::fromLocal8Bit(g->gr_name) : QString();
@@ -71,4 +72,8 @@ QString xfunPortLostText(const QString& portName) {
 QString xfunBytesLostText(uint64_t lostBytes) {
     return QStringLiteral("受信データが %1 バイト失われました｡")
         .arg(xfunCountText(static_cast<int64_t>(lostBytes)));
+}
+
+QString xfunLogStalledText() {
+    return QStringLiteral("ログファイルへの書込みが追いつきません｡ログを中止しました｡");
 }

@@ -15,3 +15,5 @@ QString xfunLineControlNote(const QString& portName);
 
 QString xfunPortLostText(const QString& portName);
 QString xfunBytesLostText(uint64_t lostBytes);
+// The log's reader (a pipe) fell so far behind that logging had to end.
+QString xfunLogStalledText();

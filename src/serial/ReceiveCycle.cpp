@@ -6,17 +6,13 @@
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "dialogs/Msg.h"
+#include "dialogs/NoticeQueue.h"
 #include "serial/PortNotices.h"
 #include "storage/FileErrors.h"
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 
 namespace {
-
-// A modal box opened under a tick runs a nested event loop in which the timer fires again; a
-// nested tick must not fetch while the outer one is still handing over its batch.
-bool g_receiveTickRunning = false;
 
 // Lamp rows 0..5 (RTS, CTS, DTR, DSR, DCD, RI) and their modem status bits.
 constexpr uint8_t kLampBits[6] = {0x01, 0x10, 0x02, 0x20, 0x80, 0x40};
@@ -46,12 +42,7 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
 }
 
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {
-    if (g_receiveTickRunning) return;
-    g_receiveTickRunning = true;
     AppState& s = app();
-    // Shown only once the tick's work is done, so reception goes on under the boxes. Whatever
-    // they report is already settled, so later ticks cannot report it again.
-    QStringList notices;
 
     const auto showCountIfLive = [this, &s] {
         if (s.iLiveDraw != 1 || s.iDispMode != 2) return;
@@ -77,10 +68,12 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
             s.engine->LogStop();
             s.strLogFile.clear();
             xsubLogButton();
-            // The engine closed the log because a write failed (its errno), not at the size
-            // limit: the user must learn that the log is incomplete.
+            // The engine closed the log because a write failed (its errno) or its reader fell
+            // behind, not at the size limit: the user must learn that the log is incomplete.
             if (s.iLogSt > 0)
-                notices << appSub::fileErrText(appSub::fileErrCodeFromErrno(s.iLogSt));
+                Notices->post(appSub::fileErrText(appSub::fileErrCodeFromErrno(s.iLogSt)));
+            else if (s.iLogSt == tessavue::SerialEngine::kLogStalled)
+                Notices->post(xfunLogStalledText());
         }
         if (count != 0) {
             for (int32_t i = 0; i < count; ++i) {
@@ -96,10 +89,10 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         xsubModemLamps(status);
         if (s.engine->portLost()) {
             xsubPortLost();
-            notices << xfunPortLostText(s.strPortName);
+            Notices->post(xfunPortLostText(s.strPortName));
         }
     }
-    if (const QString dropped = xfunDroppedNotice(); !dropped.isEmpty()) notices << dropped;
+    if (const QString dropped = xfunDroppedNotice(); !dropped.isEmpty()) Notices->post(dropped);
 
     const ChannelRecord& ch = s.ChData[0];
     if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == 2 &&
@@ -123,10 +116,6 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         iRedrawReq = 0;
     }
     iClearReq = 0;
-    g_receiveTickRunning = false;
-
-    for (const QString& notice : notices)
-        Msg::MsgBoxShow(notice, 0, QString());
 }
 
 void frms_RS_GRAPH_1::xsubPortLost() {

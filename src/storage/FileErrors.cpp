@@ -1,10 +1,10 @@
 #include "storage/FileErrors.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 
 #include "dialogs/Msg.h"
+#include "toolkit/FileNames.h"
 
 namespace appSub {
 
@@ -15,7 +15,7 @@ constexpr int kUnmappedErrnoBase = 1000;
 int fileErrCodeFromErrno(int err, const QString& path, bool reading) {
     switch (err) {
     case ENOENT:
-        if (!path.isEmpty() && !QFileInfo(path).absoluteDir().exists()) return 76;
+        if (!path.isEmpty() && !xfunIsFolder(QFileInfo(path).absolutePath())) return 76;
         return 53;
     case ENOTDIR:
         return 76;

@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QScrollBar>
@@ -12,6 +11,7 @@
 #include "storage/FileErrors.h"
 #include "storage/frms_File_Disp.h"
 #include "toolkit/CountText.h"
+#include "toolkit/FileNames.h"
 
 void frms_RS_GRAPH_1::cmd_File_Click() {
     xsubFileModeEnter();
@@ -28,8 +28,8 @@ void frms_RS_GRAPH_1::xsubFileFromCommandLine(const QString& path) {
     // As if the user had double-clicked the file in "Read File", which would have shown its
     // folder and so remembers it.
     s.strSelFile = QFileInfo(path).absoluteFilePath();
-    const QDir folder = QFileInfo(s.strSelFile).absoluteDir();
-    if (folder.exists()) s.strDataDir = folder.path();
+    const QString folder = QFileInfo(s.strSelFile).absolutePath();
+    if (xfunIsFolder(folder)) s.strDataDir = folder;
     if (!appSub::xfunDataFileTry(s.strSelFile)) s.strSelFile.clear();
     xsubFileChosenShow();
 }

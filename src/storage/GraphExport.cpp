@@ -2,10 +2,12 @@
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProgressDialog>
 
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
@@ -26,15 +28,6 @@ QByteArray xfunCsvText(const std::vector<uint8_t>& samples, int64_t origin, int1
                ',' + xfunHexText(v).toLatin1() + '\n';
     }
     return csv;
-}
-
-int xfunWriteFile(const QString& path, const QByteArray& bytes) {
-    DataFileWriter file(path);
-    int code = file.open();
-    if (code == 0)
-        code = file.write(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                          static_cast<size_t>(bytes.size()));
-    return code != 0 ? code : file.commit();
 }
 
 } // namespace appSub
@@ -70,6 +63,19 @@ void frms_RS_GRAPH_1::xsubExportSave(const QString& prefix, const QString& exten
     frms_SaveAs dialog(this, QStringLiteral("frms_SaveAs"), caption, prompt, proposal);
     dialog.exec();
     if (app().iDlgOK != 1) return;
-    const int code = appSub::xfunWriteFile(dialog.Text1->text(), bytes);
-    if (code != 0) appSub::xsubFileErrMsg(code);
+    // Shown only when the save takes long (a slow disk, a pipe whose reader lags).
+    constexpr int kProgressAfterMs = 500;
+    QProgressDialog progress(QStringLiteral("ファイルに書いています｡"),
+                             QStringLiteral("キャンセル"), 0, static_cast<int>(bytes.size()), this);
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressAfterMs);
+    const int code = appSub::xfunSaveBytes(
+        dialog.Text1->text(), reinterpret_cast<const uint8_t*>(bytes.constData()),
+        static_cast<size_t>(bytes.size()), [&progress](size_t done) {
+            progress.setValue(static_cast<int>(done));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    if (code != 0 && code != appSub::kSaveCancelled) appSub::xsubFileErrMsg(code);
 }

@@ -11,7 +11,4 @@ namespace appSub {
 // as the cursor readouts show it ("80h"). Lines end in LF.
 QByteArray xfunCsvText(const std::vector<uint8_t>& samples, int64_t origin, int16_t iSigned);
 
-// Writes the bytes as the whole new content of the file; returns 0 or the file error code.
-int xfunWriteFile(const QString& path, const QByteArray& bytes);
-
 } // namespace appSub

@@ -4,8 +4,10 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/Msg.h"
+#include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_LogStart.h"
+#include "toolkit/FileNames.h"
 
 namespace {
 constexpr int32_t kBytesPerMB = 1024 * 1024;
@@ -41,10 +43,16 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
         s.strLogFile.clear();
         return;
     }
-    if (s.engine->LogStart(QFile::encodeName(s.strLogFile).toStdString(), 0,
-                           s.lLogMaxMB * kBytesPerMB) == -1) {
+    const int32_t result = s.engine->LogStart(xfunNameToBytes(s.strLogFile).toStdString(), 0,
+                                              s.lLogMaxMB * kBytesPerMB);
+    if (result == -1) {
         s.iLogOn = 1;
-    } else {
-        Msg::MsgBoxShow(QStringLiteral("ファイルがオープンできません｡"), 0, QString());
+        return;
     }
+    // The reason tells a pipe nobody reads (device not ready) from a folder that is missing.
+    QString text = QStringLiteral("ファイルがオープンできません｡");
+    if (result > 0)
+        text += QStringLiteral(" (%1)").arg(
+            appSub::fileErrText(appSub::fileErrCodeFromErrno(result, s.strLogFile)));
+    Msg::MsgBoxShow(text, 0, QString());
 }

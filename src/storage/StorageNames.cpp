@@ -1,7 +1,9 @@
 #include "storage/StorageNames.h"
 
-#include <QFileInfo>
 #include <algorithm>
+#include <sys/stat.h>
+
+#include "toolkit/FileNames.h"
 
 namespace appSub {
 
@@ -14,8 +16,12 @@ QString xfunDefaultFileName(const QString& dir, const QString& prefix, const QDa
 bool xfunIsLogFile(const QString& path, const QString& logFile) {
     if (path.isEmpty() || logFile.isEmpty()) return false;
     if (path.compare(logFile, Qt::CaseInsensitive) == 0) return true;
-    const QString a = QFileInfo(path).canonicalFilePath();
-    return !a.isEmpty() && a == QFileInfo(logFile).canonicalFilePath();
+    // The same file, whatever way each name takes to it.
+    struct stat a {
+    }, b{};
+    return ::stat(xfunNameToBytes(path).constData(), &a) == 0 &&
+           ::stat(xfunNameToBytes(logFile).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
 }
 
 ByteRange xfunMemSaveRange(bool allData, int32_t memCount, int32_t memTop, int32_t xDim) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <cerrno>
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/AppState.h"
@@ -15,6 +16,7 @@
 #include "storage/FileErrors.h"
 #include "storage/FormControls.h"
 #include "storage/StorageNames.h"
+#include "toolkit/FileNames.h"
 
 namespace {
 constexpr int kPathNotFound = 76;
@@ -22,10 +24,27 @@ constexpr int kDeviceUnavailable = 68;
 
 // 0 when the folder can be listed, else its file error code.
 int folderErrCode(const QString& path) {
-    DIR* d = ::opendir(QFile::encodeName(path).constData());
+    DIR* d = ::opendir(xfunNameToBytes(path).constData());
     if (!d) return appSub::fileErrCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, path, true);
     ::closedir(d);
     return 0;
+}
+
+// The folders (or else the files) in the folder, sorted by name; read as bytes, so that every
+// name comes back to the file system as it is.
+QStringList folderEntries(const QString& path, bool folders) {
+    QStringList names;
+    DIR* d = ::opendir(xfunNameToBytes(path).constData());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        struct stat st {};
+        if (name == "." || name == ".." || ::fstatat(::dirfd(d), e->d_name, &st, 0) != 0) continue;
+        if (folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) names << xfunNameFromBytes(name);
+    }
+    ::closedir(d);
+    names.sort();
+    return names;
 }
 } // namespace
 
@@ -78,9 +97,9 @@ int frms_File_Disp::pointAt(const QString& path) {
 
     Dir1->clear();
     if (!dir.isRoot()) Dir1->addItem(QStringLiteral(".."));
-    Dir1->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name));
+    Dir1->addItems(folderEntries(m_folder, true));
     File1->clear();
-    File1->addItems(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name));
+    File1->addItems(folderEntries(m_folder, false));
     return 0;
 }
 

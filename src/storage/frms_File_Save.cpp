@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
-#include <algorithm>
 
 #include "app/AppState.h"
 #include "storage/DataFiles.h"
@@ -11,35 +11,17 @@
 #include "storage/FormControls.h"
 #include "storage/StorageNames.h"
 
-namespace {
-// The writer lets the window breathe once every this many bytes (one write call per chunk).
-constexpr int32_t kBytesPerChunk = 4097;
-
-// Writes the chosen range of the memory copy; returns 0 or the file error code.
-int writeMemoryFile() {
-    const AppState& s = app();
-    appSub::DataFileWriter file(s.strMemFile);
-    int code = file.open();
-    const appSub::ByteRange range =
-        appSub::xfunMemSaveRange(s.iMemSaveSel == 1, s.lMemCount, s.lMemTop, s.ChData[0].iXDim);
-    for (int32_t done = 0; done < range.count && code == 0;) {
-        const int32_t n = std::min(kBytesPerChunk, range.count - done);
-        code = file.write(s.bMemBuf.data() + range.first + done, static_cast<size_t>(n));
-        done += n;
-        if (done < range.count) QCoreApplication::processEvents();
-    }
-    return code != 0 ? code : file.commit();
-}
-} // namespace
-
 frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frms_File_Save"));
     setWindowTitle(QStringLiteral("View→File"));
-    setFixedSize(360, 100);
+    setFixedSize(360, 136);
     Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {20, 18, 320, 24},
                                  QStringLiteral("メモリーの内容をファイルに書いています｡"));
     Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {20, 54, 320, 24},
                                  QStringLiteral("しばらくお待ちください｡"));
+    Command1 = placedChild<QPushButton>(this, QStringLiteral("Command1"), {240, 94, 100, 30},
+                                        QStringLiteral("キャンセル"));
+    connect(Command1, &QPushButton::clicked, this, &frms_File_Save::Command1_Click);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1);
@@ -49,9 +31,20 @@ frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
 
 void frms_File_Save::Timer1_Timer() {
     Timer1->stop();
-    const int code = writeMemoryFile();
-    if (code != 0) appSub::xsubFileErrMsg(code);
+    const AppState& s = app();
+    const appSub::ByteRange range =
+        appSub::xfunMemSaveRange(s.iMemSaveSel == 1, s.lMemCount, s.lMemTop, s.ChData[0].iXDim);
+    const int code = appSub::xfunSaveBytes(s.strMemFile, s.bMemBuf.data() + range.first,
+                                           static_cast<size_t>(range.count), [this](size_t) {
+                                               QCoreApplication::processEvents();
+                                               return !m_cancelled;
+                                           });
+    if (code != 0 && code != appSub::kSaveCancelled) appSub::xsubFileErrMsg(code);
     accept();
+}
+
+void frms_File_Save::Command1_Click() {
+    m_cancelled = true;
 }
 
 void frms_File_Save::reject() {}

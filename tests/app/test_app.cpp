@@ -5,9 +5,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "app/AppState.h"
@@ -15,6 +18,7 @@
 #include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "storage/FileErrors.h"
 #include "toolkit/Twips.h"
 
 using testsupport::finish;
@@ -59,6 +63,9 @@ private slots:
     void todaysFilesKeepTheirBytes();
     void textsCodePage932LacksSurviveARestart();
     void writingReplacesTheFileWhole();
+    void settingsThatAreNoFileReadAsNone_data();
+    void settingsThatAreNoFileReadAsNone();
+    void fullDiskKeepsTheOldSettings();
     void filesLiveBesideAWritableCopyElsePerUser();
     void commandLine_data();
     void commandLine();
@@ -296,6 +303,61 @@ void AppTest::textsCodePage932LacksSurviveARestart() {
     QCOMPARE(s.strParity, QStringLiteral("なし"));
     QCOMPARE(s.lPenColor, 0x00FF00);
     QCOMPARE(int(s.iMemSaveMode), 1);
+    app() = AppState{};
+}
+
+void AppTest::settingsThatAreNoFileReadAsNone_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addRow("named pipe nobody writes to") << QStringLiteral("fifo");
+    QTest::addRow("folder") << QStringLiteral("folder");
+    QTest::addRow("link to a device") << QStringLiteral("device");
+}
+
+void AppTest::settingsThatAreNoFileReadAsNone() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(appSub::settingsPath(dir.path()));
+    if (kind == QStringLiteral("fifo")) QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    if (kind == QStringLiteral("folder")) QCOMPARE(::mkdir(path.constData(), 0700), 0);
+    if (kind == QStringLiteral("device")) QCOMPARE(::symlink("/dev/zero", path.constData()), 0);
+    app() = AppState{};
+    ini::xsubSetDefaults(dir.path());
+    appSub::xsubSettingsRead(); // returns at once, as with no file
+    QCOMPARE(app().iScanSource, int16_t(2));
+    QCOMPARE(app().ChData[0].iXDim, int16_t(200));
+    app() = AppState{};
+}
+
+void AppTest::fullDiskKeepsTheOldSettings() {
+    // A real full disk: a small file system of its own, which only root may mount.
+    QTemporaryDir dir;
+    const QByteArray disk = QFile::encodeName(dir.filePath(QStringLiteral("disk")));
+    QVERIFY(QDir().mkpath(QFile::decodeName(disk)));
+    if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("cannot mount a small file system here (needs root)");
+    auto unmount = qScopeGuard([&] { ::umount2(disk.constData(), MNT_DETACH); });
+    const QString programDir = QFile::decodeName(disk);
+    writeSettings(programDir, QStringLiteral("1,COM2,19200,なし,8 ビット,1 ビット,なし\r\n300"));
+    QFile old(appSub::settingsPath(programDir));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    const QByteArray oldBytes = old.readAll();
+    old.close();
+
+    app() = AppState{};
+    ini::xsubSetDefaults(programDir);
+    app().strPrintTitle = QString(100000, u'x'); // more than the disk holds
+    QStringList told;
+    testsupport::onNextModal([&](QWidget* box) {
+        for (const QLabel* l : box->findChildren<QLabel*>())
+            told << l->text();
+        testsupport::clickChild(box, QStringLiteral("Command(1)"));
+    });
+    appSub::xsubSettingsWrite();
+    QVERIFY2(told.contains(appSub::fileErrText(61)), qPrintable(told.join(u'|')));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), oldBytes);
+    QCOMPARE(QDir(programDir).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("Tessavue.OVR")});
     app() = AppState{};
 }
 

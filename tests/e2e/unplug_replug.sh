@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The real program logging a virtual serial device that is unplugged mid-stream and plugged back
-# in at the same link: one notice naming the port, no busy waiting while it is gone, reception
-# and the log going on by themselves once it is back, and a log that holds exactly what the
-# device sent while the port was open.
+# in at the same link, twice, with the first notice left open: no busy waiting while it is gone,
+# reception and the log going on by themselves beneath the notice once it is back, one notice
+# for each pull, in turn, and a log that holds exactly what the device sent while the port was
+# open.
 set -euo pipefail
 source "$(dirname "$0")/x11.sh"
 e2e_begin "$0" "$@"
@@ -11,12 +12,6 @@ e2e_begin "$0" "$@"
 boxes() { xdotool search --onlyvisible --name '^Tessavue$' 2>/dev/null | wc -l; }
 # CPU time of the program in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$app/stat"; }
-wait_for_line() {
-  local i
-  for i in $(seq 1 100); do grep -qx "$1" "$work/vdev.out" && return 0; sleep 0.1; done
-  echo "FAIL: the device never printed '$1'" >&2
-  return 1
-}
 
 start_device --baud 115200 --wave random --record "$work/sent.bin"
 vdev_pid=${pids[-1]}
@@ -30,9 +25,29 @@ xdotool mousemove $((dx + 236 + 50)) $((dy + 128 + 15)) click 1
 sleep 1.5
 log=$(ls "$work"/LOG*.log)
 
-kill -USR1 "$vdev_pid"
-wait_for_line unplugged
-sent_before=$(stat -c %s "$work/sent.bin")
+# Pulls the device and waits until it says so; records how much it had sent by then.
+unplugs=()
+unplug() {
+  kill -USR1 "$vdev_pid"
+  wait_for_line_count unplugged "$1"
+  unplugs+=("$(stat -c %s "$work/sent.bin")")
+}
+wait_for_line_count() {
+  local i
+  for i in $(seq 1 100); do [ "$(grep -cx "$1" "$work/vdev.out")" -ge "$2" ] && return 0; sleep 0.1; done
+  echo "FAIL: the device never printed '$1' $2 times" >&2
+  return 1
+}
+# The log must grow with the notice still open: reception goes on beneath it.
+log_grows_under_the_box() {
+  local before
+  before=$(stat -c %s "$log")
+  sleep 2
+  [ "$(stat -c %s "$log")" -gt "$before" ] || { echo "FAIL: the log stands still under the notice"; exit 1; }
+  [ "$(boxes)" -eq 1 ] || { echo "FAIL: $(boxes) notices, not one"; exit 1; }
+}
+
+unplug 1
 for _ in $(seq 1 50); do [ "$(boxes)" -ge 1 ] && break; sleep 0.1; done
 [ "$(boxes)" -eq 1 ] || { echo "FAIL: $(boxes) notices after the unplug, not one"; exit 1; }
 
@@ -44,31 +59,52 @@ echo "CPU while the device is gone: ${cpu_percent}% of a core"
 [ "$(boxes)" -eq 1 ] || { echo "FAIL: the retries brought more notices"; exit 1; }
 
 kill -USR2 "$vdev_pid"
-wait_for_line "$work/ttyV0"
-sleep 3 # a retry a second, then data for a while, all with the notice still open
-[ "$(boxes)" -eq 1 ] || { echo "FAIL: $(boxes) notices after the replug"; exit 1; }
+wait_for_line_count "$work/ttyV0" 2
+sleep 2 # a retry a second, then data
+log_grows_under_the_box
+
+# Pulled and plugged in again with the first notice still open: its notice waits its turn,
+# and the port comes back by itself once more.
+unplug 2
+sleep 1
+kill -USR2 "$vdev_pid"
+wait_for_line_count "$work/ttyV0" 3
+sleep 2
+log_grows_under_the_box
+
 answer_box_with_enter Tessavue
-sleep 0.5
+sleep 1
+[ "$(boxes)" -eq 1 ] || { echo "FAIL: the second pull brought $(boxes) notices after the first, not one"; exit 1; }
+answer_box_with_enter Tessavue
+sleep 1
+[ "$(boxes)" -eq 0 ] || { echo "FAIL: $(boxes) notices left after two were answered"; exit 1; }
 
 finish_program
 kill "$vdev_pid"
 wait "$vdev_pid" || true
 
-python3 - "$log" "$work/sent.bin" "$sent_before" <<'PY'
+python3 - "$log" "$work/sent.bin" "${unplugs[@]}" <<'PY'
 import sys
 log = open(sys.argv[1], 'rb').read()
 sent = open(sys.argv[2], 'rb').read()
-unplugged_at = int(sys.argv[3])
-print(f"log {len(log)} bytes, device sent {unplugged_at} before the unplug and {len(sent)} in all")
-# The device's random bytes make any 32 of them unique: find where the log reaches the unplug.
-cut = log.find(sent[unplugged_at - 32:unplugged_at])
-assert cut >= 0, "the log lacks the last bytes sent before the unplug"
-cut += 32
-assert log[:cut] == sent[unplugged_at - cut:unplugged_at], "the log before the unplug differs"
-rest = log[cut:]
-assert len(rest) >= 10000, f"only {len(rest)} bytes logged after the replug"
-resumed = sent.find(rest[:32], unplugged_at)
-assert resumed >= 0 and sent[resumed:resumed + len(rest)] == rest, "the log after the replug differs"
-print(f"log = {cut} bytes up to the unplug + {len(rest)} after the replug, byte for byte")
+unplugs = [int(u) for u in sys.argv[3:]]
+print(f"log {len(log)} bytes, device sent {len(sent)}, unplugged after {unplugs}")
+# The device's random bytes make any 32 of them unique: cut the log into the stretches of the
+# stream it matches, in order.
+stretches, at, sent_from = [], 0, 0
+while at < len(log):
+    start = sent.find(log[at:at + 32], sent_from)
+    assert start >= 0, f"log bytes {at}.. were never sent (after {sent_from})"
+    n = 0
+    while at + n < len(log) and start + n < len(sent) and log[at + n] == sent[start + n]:
+        n += 1
+    stretches.append((start, start + n))
+    at, sent_from = at + n, start + n
+print("stretches of the stream in the log:", stretches)
+assert len(stretches) == len(unplugs) + 1, "the log has more gaps than the port had"
+for (first, end), unplugged_at in zip(stretches, unplugs):
+    assert first < unplugged_at <= end, f"the log lacks bytes sent before the pull at {unplugged_at}"
+assert stretches[-1][1] - stretches[-1][0] >= 10000, "too little logged after the last replug"
+print("log = what the device sent while the port was open, stretch by stretch")
 PY
 echo "unplug and replug end to end: ok"

@@ -1,5 +1,6 @@
 #include "DeviceTermios.h"
 #include "LineSettings.h"
+#include "LogFile.h"
 #include "NetworkServers.h"
 #include "PendingBytes.h"
 #include "SerialEngine.h"
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -625,13 +627,14 @@ private slots:
         QCOMPARE(received.bytes, sent);
 
         const bool limited = maxBytes > 0;
+        QCOMPARE(received.logReports, limited ? std::vector<int16_t>{SerialEngine::kLogSizeLimit}
+                                              : std::vector<int16_t>{});
+        // Written behind the fetches: all of it is in the file once the log is stopped.
+        engine->LogStop();
         const size_t logged = limited ? size_t(maxBytes - alreadyThere) : sent.size();
         Bytes expected = before;
         expected.insert(expected.end(), sent.begin(), sent.begin() + logged);
         QCOMPARE(readFile(path), expected);
-        QCOMPARE(received.logReports, limited ? std::vector<int16_t>{SerialEngine::kLogSizeLimit}
-                                              : std::vector<int16_t>{});
-        engine->LogStop();
         QCOMPARE(fetchLogState(*engine), SerialEngine::kLogContinues);
     }
 
@@ -668,11 +671,56 @@ private slots:
         QCOMPARE(engine->OpenCommPort(pty.path()), -1);
         QCOMPARE(engine->LogStart("/dev/full", 0, 0), -1);
         QVERIFY(pty.send(randomBytes(1000, 10)));
-        QCOMPARE(receive(*engine, 1000, 1).logReports, std::vector<int16_t>{ENOSPC});
+        // The write fails behind the fetches; a later fetch tells it, once.
+        std::vector<int16_t> reports = receive(*engine, 1000, 1).logReports;
+        for (int i = 0; i < 2000 && reports.empty(); ++i) {
+            if (const int16_t state = fetchLogState(*engine); state != SerialEngine::kLogContinues)
+                reports.push_back(state);
+            std::this_thread::sleep_for(1ms);
+        }
+        QCOMPARE(reports, std::vector<int16_t>{ENOSPC});
         QCOMPARE(fetchLogState(*engine), SerialEngine::kLogContinues);
 
         QTemporaryDir dir;
         QCOMPARE(engine->LogStart(dir.filePath("missing/log.bin").toStdString(), 0, 0), ENOENT);
+    }
+
+    void logIntoAPipeNeverWaits() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("pipe").toStdString();
+        QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        LogFile log;
+        QCOMPARE(log.open(path, 0), ENXIO); // nobody reads: told, not waited for
+
+        const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(reader >= 0);
+        QCOMPARE(log.open(path, 0), 0);
+        // The reader takes nothing: the queue fills and the log ends, with all it had taken.
+        Bytes accepted;
+        int16_t state = SerialEngine::kLogContinues;
+        for (uint32_t seed = 0; state == SerialEngine::kLogContinues; ++seed) {
+            const Bytes chunk = randomBytes(1 << 20, seed);
+            state = log.append(chunk.data(), chunk.size());
+            if (state == SerialEngine::kLogContinues)
+                accepted.insert(accepted.end(), chunk.begin(), chunk.end());
+            QVERIFY(accepted.size() <= LogFile::kQueueBytes);
+        }
+        QCOMPARE(state, SerialEngine::kLogStalled);
+        QVERIFY(accepted.size() > LogFile::kQueueBytes / 2);
+
+        // Once the reader goes on it gets every accepted byte, in order, and then the end.
+        Bytes delivered;
+        std::array<uint8_t, 65536> buffer;
+        for (;;) {
+            pollfd ready{reader, POLLIN, 0};
+            QVERIFY(::poll(&ready, 1, 5000) > 0);
+            const ssize_t n = ::read(reader, buffer.data(), buffer.size());
+            if (n == 0) break;
+            QVERIFY(n > 0);
+            delivered.insert(delivered.end(), buffer.begin(), buffer.begin() + n);
+        }
+        ::close(reader);
+        QVERIFY(delivered == accepted);
     }
 
     void modemLinesOfAPtyReadAsOff() {

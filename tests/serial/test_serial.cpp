@@ -23,6 +23,7 @@
 #include "app/AppState.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "dialogs/NoticeQueue.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
 #include "serial/SerialEngineMaker.h"
@@ -100,6 +101,12 @@ private:
     QList<QWidget*> m_seen;
     QTimer m_poll;
 };
+
+// One receive tick, then the event loop's turn, in which the boxes it posted come up.
+void tickAndShow(frms_RS_GRAPH_1* form) {
+    form->Timer_Receive_Timer();
+    QCoreApplication::processEvents();
+}
 
 QList<int> samples(int16_t kind, int count) {
     app().iTestKind = kind;
@@ -188,6 +195,7 @@ private slots:
     void bytesOnlyPortGreysLineControl();
     void connectingKeepsTheWindowAnswering();
     void droppedBytesAreToldOncePerBurst();
+    void receptionGoesOnUnderANotice();
     void displayModes_data();
     void displayModes();
     void scanningClosesTheDataFile();
@@ -365,14 +373,16 @@ void SerialTest::dataOutsideLiveScanningIsStoredNotShown() {
 
 void SerialTest::engineEndedLog_data() {
     QTest::addColumn<int>("logStatus");
-    QTest::addColumn<int>("errorCode"); // 0: no message
-    QTest::addRow("size limit reached") << 0 << 0;
-    QTest::addRow("disk full") << 28 /* ENOSPC */ << 61;
+    QTest::addColumn<QString>("expected"); // empty: no message
+    QTest::addRow("size limit reached") << 0 << QString();
+    QTest::addRow("disk full") << 28 /* ENOSPC */ << appSub::fileErrText(61);
+    QTest::addRow("reader fell behind")
+        << int(tessavue::SerialEngine::kLogStalled) << xfunLogStalledText();
 }
 
 void SerialTest::engineEndedLog() {
     QFETCH(int, logStatus);
-    QFETCH(int, errorCode);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     auto [form, engine] = startWithFakeEngine(dir.path());
     comOn(engine);
@@ -392,7 +402,7 @@ void SerialTest::engineEndedLog() {
         form->Timer_Receive_Timer();
         countUnderBox = app().lRcvCount;
     });
-    form->Timer_Receive_Timer();
+    tickAndShow(form);
 
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, QString());
@@ -406,12 +416,11 @@ void SerialTest::engineEndedLog() {
     QCOMPARE(ini::xfunRingGet(app().ChData[0].lCount - 1, 0), int16_t(60));
     QCOMPARE(form->lbl_data_su->text(), QString::number(app().lRcvCount));
 
-    if (errorCode == 0) {
+    if (expected.isEmpty()) {
         QCOMPARE(watcher.shown, 0);
         finish(form);
         return;
     }
-    const QString expected = appSub::fileErrText(errorCode);
     QCOMPARE(watcher.shown, 1);
     QVERIFY2(watcher.texts.contains(expected), qPrintable(watcher.texts.join(u'|')));
     QCOMPARE(countUnderBox, 3);
@@ -982,11 +991,11 @@ void SerialTest::lostPortIsToldOnceAndReopenedByItself() {
             for (int i = 0; i < 3; ++i)
                 form->Timer_Receive_Timer();
         });
-        form->Timer_Receive_Timer();
+        tickAndShow(form);
         QCOMPARE(watcher.shown, 1);
         QVERIFY2(watcher.texts.contains(QStringLiteral("COM3 ポートが切断されました｡")),
                  qPrintable(watcher.texts.join(u'|')));
-        form->Timer_Receive_Timer();
+        tickAndShow(form);
         QCOMPARE(watcher.shown, 1);
     }
     // Everything up to the loss is kept, the log stays open, the panel says the port is gone.
@@ -1020,7 +1029,7 @@ void SerialTest::lostPortIsToldOnceAndReopenedByItself() {
     engine->deviceGone = true;
     {
         ModalWatcher watcher;
-        form->Timer_Receive_Timer();
+        tickAndShow(form);
         QCOMPARE(watcher.shown, 1);
     }
     onNextModal([](QWidget* w) {
@@ -1087,7 +1096,7 @@ void SerialTest::networkPortThroughSer2net() {
         ModalWatcher watcher;
         QTRY_VERIFY(receivedCount() >= 0 && s.iPortLost == 1);
         for (int i = 0; i < 20; ++i)
-            form->Timer_Receive_Timer();
+            tickAndShow(form);
         QCOMPARE(watcher.shown, 1);
         QVERIFY2(watcher.texts.contains(xfunPortLostText(name)),
                  qPrintable(watcher.texts.join(u'|')));
@@ -1194,6 +1203,50 @@ void SerialTest::connectingKeepsTheWindowAnswering() {
     finish(form);
 }
 
+void SerialTest::receptionGoesOnUnderANotice() {
+    QTemporaryDir dir;
+    auto [form, engine] = startWithFakeEngine(dir.path());
+    comOn(engine);
+    app().strPortName = QStringLiteral("COM3");
+    const auto textOf = [](QWidget* box) {
+        QStringList texts;
+        for (const QLabel* l : box->findChildren<QLabel*>())
+            texts << l->text();
+        return texts.join(u'|');
+    };
+    QStringList shown;
+    int32_t countUnderBox = 0;
+    qsizetype waitingUnderBox = 0;
+    onNextModal([&](QWidget* box) {
+        shown << textOf(box);
+        // Back again while the box is up: reception goes on by itself.
+        engine->deviceGone = false;
+        form->Timer_Reconnect_Timer();
+        engine->push({1, 2, 3});
+        QVERIFY(QTest::qWaitFor([&] { return app().lRcvCount == 3; }));
+        countUnderBox = app().lRcvCount;
+        // Lost again: told in turn, once this box is answered.
+        engine->deviceGone = true;
+        QVERIFY(QTest::qWaitFor([&] { return !form->Notices->waiting().isEmpty(); }));
+        waitingUnderBox = form->Notices->waiting().size();
+        onNextModal([&](QWidget* second) {
+            shown << textOf(second);
+            testsupport::clickChild(second, QStringLiteral("Command(1)"));
+        });
+        testsupport::clickChild(box, QStringLiteral("Command(1)"));
+    });
+    engine->deviceGone = true;
+    form->Timer_Start_Timer();
+    QTRY_COMPARE(shown.size(), 2);
+    QCOMPARE(countUnderBox, 3);
+    QCOMPARE(waitingUnderBox, 1);
+    for (const QString& text : shown)
+        QVERIFY2(text.contains(QStringLiteral("COM3 ポートが切断されました｡")), qPrintable(text));
+    QCOMPARE(engine->reopenCalls, 1);
+    QVERIFY(form->Timer_Reconnect->isActive()); // the second loss is being retried
+    finish(form);
+}
+
 void SerialTest::droppedBytesAreToldOncePerBurst() {
     QTemporaryDir dir;
     auto [form, engine] = startWithFakeEngine(dir.path());
@@ -1202,7 +1255,7 @@ void SerialTest::droppedBytesAreToldOncePerBurst() {
     const auto boxesDuring = [&](int n) {
         ModalWatcher watcher;
         for (int i = 0; i < n; ++i)
-            form->Timer_Receive_Timer();
+            tickAndShow(form);
         return watcher.shown == 0 ? QStringList() : watcher.texts.filter(QStringLiteral("｡"));
     };
     engine->dropped = 1000;

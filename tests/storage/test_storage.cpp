@@ -31,9 +31,11 @@
 #include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
+#include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_File_Disp.h"
+#include "toolkit/FileNames.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
@@ -148,6 +150,13 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// Makes a named pipe and opens its read end without waiting for a writer; -1 on failure.
+int pipeWithReader(const QString& pipe) {
+    const QByteArray name = QFile::encodeName(pipe);
+    return ::mkfifo(name.constData(), 0600) == 0 ? ::open(name.constData(), O_RDONLY | O_NONBLOCK)
+                                                 : -1;
+}
+
 void setRecent(FakeEngine* engine, const QByteArray& bytes) {
     engine->recent.assign(bytes.begin(), bytes.end());
 }
@@ -178,6 +187,11 @@ private slots:
     void savingOntoTheLogIsRefused();
     void fullDiskIsReported();
     void pipeWithAReaderGetsEveryByte();
+    void cancelEndsASaveIntoAStalledPipe();
+    void savingThroughALink_data();
+    void unfinishedSaveHasNoName_data();
+    void unfinishedSaveHasNoName();
+    void savingThroughALink();
     void failedSaveKeepsTheOldFile();
 
     void fileModeBars_data();
@@ -186,6 +200,8 @@ private slots:
     void readFileRefusesLogAndMissingFiles();
     void readFileFolders();
     void fileNamedOnTheCommandLine();
+    void namesAreBytes_data();
+    void namesAreBytes();
 
     void logStartDialog();
     void logStopQuestion();
@@ -587,9 +603,8 @@ void StorageTest::pipeWithAReaderGetsEveryByte() {
     setRecent(started.engine, bytes);
     form->Cmd_Memory_Click();
     const QString pipe = dir.filePath(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     // A reader on another thread that takes its time, as a slow consumer does.
-    const int readEnd = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    const int readEnd = pipeWithReader(pipe);
     QVERIFY(readEnd >= 0);
     QByteArray received;
     std::thread reader([&] {
@@ -610,6 +625,111 @@ void StorageTest::pipeWithAReaderGetsEveryByte() {
     QCOMPARE(received.size(), bytes.size());
     QVERIFY(received == bytes);
     finish(form);
+}
+
+void StorageTest::cancelEndsASaveIntoAStalledPipe() {
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(327681); // far more than a pipe holds
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    const int readEnd = pipeWithReader(pipe); // there, but taking nothing
+    QVERIFY(readEnd >= 0);
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); },
+                             {saveAs(pipe, 0), answer(6),
+                              press(QStringLiteral("frms_File_Save"), QStringLiteral("Command1"))});
+    QCOMPARE(seen->next, size_t(3));
+    QCOMPARE(seen->messages.size(), 1); // the overwrite question: a cancel is no error
+    QVERIFY(form->Cmd_memTOFile->isEnabled());
+    // What was delivered stays delivered: the first bytes, in order.
+    QByteArray received;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(readEnd, buf, sizeof buf)) > 0;)
+        received.append(buf, n);
+    ::close(readEnd);
+    QVERIFY(!received.isEmpty() && received.size() < bytes.size());
+    QVERIFY(bytes.startsWith(received));
+    finish(form);
+}
+
+void StorageTest::savingThroughALink_data() {
+    QTest::addColumn<QString>("pointsTo"); // what the link "saved.log" holds
+    QTest::addColumn<QString>("target");   // the file that gets the bytes, in the folder
+    QTest::addColumn<bool>("exists");
+    QTest::addRow("to an existing file") << QStringLiteral("real.log") << "real.log" << true;
+    QTest::addRow("dangling") << QStringLiteral("new.log") << "new.log" << false;
+    QTest::addRow("dangling into a subfolder") << "sub/new.log"
+                                               << "sub/new.log" << false;
+    QTest::addRow("to another link") << QStringLiteral("second") << "new.log" << false;
+}
+
+void StorageTest::savingThroughALink() {
+    QFETCH(QString, pointsTo);
+    QFETCH(QString, target);
+    QFETCH(bool, exists);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray bytes = pattern(1000);
+    setRecent(started.engine, bytes);
+    form->Cmd_Memory_Click();
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QFile::link(QStringLiteral("new.log"), dir.filePath(QStringLiteral("second"))));
+    if (exists) writeFile(dir.filePath(target), QByteArray(5000, 'o'));
+    const QString link = dir.filePath(QStringLiteral("saved.log"));
+    QCOMPARE(
+        ::symlink(QFile::encodeName(pointsTo).constData(), QFile::encodeName(link).constData()), 0);
+
+    std::vector<Step> steps{saveAs(link, 0)};
+    if (exists) steps.push_back(answer(6));
+    auto seen = runAnswering([form] { form->Cmd_memTOFile_Click(); }, steps);
+    QCOMPARE(seen->next, steps.size());
+    QCOMPARE(seen->messages.size(), exists ? 1 : 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(dir.filePath(pointsTo)).absoluteFilePath());
+    QCOMPARE(readFile(dir.filePath(target)), bytes);
+    // Nothing else was left in the folders.
+    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    files += QDir(dir.filePath(QStringLiteral("sub"))).entryList(QDir::Files | QDir::Hidden);
+    const QStringList expected{QStringLiteral("new.log"), QStringLiteral("real.log"),
+                               QStringLiteral("saved.log"), QStringLiteral("second")};
+    for (const QString& name : files)
+        QVERIFY2(expected.contains(name) || name.startsWith(u'T'), qPrintable(name));
+    finish(form);
+}
+
+void StorageTest::unfinishedSaveHasNoName_data() {
+    QTest::addColumn<QString>("meanwhile"); // what becomes of the folder during the save
+    QTest::addColumn<int>("code");
+    QTest::addRow("folder kept") << QString() << 0;
+    QTest::addRow("folder renamed") << QStringLiteral("rename") << 0;
+    QTest::addRow("folder removed") << QStringLiteral("remove") << 76;
+}
+
+void StorageTest::unfinishedSaveHasNoName() {
+    QFETCH(QString, meanwhile);
+    QFETCH(int, code);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("f"));
+    const QString renamed = dir.filePath(QStringLiteral("g"));
+    QVERIFY(QDir().mkdir(folder));
+    appSub::DataFileWriter file(folder + QStringLiteral("/new.log"));
+    QCOMPARE(file.open(), 0);
+    QCOMPARE(file.write(
+                 reinterpret_cast<const uint8_t*>("abc"), 3, [](size_t) { return true; }, 0),
+             0);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+    if (meanwhile == QStringLiteral("rename")) QVERIFY(QDir().rename(folder, renamed));
+    if (meanwhile == QStringLiteral("remove")) QVERIFY(QDir().rmdir(folder));
+    QCOMPARE(file.commit(), code);
+    const QString landed = (meanwhile.isEmpty() ? folder : renamed) + QStringLiteral("/new.log");
+    if (code == 0) QCOMPARE(readFile(landed), QByteArray("abc"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             meanwhile == QStringLiteral("remove")
+                 ? QStringList()
+                 : QStringList{QFileInfo(landed).dir().dirName()});
 }
 
 void StorageTest::failedSaveKeepsTheOldFile() {
@@ -801,6 +921,57 @@ void StorageTest::fileNamedOnTheCommandLine() {
     finish(form);
 }
 
+void StorageTest::namesAreBytes_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addRow("UTF-8") << QByteArray("café.bin");
+    QTest::addRow("four-byte UTF-8") << QByteArray("\xf0\x9f\x94\x8c.bin");
+    QTest::addRow("Latin-1") << QByteArray("caf\xe9.bin");
+    QTest::addRow("a lone continuation byte") << QByteArray("x\x80y");
+    QTest::addRow("a sequence cut at the end") << QByteArray("end\xe3\x81");
+    QTest::addRow("an encoded surrogate") << QByteArray("s\xed\xa0\x80");
+    QTest::addRow("an overlong slash") << QByteArray("o\xc0\xaf");
+}
+
+void StorageTest::namesAreBytes() {
+    QFETCH(QByteArray, name);
+    QCOMPARE(xfunNameToBytes(xfunNameFromBytes(name)), name);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    auto* form = started.form;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const int fd = ::open(folder + name, O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, pattern(300).constData(), 300), ssize_t(300));
+    ::close(fd);
+    const AppState& s = app();
+
+    // From the command line, as main() gets it.
+    form->xsubFileFromCommandLine(xfunNameFromBytes(folder + name));
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(300));
+    form->xsubDataFileClose();
+
+    // From the list of "Read File".
+    runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(xfunNameFromBytes(name))});
+    QVERIFY(s.iFileNo >= 0);
+    QCOMPARE(s.lFileLen, int64_t(300));
+    form->xsubDataFileClose();
+
+    // Saved under such a name.
+    const QByteArray copy = name + ".2";
+    QCOMPARE(appSub::xfunSaveBytes(xfunNameFromBytes(folder + copy),
+                                   reinterpret_cast<const uint8_t*>("abc"), 3,
+                                   [](size_t) { return true; }),
+             0);
+    char back[8] = {};
+    const int saved = ::open(folder + copy, O_RDONLY);
+    QVERIFY(saved >= 0);
+    QCOMPARE(::read(saved, back, sizeof back), ssize_t(3));
+    ::close(saved);
+    QCOMPARE(QByteArray(back), QByteArray("abc"));
+    finish(form);
+}
+
 void StorageTest::readFileFolders() {
     QTemporaryDir dir;
     auto started = startWithFakeEngine(dir.path());
@@ -914,17 +1085,15 @@ void StorageTest::logStartDialog() {
     const QString bad = dir.filePath(QStringLiteral("x.log"));
     seen = runAnswering([form] { form->Cmd_Log_Click(); },
                         {startLog(bad, QStringLiteral("1 MB")), answer(1)});
-    QCOMPARE(seen->messages, QStringList{QStringLiteral("ファイルがオープンできません｡")});
+    QCOMPARE(seen->messages, QStringList{QStringLiteral(
+                                 "ファイルがオープンできません｡ (ファイルがみつかりません｡)")});
     QCOMPARE(app().iLogOn, int16_t(0));
     QCOMPARE(app().strLogFile, bad);
 
-    // An existing file that cannot be emptied (a folder; a pipe nobody reads): its file
-    // error, the dialog stays open, and nothing waits.
-    const QString pipe = dir.filePath(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // An existing file that cannot be emptied (a folder): its file error, the dialog stays
+    // open, and nothing waits.
     const std::pair<QString, QString> unemptiable[] = {
-        {dir.path(), QStringLiteral("パス名が無効です｡")},
-        {pipe, QStringLiteral("デバイスが準備されていません｡")}};
+        {dir.path(), QStringLiteral("パス名が無効です｡")}};
     for (const auto& [path, message] : unemptiable) {
         bool stillOpen = false;
         Step blocked{kLogStart, [&](QWidget* w) {
