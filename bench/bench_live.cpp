@@ -8,9 +8,12 @@
 //     server with the real engine on a virtual device and counts the pane's paint events;
 // (e) as (b) at 3,000,000 baud with the trigger armed through the window (xdotool), the sine
 //     held still;
-// (f) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it.
+// (f) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it;
+// (g) as (b) at 3,000,000 baud with the measurement and spectrum windows opened through the
+//     pane's menu (xdotool), both following the moving trace.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
 // paint_fps_3000000=<w> cpu_percent_lost=<v> cpu_percent_trigger_3000000=<u>
+// cpu_percent_analysis_3000000=<t>
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +37,7 @@
 #include <optional>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "app/AppState.h"
@@ -298,15 +302,14 @@ QByteArray xdotool(const QProcessEnvironment& screen, const QStringList& args) {
     return p.exitCode() == 0 ? p.readAllStandardOutput().trimmed() : QByteArray();
 }
 
-// (e) Arms the trigger as a user does: a right click on the pane, the menu's first item
-// ("トリガ設定..."), one step right from "オフ" to "ノーマル", and Enter for the default "OK"
-// (level 0, rising, at 10 %). Armed, the pane shows the dashed level line in orange.
-bool armTriggerThroughWindow(QProcess&, const QProcessEnvironment& screen) {
+// Chooses item `downs` (counted from the top) of the pane's menu as a user does: a right click
+// on the pane, Down so many times, Enter. False, after a note, when the main window is not there.
+bool chooseFromPaneMenu(const QProcessEnvironment& screen, int downs) {
     const QByteArray window =
         xdotool(screen, {QStringLiteral("search"), QStringLiteral("--sync"),
                          QStringLiteral("--name"), QStringLiteral("^Tessavue Scanning$")});
     if (window.isEmpty()) {
-        std::printf("note: the main window was not found, no trigger figure\n");
+        std::printf("note: the main window was not found\n");
         return false;
     }
     const QString id = QString::fromLatin1(window.split('\n').first());
@@ -314,7 +317,18 @@ bool armTriggerThroughWindow(QProcess&, const QProcessEnvironment& screen) {
             {QStringLiteral("mousemove"), QStringLiteral("--window"), id, QStringLiteral("300"),
              QStringLiteral("180"), QStringLiteral("click"), QStringLiteral("3")});
     QThread::msleep(500);
-    xdotool(screen, {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+    QStringList keys{QStringLiteral("key")};
+    for (int i = 0; i < downs; ++i)
+        keys << QStringLiteral("Down");
+    xdotool(screen, keys << QStringLiteral("Return"));
+    return true;
+}
+
+// (e) Arms the trigger as a user does: the menu's first item ("トリガ設定..."), one step right
+// from "オフ" to "ノーマル", and Enter for the default "OK" (level 0, rising, at 10 %). Armed, the
+// pane shows the dashed level line in orange.
+bool armTriggerThroughWindow(QProcess&, const QProcessEnvironment& screen) {
+    if (!chooseFromPaneMenu(screen, 1)) return false;
     const QStringList dialog{QStringLiteral("search"), QStringLiteral("--name"),
                              QStringLiteral("^Set Trigger$")};
     QStringList waitForDialog = dialog;
@@ -340,6 +354,31 @@ bool armTriggerThroughWindow(QProcess&, const QProcessEnvironment& screen) {
             orange += shot.pixel(x, y) == qRgb(255, 128, 0);
     if (orange == 0) std::printf("note: the trigger did not arm, no trigger figure\n");
     return orange > 0;
+}
+
+// (g) Opens "測定..." and "スペクトル..." from the pane's menu. Each comes up over the pane, so it
+// is moved below the main window, in full view, before the next right click.
+bool openAnalysisWindows(QProcess&, const QProcessEnvironment& screen) {
+    const std::pair<int, QString> items[] = {{2, QStringLiteral("^測定$")},
+                                             {3, QStringLiteral("^スペクトル$")}};
+    int left = 650;
+    for (const auto& [downs, title] : items) {
+        if (!chooseFromPaneMenu(screen, downs)) return false;
+        const QByteArray window =
+            xdotool(screen, {QStringLiteral("search"), QStringLiteral("--sync"),
+                             QStringLiteral("--name"), title});
+        if (window.isEmpty()) {
+            std::printf("note: the window %s did not come up, no analysis figure\n",
+                        qPrintable(title));
+            return false;
+        }
+        xdotool(screen,
+                {QStringLiteral("windowmove"), QString::fromLatin1(window.split('\n').first()),
+                 QString::number(left), QStringLiteral("575")});
+        left = 0;
+    }
+    QThread::msleep(500);
+    return true;
 }
 
 // (d), in the child: the main window on the real engine, started from `programDir` as the
@@ -450,14 +489,20 @@ int main(int argc, char** argv) {
                                                 kMeasureSeconds, armTriggerThroughWindow);
     std::printf("program streaming at 3,000,000 baud, trigger armed, for %d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuTrigger)));
+    const double cpuAnalysis = programCpuPercent(buildDir, QStringLiteral("3000000"),
+                                                 kMeasureSeconds, openAnalysisWindows);
+    std::printf("program streaming at 3,000,000 baud, measurement and spectrum windows open, for "
+                "%d s: %s %% of one core\n",
+                kMeasureSeconds, qPrintable(figure(cpuAnalysis)));
 
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
-                "paint_fps_3000000=%s cpu_percent_lost=%s cpu_percent_trigger_3000000=%s\n",
+                "paint_fps_3000000=%s cpu_percent_lost=%s cpu_percent_trigger_3000000=%s "
+                "cpu_percent_analysis_3000000=%s\n",
                 tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
                 qPrintable(figure(fps)), qPrintable(figure(cpuLost)),
-                qPrintable(figure(cpuTrigger)));
+                qPrintable(figure(cpuTrigger)), qPrintable(figure(cpuAnalysis)));
     return 0;
 }

@@ -337,6 +337,8 @@ void frms_RS_GRAPH_1::buildControls() {
         return named(mnu_Graph->addAction(text), name);
     };
     mnu_Trigger = menuItem(QStringLiteral("mnu_Trigger"), QStringLiteral("トリガ設定..."));
+    mnu_Measure = menuItem(QStringLiteral("mnu_Measure"), QStringLiteral("測定..."));
+    mnu_Spectrum = menuItem(QStringLiteral("mnu_Spectrum"), QStringLiteral("スペクトル..."));
     mnu_Graph->addSeparator();
     mnu_SaveImage = menuItem(QStringLiteral("mnu_SaveImage"), QStringLiteral("画像として保存..."));
     mnu_SaveCsv = menuItem(QStringLiteral("mnu_SaveCsv"), QStringLiteral("CSV として保存..."));
@@ -379,6 +381,8 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(pic_graph, &QWidget::customContextMenuRequested, this,
             &frms_RS_GRAPH_1::pic_graph_ContextMenu);
     connect(mnu_Trigger, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_Trigger_Click);
+    connect(mnu_Measure, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_Measure_Click);
+    connect(mnu_Spectrum, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_Spectrum_Click);
     connect(mnu_SaveImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_SaveCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);
     connect(mnu_CopyValues, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_CopyValues_Click);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "graph/Measurements.h"
 #include "graph/Trigger.h"
 
 class QCheckBox;
@@ -21,6 +22,8 @@ class QTimer;
 class LineShape;
 class NoticeQueue;
 class PictureBox;
+class frms_Measure;
+class frms_Spectrum;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
@@ -138,6 +141,16 @@ public:
     // The level line, the mark of the trigger position and the status text.
     void xsubTriggerPlace();
     LiveTrigger trigger;
+
+    // ---- the measurement and spectrum windows, opened from the pane's menu (graph/) ----
+    void mnu_Measure_Click();
+    void mnu_Spectrum_Click();
+    // The samples both windows look at: between the X cursors when both are on, else the
+    // screen, as values of the current view.
+    std::vector<int16_t> xfunAnalysisSpan() const;
+    RateChoice rateChoice;
+    frms_Measure* frmMeasure = nullptr;   // made at its first opening; closing hides it
+    frms_Spectrum* frmSpectrum = nullptr;
     std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own
 
     // The File-mode screen read by xfunLastDataSeek: bytes, how many were read, the next one to
@@ -276,6 +289,8 @@ public:
 
     QMenu* mnu_Graph = nullptr;
     QAction* mnu_Trigger = nullptr;
+    QAction* mnu_Measure = nullptr;
+    QAction* mnu_Spectrum = nullptr;
     QAction* mnu_SaveImage = nullptr;
     QAction* mnu_SaveCsv = nullptr;
     QAction* mnu_CopyValues = nullptr;

@@ -1,0 +1,123 @@
+#include "AnalysisWindow.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTimer>
+#include <cmath>
+
+#include "DialogSetup.h"
+#include "app/AppState.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "graph/Measurements.h"
+#include "toolkit/Twips.h"
+
+QString xfunRateText(double perSecond) {
+    if (perSecond <= 0) return QStringLiteral("-----");
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::DefaultNumberOptions);
+    const int decimals = perSecond == std::floor(perSecond) ? 0 : 2;
+    return c.toString(perSecond, 'f', decimals) + QStringLiteral(" /s");
+}
+
+QString xfunFrequencyText(double cyclesPerSample, double rate) {
+    if (rate > 0) return QString::number(cyclesPerSample * rate, 'g', 6) + QStringLiteral(" Hz");
+    return QString::number(cyclesPerSample, 'g', 4) + QStringLiteral(" /サンプル");
+}
+
+AnalysisWindow::AnalysisWindow(frms_RS_GRAPH_1* form, const QString& name, const QString& caption,
+                               float widthTw, float heightTw)
+    : QDialog(form), m_form(form), m_widthTw(widthTw) {
+    setupFixedDialog(this, name, caption);
+    setModal(false);
+    setFixedSize(twipsToPx(widthTw), twipsToPx(heightTw));
+
+    Label_rate =
+        named(new QLabel(QStringLiteral("サンプルレート"), this), QStringLiteral("Label_rate"));
+    placeTw(Label_rate, 120, 150, 1380, 255);
+    cmb_rate = named(new QComboBox(this), QStringLiteral("cmb_rate"));
+    cmb_rate->addItems(
+        {QStringLiteral("回線から"), QStringLiteral("入力"), QStringLiteral("なし")});
+    placeTw(cmb_rate, 1500, 120, 1260, 315);
+    txt_rate = named(new QSpinBox(this), QStringLiteral("txt_rate"));
+    txt_rate->setRange(1, 100000000);
+    placeTw(txt_rate, 2820, 120, 1440, 315);
+    lbl_rate = named(new QLabel(this), QStringLiteral("lbl_rate"));
+    lbl_rate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeTw(lbl_rate, 4320, 150, widthTw - 4440, 255);
+    connect(cmb_rate, &QComboBox::currentIndexChanged, this, &AnalysisWindow::cmb_rate_Click);
+    connect(txt_rate, &QSpinBox::valueChanged, this, &AnalysisWindow::txt_rate_Change);
+
+    Cmd_Copy = named(new QPushButton(QStringLiteral("コピー"), this), QStringLiteral("Cmd_Copy"));
+    Cmd_Close = named(new QPushButton(QStringLiteral("閉じる"), this), QStringLiteral("Cmd_Close"));
+    connect(Cmd_Copy, &QPushButton::clicked, this, &AnalysisWindow::Cmd_Copy_Click);
+    connect(Cmd_Close, &QPushButton::clicked, this, &QDialog::close);
+
+    Timer_Refresh = named(new QTimer(this), QStringLiteral("Timer_Refresh"));
+    Timer_Refresh->setInterval(kAnalysisRefreshMs);
+    connect(Timer_Refresh, &QTimer::timeout, this, &AnalysisWindow::xsubRefresh);
+}
+
+void AnalysisWindow::placeButtons(float top) {
+    placeTw(Cmd_Copy, m_widthTw - 2760, top, 1260, 375);
+    placeTw(Cmd_Close, m_widthTw - 1380, top, 1260, 375);
+}
+
+void AnalysisWindow::xsubRefresh() {
+    // The other window may have changed the shared choice. A spin box set to the value it has
+    // would still be painted again, and text being typed into it would be lost.
+    const RateChoice& choice = m_form->rateChoice;
+    {
+        const QSignalBlocker comboQuiet(cmb_rate);
+        const QSignalBlocker spinQuiet(txt_rate);
+        cmb_rate->setCurrentIndex(static_cast<int>(choice.source));
+        if (txt_rate->value() != choice.entered) txt_rate->setValue(choice.entered);
+    }
+    txt_rate->setEnabled(choice.source == RateSource::Entered);
+    const AppState& s = app();
+    const double rate = xfunChosenRate(choice, xfunSourceRate(s.iScanSource, s.strBaud, s.strParity,
+                                                              s.strDataBits, s.strStopBits));
+    lbl_rate->setText(xfunRateText(rate));
+
+    std::vector<int16_t> span = m_form->xfunAnalysisSpan();
+    if (m_current && span == m_span && rate == m_rate) return;
+    xsubShowSpan(span, rate);
+    m_span = std::move(span);
+    m_rate = rate;
+    m_current = true;
+}
+
+void AnalysisWindow::xsubRefreshNow() {
+    m_current = false;
+    xsubRefresh();
+}
+
+void AnalysisWindow::cmb_rate_Click() {
+    m_form->rateChoice.source = static_cast<RateSource>(cmb_rate->currentIndex());
+    xsubRefresh();
+}
+
+void AnalysisWindow::txt_rate_Change() {
+    m_form->rateChoice.entered = txt_rate->value();
+    xsubRefresh();
+}
+
+void AnalysisWindow::Cmd_Copy_Click() {
+    QGuiApplication::clipboard()->setText(xfunCopyText());
+}
+
+void AnalysisWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    xsubRefreshNow();
+    Timer_Refresh->start();
+}
+
+void AnalysisWindow::hideEvent(QHideEvent* event) {
+    Timer_Refresh->stop();
+    QDialog::hideEvent(event);
+}

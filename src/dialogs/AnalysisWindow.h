@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class frms_RS_GRAPH_1;
+
+// Four times a second, as a meter reads: readouts that change faster cannot be read, and each
+// refresh paints both windows, which costs about as much as a picture of the pane.
+constexpr int kAnalysisRefreshMs = 250;
+
+// "11,520 /s", "872.73 /s", or "-----" without a rate.
+QString xfunRateText(double perSecond);
+// A frequency in Hz with a rate, else in cycles per sample.
+QString xfunFrequencyText(double cyclesPerSample, double rate);
+
+// What the measurement and the spectrum window share: non-modal beside the main window, the
+// sample-rate row at the top, "コピー" and "閉じる" at the bottom, and a refresh whenever the
+// screen's span or the rate has changed, no faster than kAnalysisRefreshMs. Closing hides the
+// window, so its choices last for the run.
+class AnalysisWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Works out and shows the span, when it or the rate changed since it was last shown.
+    void xsubRefresh();
+    // Works out and shows the span whether or not it changed (a choice of this window did).
+    void xsubRefreshNow();
+    void cmb_rate_Click();
+    void txt_rate_Change();
+    void Cmd_Copy_Click();
+
+    QLabel* Label_rate = nullptr;
+    QComboBox* cmb_rate = nullptr; // "回線から", "入力", "なし"
+    QSpinBox* txt_rate = nullptr;  // the entered rate
+    QLabel* lbl_rate = nullptr;    // the rate in use
+    QPushButton* Cmd_Copy = nullptr;
+    QPushButton* Cmd_Close = nullptr;
+    QTimer* Timer_Refresh = nullptr;
+
+protected:
+    AnalysisWindow(frms_RS_GRAPH_1* form, const QString& name, const QString& caption,
+                   float widthTw, float heightTw);
+    // The two buttons, right-aligned with their top at this twip.
+    void placeButtons(float top);
+    virtual void xsubShowSpan(const std::vector<int16_t>& span, double rate) = 0;
+    // The clipboard's text of what is shown.
+    virtual QString xfunCopyText() const = 0;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+    frms_RS_GRAPH_1* m_form;
+
+private:
+    float m_widthTw;
+    bool m_current = false; // m_span and m_rate are what is shown
+    std::vector<int16_t> m_span;
+    double m_rate = 0;
+};
