@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
+#include "serial/PortNotices.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
 #include "toolkit/PictureBox.h"
@@ -467,7 +468,13 @@ void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event) {
 
 void frms_RS_GRAPH_1::xsubPortLabels() {
     const AppState& s = app();
-    lblCOM->setText(s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName);
+    const QString port =
+        s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName;
+    // A network name rarely fits; its end, the server's port, tells the lines of a server apart.
+    const bool network = tessavue::networkPortFor(s.strPortName.toStdString()).has_value();
+    lblCOM->setText(network ? lblCOM->fontMetrics().elidedText(port, Qt::ElideMiddle,
+                                                               lblCOM->contentsRect().width())
+                            : port);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
     lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
     lblParity->setText(s.strParity == QStringLiteral("なし")
@@ -476,8 +483,13 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
     lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
-    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow})
-        l->setEnabled(open);
+    lblCOM->setToolTip(s.strPortName);
+    lblCOM->setEnabled(open);
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QLabel* l : {lblBPS, lblDataSize, lblParity, lblStop, lblFlow}) {
+        l->setEnabled(open && note.isEmpty());
+        l->setToolTip(note);
+    }
     if (!open) {
         for (int i = 0; i < 6; ++i) {
             lblmsd[i]->setVisible(false);

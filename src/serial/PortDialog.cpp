@@ -56,7 +56,7 @@ frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent) {
 }
 
 void frms_ScanningSelect::buildControls() {
-    setFixedSize(424, 236);
+    setFixedSize(424, 270);
 
     auto* select = new QGroupBox(QStringLiteral("Select"), this);
     select->setObjectName(QStringLiteral("Frm_Select"));
@@ -72,7 +72,7 @@ void frms_ScanningSelect::buildControls() {
 
     frm_COM = new QGroupBox(this);
     frm_COM->setObjectName(QStringLiteral("frm_COM"));
-    frm_COM->setGeometry(150, 8, 264, 220);
+    frm_COM->setGeometry(150, 8, 264, 254);
     const char* captions[6] = {"COM Port",  "Buard Rate", "Parity",
                                "Data Size", "Stop Bit",   "Flow Control"};
     const char* names[6] = {"Combo0", "combo1", "combo2", "combo3", "combo4", "Combo5"};
@@ -81,11 +81,19 @@ void frms_ScanningSelect::buildControls() {
         const int y = 16 + 33 * i;
         auto* caption = new QLabel(QLatin1String(captions[i]), frm_COM);
         caption->setGeometry(10, y, 90, 26);
-        lists[i] = new QComboBox(frm_COM); // not editable: only the listed items can be chosen
+        lists[i] = new QComboBox(frm_COM); // only the listed items can be chosen
         lists[i]->setObjectName(QLatin1String(names[i]));
         lists[i]->setGeometry(100, y, 154, 26);
     }
     Combo0 = lists[0];
+    // A port on the network is typed: rfc2217://HOST:PORT or tcp://HOST:PORT.
+    Combo0->setEditable(true);
+    Combo0->setInsertPolicy(QComboBox::NoInsert);
+    lbl_LineNote = new QLabel(frm_COM);
+    lbl_LineNote->setObjectName(QStringLiteral("lbl_LineNote"));
+    lbl_LineNote->setGeometry(10, 214, 244, 34);
+    lbl_LineNote->setWordWrap(true);
+    connect(Combo0, &QComboBox::currentTextChanged, this, &frms_ScanningSelect::showLineControl);
     combo1 = lists[1];
     combo2 = lists[2];
     combo3 = lists[3];
@@ -144,12 +152,21 @@ void frms_ScanningSelect::Form_Load() {
     selectOrAdd(combo3, s.strDataBits);
     selectOrAdd(combo4, s.strStopBits);
     Combo5->setCurrentIndex(0);
+    showLineControl();
 
     if (s.iTestKind >= 0 && s.iTestKind <= 2) opn_tp[s.iTestKind]->setChecked(true);
 
     if (s.iScanSource >= 0 && s.iScanSource <= 2) Opn_sel[s.iScanSource]->setChecked(true);
     frm_COM->setVisible(s.iScanSource == 0);
     Frm_Test->setVisible(s.iScanSource == 1);
+}
+
+void frms_ScanningSelect::showLineControl() {
+    const QString note = xfunLineControlNote(Combo0->currentText());
+    for (QComboBox* list : {combo1, combo2, combo3, combo4, Combo5})
+        list->setEnabled(note.isEmpty());
+    lbl_LineNote->setText(note);
+    lbl_LineNote->setVisible(!note.isEmpty());
 }
 
 void frms_ScanningSelect::Opn_sel_Click(int index) {
@@ -256,8 +273,11 @@ void frms_RS_GRAPH_1::xsubLineButtons() {
         showLine(Cmd_RTS, (status & 0x01) != 0);
         showLine(Cmd_DTR, (status & 0x02) != 0);
     }
-    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]})
-        b->setEnabled(open);
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]}) {
+        b->setEnabled(open && note.isEmpty());
+        b->setToolTip(note);
+    }
 }
 
 void frms_RS_GRAPH_1::Cmd_DTR_Click(int index) {
