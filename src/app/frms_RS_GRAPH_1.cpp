@@ -399,7 +399,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     line_Ys[2]->setVisible(false);
     xsubDispSource();
     s.iFileNo = -1;
-    s.iDispMode = 2;
+    s.iDispMode = kDispScanning;
     s.lMemTop = 0;
     pic_graph->setDrawWidth(s.lLineWidth);
     xsubYRangeLabel(0);
@@ -442,7 +442,7 @@ void frms_RS_GRAPH_1::Timer_Start_Timer() {
 
 void frms_RS_GRAPH_1::Timer1_Timer() {
     const int16_t mode = app().iDispMode;
-    if (mode == 0 || mode == 1) xsubGraphDrawView(0);
+    if (mode == kDispFile || mode == kDispMemory) xsubGraphDrawView(0);
     xsubCurXPlace();
     xsubCurYPlace();
     Timer1->stop();
@@ -519,5 +519,6 @@ void frms_RS_GRAPH_1::Form_Unload() {
 }
 
 bool frms_RS_GRAPH_1::Form_QueryUnload() {
-    return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"), 36, QString()) == 6;
+    return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"),
+                          Msg::kYesNo | Msg::kIconQuestion, QString()) == Msg::kYes;
 }

@@ -121,7 +121,7 @@ void frms_Print_test::Command1_Click() {
     }
     Picture1->update();
     const QString failure = printOnDefaultPrinter();
-    if (!failure.isEmpty()) Msg::MsgBoxShow(failure, 0, QString());
+    if (!failure.isEmpty()) Msg::MsgBoxShow(failure, Msg::kOKOnly, QString());
     Command1->setEnabled(true);
 }
 

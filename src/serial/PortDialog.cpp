@@ -147,9 +147,10 @@ void frms_ScanningSelect::Form_Load() {
 
     if (s.iTestKind >= 0 && s.iTestKind <= 2) opn_tp[s.iTestKind]->setChecked(true);
 
-    if (s.iScanSource >= 0 && s.iScanSource <= 2) Opn_sel[s.iScanSource]->setChecked(true);
-    frm_COM->setVisible(s.iScanSource == 0);
-    Frm_Test->setVisible(s.iScanSource == 1);
+    if (s.iScanSource >= kSourceCom && s.iScanSource <= kSourceOff)
+        Opn_sel[s.iScanSource]->setChecked(true);
+    frm_COM->setVisible(s.iScanSource == kSourceCom);
+    Frm_Test->setVisible(s.iScanSource == kSourceTest);
 }
 
 void frms_ScanningSelect::Opn_sel_Click(int index) {
@@ -168,7 +169,7 @@ void frms_ScanningSelect::Command1_Click() {
     };
 
     if (Opn_sel[0]->isChecked()) {
-        s.iScanSource = 0;
+        s.iScanSource = kSourceCom;
         const QString params = xfunLineParamString(combo1->currentText(), combo2->currentText(),
                                                    combo3->currentText(), combo4->currentText(), 0);
         // The old port is always released first, even when the same port is chosen again.
@@ -182,7 +183,7 @@ void frms_ScanningSelect::Command1_Click() {
             s.iPortOpen = 0;
             Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません") +
                                 xfunPortOpenReason(port, result),
-                            0, QString());
+                            Msg::kOKOnly, QString());
             return;
         }
         s.iPortLost = 0;
@@ -194,12 +195,12 @@ void frms_ScanningSelect::Command1_Click() {
         s.strStopBits = combo4->currentText();
         s.iPortOpen = 1;
     } else if (Opn_sel[1]->isChecked()) {
-        s.iScanSource = 1;
+        s.iScanSource = kSourceTest;
         for (int16_t k = 0; k < 3; ++k)
             if (opn_tp[k]->isChecked()) s.iTestKind = k;
         closePort();
     } else {
-        s.iScanSource = 2;
+        s.iScanSource = kSourceOff;
         closePort();
     }
     accept();
@@ -219,7 +220,7 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
         dialog.exec();
     }
     xsubDispSource();
-    if (s.iScanSource == 2) xsubTriggerDisarm();
+    if (s.iScanSource == kSourceOff) xsubTriggerDisarm();
     iRedrawReq = 1;
     iClearReq = 1;
     s.iLiveDraw = 1;
@@ -228,13 +229,13 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
 
 void frms_RS_GRAPH_1::xsubDispSource() {
     switch (app().iScanSource) {
-    case 0:
+    case kSourceCom:
         Cmd_Test->setText(QStringLiteral("COM ON"));
         break;
-    case 1:
+    case kSourceTest:
         Cmd_Test->setText(QStringLiteral("Test"));
         break;
-    case 2:
+    case kSourceOff:
         Cmd_Test->setText(QStringLiteral("COM OFF"));
         break;
     default:

@@ -114,7 +114,7 @@ void frms_File_Disp::File1_DblClick(QListWidgetItem* item) {
     AppState& s = app();
     s.strSelFile = QDir(m_folder).filePath(item->text());
     if (appSub::xfunIsLogFile(s.strSelFile, s.strLogFile)) {
-        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0,
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), Msg::kOKOnly,
                         QString());
         s.strSelFile.clear();
         return;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "app/AppState.h"
+#include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/FormControls.h"
@@ -47,13 +48,13 @@ void frms_LogStart::Command1_Click() {
     s.strLogFile = Text1->text();
     s.lLogMaxMB = Cmb_Max_size->currentText().chopped(3).toInt();
     const int32_t r = appSub::xfunOverwriteAsk(s.strLogFile);
-    if (r == 7) return;
+    if (r == Msg::kNo) return;
     // The engine appends to what it finds; an overwrite means starting from an empty file. A
     // pipe is left alone: opening and closing it would end its reader before the log begins.
     struct stat st {};
     const bool pipe =
         ::stat(xfunNameToBytes(s.strLogFile).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
-    if (r == 6 && !pipe) {
+    if (r == Msg::kYes && !pipe) {
         int code = 0;
         const int fd = appSub::xfunCreateForWrite(s.strLogFile, code);
         if (fd >= 0) code = appSub::xfunClose(fd, s.strLogFile);

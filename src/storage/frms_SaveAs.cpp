@@ -34,11 +34,11 @@ bool frms_SaveAs::xfunNameAccepted() {
     const QString path = Text1->text();
     // Writing over the log while the engine appends to it would interleave two files in one.
     if (s.iLogOn == 1 && appSub::xfunIsLogFile(path, s.strLogFile)) {
-        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0,
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), Msg::kOKOnly,
                         QString());
         return false;
     }
-    return appSub::xfunOverwriteAsk(path) != 7;
+    return appSub::xfunOverwriteAsk(path) != Msg::kNo;
 }
 
 void frms_SaveAs::Command1_Click() {
