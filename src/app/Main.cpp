@@ -52,7 +52,7 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
     s.iPortOpen = 0;
     if (!s.engine) s.engine = xfunMakeSerialEngine();
 
-    if (s.iScanSource == 0) {
+    if (s.iScanSource == kSourceCom) {
         s.iPortOpen = 1;
         const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(s.strPortName).toStdString());
         if (result != -1) {

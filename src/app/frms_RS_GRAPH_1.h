@@ -149,7 +149,7 @@ public:
     // screen, as values of the current view.
     std::vector<int16_t> xfunAnalysisSpan() const;
     RateChoice rateChoice;
-    frms_Measure* frmMeasure = nullptr;   // made at its first opening; closing hides it
+    frms_Measure* frmMeasure = nullptr; // made at its first opening; closing hides it
     frms_Spectrum* frmSpectrum = nullptr;
     std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own
 

@@ -151,7 +151,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
 
     int64_t size = 0;
     int64_t start = 0;
-    if (s.iDispMode != 0) {
+    if (s.iDispMode != kDispFile) {
         size = s.lMemCount;
         start = s.lMemTop;
     } else {
@@ -163,7 +163,7 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
         start = s.lFileTop;
     }
     const auto n = static_cast<int32_t>(std::min<int64_t>(size, ch.iXDim));
-    if (s.iDispMode == 0 && !xfunLastDataSeek(start, n)) return;
+    if (s.iDispMode == kDispFile && !xfunLastDataSeek(start, n)) return;
 
     xsubScaleLineDraw();
     for (int32_t i = 0; i < n && start + i < size; ++i) {
@@ -210,7 +210,7 @@ bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count) {
 
 uint8_t frms_RS_GRAPH_1::xfunLastDataGet(int32_t l) {
     AppState& s = app();
-    if (s.iDispMode != 0) {
+    if (s.iDispMode != kDispFile) {
         const int64_t at = static_cast<int64_t>(s.lMemTop) + l;
         if (at < 0 || at >= static_cast<int64_t>(s.bMemBuf.size())) return 0;
         return s.bMemBuf[static_cast<size_t>(at)];

@@ -74,7 +74,7 @@ void xsubPrintDataGet() {
     const AppState& s = app();
     int64_t size = s.lMemCount;
     int64_t start = s.lMemTop;
-    if (s.iDispMode == 0) {
+    if (s.iDispMode == kDispFile) {
         // A File view without a file shows nothing, so nothing is printed either.
         if (s.iFileNo == -1) {
             iPrintCount = 0;
@@ -86,7 +86,7 @@ void xsubPrintDataGet() {
     frms_RS_GRAPH_1* form = mainForm();
     const auto n = static_cast<int32_t>(std::min<int64_t>(s.ChData[0].iXDim, size));
     // A failure is reported once by the view's reader, which then hands out 0 for the rest.
-    if (s.iDispMode == 0) form->xfunLastDataSeek(start, n);
+    if (s.iDispMode == kDispFile) form->xfunLastDataSeek(start, n);
     int16_t i = 0;
     for (; i < n && start + i < size; ++i)
         bPrintBuf[i] = form->xfunLastDataGet(i);

@@ -68,7 +68,7 @@ void frms_RS_GRAPH_1::xsubDispFile() {
 }
 
 void frms_RS_GRAPH_1::Cmd_scanning_Click() {
-    app().iDispMode = 2;
+    app().iDispMode = kDispScanning;
     xsubDataFileClose();
     HScroll1->setVisible(false);
     HScroll2->setVisible(false);

@@ -37,7 +37,7 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
     m_tickClockDone = now;
     for (int64_t i = 0; i < due && Timer_Receive->isActive(); ++i) {
         Timer_Receive_Timer();
-        if (app().iScanSource != 1 && !m_fetchWasFull) break;
+        if (app().iScanSource != kSourceTest && !m_fetchWasFull) break;
     }
 }
 
@@ -45,7 +45,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     AppState& s = app();
 
     const auto showCountIfLive = [this, &s] {
-        if (s.iLiveDraw != 1 || s.iDispMode != 2) return;
+        if (s.iLiveDraw != 1 || s.iDispMode != kDispScanning) return;
         // An armed trigger decides below whether the new samples change the picture.
         if (!trigger.armed()) {
             iRedrawReq = 1;
@@ -54,11 +54,11 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         lbl_data_su->setText(xfunCountText(s.lRcvCount));
     };
 
-    if (s.iScanSource == 1) {
+    if (s.iScanSource == kSourceTest) {
         ini::xsubRingAdd(0, ini::xfunTestData());
         addToCount(1);
         showCountIfLive();
-    } else if (s.iScanSource == 0 && s.iPortOpen == 1) {
+    } else if (s.iScanSource == kSourceCom && s.iPortOpen == 1) {
         int32_t count = 0;
         int32_t scratch = 0;
         s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
@@ -95,7 +95,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     if (const QString dropped = xfunDroppedNotice(); !dropped.isEmpty()) Notices->post(dropped);
 
     const ChannelRecord& ch = s.ChData[0];
-    if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == 2 &&
+    if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == kDispScanning &&
         trigger.update(ini::xfunRingView(), ch.iXDim, ch.iSigned, clockMs())) {
         iRedrawReq = 1;
         iClearReq = 1;
@@ -110,7 +110,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         xsubCurYPlace();
         iYAxisReq = 0;
     }
-    if (iRedrawReq == 1 && s.iDispMode == 2) {
+    if (iRedrawReq == 1 && s.iDispMode == kDispScanning) {
         if (iClearReq == 1) pic_graph->Cls();
         xsubGraphDrawLive(0);
         iRedrawReq = 0;
@@ -130,7 +130,7 @@ void frms_RS_GRAPH_1::xsubPortLost() {
 
 void frms_RS_GRAPH_1::Timer_Reconnect_Timer() {
     AppState& s = app();
-    if (s.iPortLost == 1 && s.iScanSource == 0 && s.iPortOpen == 0) {
+    if (s.iPortLost == 1 && s.iScanSource == kSourceCom && s.iPortOpen == 0) {
         if (s.engine->reopenCommPort() != -1) return;
         s.iPortOpen = 1;
         s.iPortLost = 0;

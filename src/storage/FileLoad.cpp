@@ -36,7 +36,7 @@ void frms_RS_GRAPH_1::xsubFileFromCommandLine(const QString& path) {
 
 void frms_RS_GRAPH_1::xsubFileModeEnter() {
     AppState& s = app();
-    s.iDispMode = 0;
+    s.iDispMode = kDispFile;
     xsubDispFile();
     if (s.iFileNo == -1) lbl_data_su->clear();
 }
@@ -63,7 +63,7 @@ void frms_RS_GRAPH_1::xsubFileChosenShow() {
         s.iFileNo = fd;
         s.lFileLen = st.st_size;
         s.lFileTop = 0;
-        s.iDispMode = 0;
+        s.iDispMode = kDispFile;
         lbl_data_su->setText(xfunCountText(s.lFileLen));
 
         iScrollBusy = 1;

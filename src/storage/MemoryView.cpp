@@ -21,7 +21,7 @@ void frms_RS_GRAPH_1::Cmd_Memory_Click() {
     xsubMemLoad();
     xsubDataFileClose();
 
-    s.iDispMode = 1;
+    s.iDispMode = kDispMemory;
     iScrollBusy = 1;
     xsubPosBarSetup();
     lbl_data_su->setText(xfunCountText(s.lMemCount));
