@@ -689,7 +689,7 @@ void DialogsTest::everyDialogHasTheFixedFrame_data() {
     QTest::addColumn<DialogMaker>("make");
     QTest::addColumn<QSize>("size");
     QTest::addRow("port") << DialogMaker([](auto* f) { return new frms_ScanningSelect(f); })
-                          << QSize(424, 236);
+                          << QSize(424, 270);
     QTest::addRow("read file") << DialogMaker([](auto* f) { return new frms_File_Disp(f); })
                                << QSize(560, 400);
     QTest::addRow("memory to file, with its choice")
