@@ -1,7 +1,11 @@
 // How fast received bytes get through the engine when drained at the program's receive cadence,
 // next to `cat` reading a pty of its own for the same time as the reference. Both feed random
-// bytes into the pty master as fast as the other side takes them.
+// bytes into the pty master as fast as the other side takes them. Then the same through ser2net
+// exporting a pty over RFC 2217: 10 MiB at the fastest rate the engine sets.
+#include "NetworkServers.h"
 #include "SerialEngine.h"
+
+#include <QCoreApplication>
 
 #include <pty.h>
 #include <signal.h>
@@ -24,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr auto kRunTime = 5s;
+constexpr uint64_t kNetworkBytes = 10 * 1024 * 1024;
 constexpr size_t kWriteChunk = 64 * 1024;
 // The drain can take ~32 MB/s; a pty takes far more. The writer stays at most this far ahead so
 // the engine's pending buffer never has to drop and every loss counted is a real one.
@@ -86,18 +91,16 @@ struct EngineFigures {
     uint64_t mismatched = 0;
 };
 
-EngineFigures measureEngine() {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
-    const std::string path = ptsname(master);
-    close(slave);
+// Sends for kRunTime, or bytesToSend bytes when not 0, into the master of the pty behind portName.
+EngineFigures measureEngine(int master, const std::string& portName, uint64_t bytesToSend) {
     auto engine = tessavue::makeLinuxSerialEngine();
-    if (engine->OpenCommPort(path) != -1) return {};
+    engine->SetCommPortParam("4000000,0,8,0,0");
+    if (engine->OpenCommPort(portName) != -1) return {};
 
     std::atomic<uint64_t> written = 0, drained = 0;
     std::atomic<bool> stopWriting = false;
     std::thread writer([&] {
-        while (!stopWriting) {
+        while (!stopWriting && (bytesToSend == 0 || written < bytesToSend)) {
             if (written - drained > kMostAhead) {
                 std::this_thread::sleep_for(100us);
                 continue;
@@ -127,7 +130,9 @@ EngineFigures measureEngine() {
         }
         drained += static_cast<uint64_t>(count);
         if (count > 0) lastArrival = Clock::now();
-        if (!stopWriting && Clock::now() - start >= kRunTime) {
+        const bool sent =
+            bytesToSend == 0 ? Clock::now() - start >= kRunTime : written >= bytesToSend;
+        if (!stopWriting && sent) {
             stopWriting = true;
             writer.join(); // finishes its last write while the engine keeps reading
         }
@@ -135,17 +140,47 @@ EngineFigures measureEngine() {
     figures.megabytesPerSecond = megabytesPerSecond(drained, lastArrival - start);
     figures.lost = written - drained; // what the engine dropped is among these
     engine->CloseCommPort();
+    return figures;
+}
+
+EngineFigures measureDevice() {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    const std::string path = ptsname(master);
+    close(slave);
+    const EngineFigures figures = measureEngine(master, path, 0);
+    close(master);
+    return figures;
+}
+
+EngineFigures measureNetwork() {
+    termios raw{};
+    cfmakeraw(&raw);
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
+    EngineFigures figures;
+    {
+        Ser2net server(QString::fromLocal8Bit(ptsname(master)), Ser2net::Mode::Rfc2217);
+        figures = measureEngine(master, server.portName().toStdString(), kNetworkBytes);
+    }
+    close(slave);
     close(master);
     return figures;
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv); // for starting ser2net
     const double cat = measureCat();
-    const EngineFigures engine = measureEngine();
-    std::printf("engine_MBps=%.1f cat_MBps=%.1f lost_bytes=%llu mismatched_bytes=%llu\n",
+    const EngineFigures engine = measureDevice();
+    const EngineFigures network = measureNetwork();
+    std::printf("engine_MBps=%.1f cat_MBps=%.1f lost_bytes=%llu mismatched_bytes=%llu "
+                "network_MBps=%.1f network_lost_bytes=%llu\n",
                 engine.megabytesPerSecond, cat, static_cast<unsigned long long>(engine.lost),
-                static_cast<unsigned long long>(engine.mismatched));
-    return engine.lost == 0 && engine.mismatched == 0 ? 0 : 1;
+                static_cast<unsigned long long>(engine.mismatched), network.megabytesPerSecond,
+                static_cast<unsigned long long>(network.lost + network.mismatched));
+    const bool exact = engine.lost == 0 && engine.mismatched == 0 && network.lost == 0 &&
+                       network.mismatched == 0 && network.megabytesPerSecond > 0;
+    return exact ? 0 : 1;
 }

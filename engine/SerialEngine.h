@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessavue {
 
@@ -19,13 +22,20 @@ public:
     static constexpr int16_t kLogStalled = -2;
     // Any other (positive) value is the errno of a failed log write; the log is closed.
 
+    // Results of OpenCommPort for network ports that no errno describes.
+    static constexpr int16_t kOpenHostNotFound = -2;
+    static constexpr int16_t kOpenComPortRefused = -3; // the server will not do RFC 2217
+    static constexpr int16_t kOpenBadAddress = -4;     // rfc2217:// or tcp:// without HOST:PORT
+
     static constexpr int32_t kMaxBytesPerFetch = 32768;
     static constexpr int32_t kRecentCopyBytes = 327681;
 
     virtual ~SerialEngine() = default;
 
-    // -1 when the device is open, exclusively held and configured raw; otherwise the errno of
-    // the step that failed (EACCES, EBUSY when another program holds it, ENOENT, ...).
+    // -1 when the device is open, exclusively held and configured raw, or the network port is
+    // connected (and, for RFC 2217, has agreed to the COM-PORT option and purged its buffers);
+    // otherwise the errno of the step that failed (EACCES, EBUSY when another program holds it,
+    // ENOENT, ECONNREFUSED, ETIMEDOUT, ...) or one of the kOpen... values above.
     virtual int16_t OpenCommPort(const std::string& portName) = 0;
     // "baud,parity,data,stop,flow"; a malformed string changes nothing.
     virtual void SetCommPortParam(const std::string& lineParams) = 0;
@@ -55,16 +65,36 @@ public:
     // every port since the engine was made or ResetStatus was last called.
     virtual uint64_t droppedBytes() const = 0;
 
-    // True once the open port's device has gone (unplugged, hung up, I/O error) and every byte
-    // it delivered has been fetched. The port still counts as open until CloseCommPort.
+    // True once the open port's device has gone (unplugged, hung up, I/O error) or its server has
+    // closed the connection, and every byte it delivered has been fetched. The port still counts as
+    // open until CloseCommPort.
     virtual bool portLost() const = 0;
     // Opens the port of the last OpenCommPort again, with the line parameters and the DTR/RTS
     // states last set; results as OpenCommPort.
     virtual int16_t reopenCommPort() = 0;
 };
 
-// The real engine for Linux serial devices (ttyS, ttyUSB, ttyACM, pseudo-terminals).
-std::unique_ptr<SerialEngine> makeLinuxSerialEngine();
+// The real engine for Linux serial devices (ttyS, ttyUSB, ttyACM, pseudo-terminals) and for
+// serial ports on the network (see NetworkPort). Connecting to a network port runs on a thread of
+// its own; meanwhile the calling thread runs whileWaiting every few milliseconds (the program lets
+// its window repaint there). A call into the engine from whileWaiting that would open a port
+// fails with EALREADY.
+std::unique_ptr<SerialEngine> makeLinuxSerialEngine(std::function<void()> whileWaiting = {});
+
+// A port name "rfc2217://HOST:PORT" (a serial port behind a server speaking RFC 2217, such as
+// ser2net) or "tcp://HOST:PORT" (bytes only). HOST is a name, an IPv4 address or an IPv6 address
+// in brackets.
+struct NetworkPort {
+    enum class Protocol { Rfc2217, Tcp };
+    Protocol protocol = Protocol::Rfc2217;
+    std::string host; // without the brackets
+    uint16_t port = 0;
+    bool operator==(const NetworkPort&) const = default;
+};
+
+// nullopt for a device name. A name that starts with a network scheme but is malformed gives
+// a NetworkPort with port 0.
+std::optional<NetworkPort> networkPortFor(std::string_view portName);
 
 // Device path for a port name: "COM1".."COM4" -> /dev/ttyS0..3, "/..." as it is, else /dev/<name>.
 std::string devicePathForPort(const std::string& portName);

@@ -14,9 +14,9 @@
 
 int64_t frms_RS_GRAPH_1::xfunSampleOrigin() {
     switch (app().iDispMode) {
-    case 0:
+    case kDispFile:
         return app().lFileTop;
-    case 1:
+    case kDispMemory:
         return app().lMemTop;
     default:
         return 0;
@@ -106,7 +106,7 @@ void frms_RS_GRAPH_1::VSc_Y_Change(int index) {
     app().iCurYPos[index] =
         static_cast<int16_t>(signedView() ? 127 - value : vsc_y[index]->maximum() - value);
     xsubCurYPlace();
-    if (app().iDispMode == 2) {
+    if (app().iDispMode == kDispScanning) {
         iYAxisReq = 1;
         iRedrawReq = 1;
     } else {
@@ -120,7 +120,7 @@ void frms_RS_GRAPH_1::hsc_x_Change(int index) {
     int16_t& pos = app().iCurXPos[index];
     const int16_t last = static_cast<int16_t>(app().ChData[0].iXDim - 1);
     const bool right = hsc_x[index]->value() != 0;
-    const bool scanning = app().iDispMode == 2;
+    const bool scanning = app().iDispMode == kDispScanning;
     int16_t moved = -1;
     if (scanning) {
         if (right && pos < last) {
@@ -165,7 +165,7 @@ void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y) {
     const QString noValue = QStringLiteral("-----");
     const QString noHex = QStringLiteral("---");
     const AppState& s = app();
-    if (s.iDispMode == 2) {
+    if (s.iDispMode == kDispScanning) {
         lbl_XPosition->setText(noValue);
         lbl_Value->setText(noValue);
         lbl_Value_hex->setText(noHex);

@@ -5,6 +5,7 @@
 
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "serial/PortNotices.h"
 #include "serial/frms_ScanningSelect.h"
 #include "storage/FileView.h"
 #include "toolkit/Colors.h"
@@ -71,7 +72,7 @@ void frms_RS_GRAPH_1::xsubDispFile() {
 }
 
 void frms_RS_GRAPH_1::Cmd_scanning_Click() {
-    app().iDispMode = 2;
+    app().iDispMode = kDispScanning;
     FileView::close();
     HScroll1->setVisible(false);
     HScroll2->setVisible(false);
@@ -91,7 +92,7 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
         dialog.exec();
     }
     xsubDispSource();
-    if (s.iScanSource == 2) xsubTriggerDisarm();
+    if (s.iScanSource == kSourceOff) xsubTriggerDisarm();
     iRedrawReq = 1;
     iClearReq = 1;
     s.iLiveDraw = 1;
@@ -100,13 +101,13 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
 
 void frms_RS_GRAPH_1::xsubDispSource() {
     switch (app().iScanSource) {
-    case 0:
+    case kSourceCom:
         Cmd_Test->setText(QStringLiteral("COM ON"));
         break;
-    case 1:
+    case kSourceTest:
         Cmd_Test->setText(QStringLiteral("Test"));
         break;
-    case 2:
+    case kSourceOff:
         Cmd_Test->setText(QStringLiteral("COM OFF"));
         break;
     default:
@@ -128,8 +129,11 @@ void frms_RS_GRAPH_1::xsubLineButtons() {
         showLine(Cmd_RTS, (status & 0x01) != 0);
         showLine(Cmd_DTR, (status & 0x02) != 0);
     }
-    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]})
-        b->setEnabled(open);
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]}) {
+        b->setEnabled(open && note.isEmpty());
+        b->setToolTip(note);
+    }
 }
 
 void frms_RS_GRAPH_1::Cmd_DTR_Click(int index) {

@@ -33,7 +33,7 @@ void frms_RS_GRAPH_1::xsubFileFromCommandLine(const QString& path) {
 
 void frms_RS_GRAPH_1::xsubFileModeEnter() {
     AppState& s = app();
-    s.iDispMode = 0;
+    s.iDispMode = kDispFile;
     xsubDispFile();
     if (s.iFileNo == -1) lbl_data_su->clear();
 }
@@ -44,7 +44,7 @@ void frms_RS_GRAPH_1::xsubFileChosenShow() {
         setWindowTitle(s.strAppTitle + QStringLiteral(" File ") + s.strSelFile);
         s.strDispFile = s.strSelFile;
         if (!FileView::open(s.strSelFile)) return;
-        s.iDispMode = 0;
+        s.iDispMode = kDispFile;
         lbl_data_su->setText(xfunCountText(s.lFileLen));
 
         iScrollBusy = 1;

@@ -24,9 +24,10 @@ void frms_RS_GRAPH_1::Cmd_Log_Click() {
 void frms_RS_GRAPH_1::xsubLogToggle() {
     AppState& s = app();
     if (s.iLogOn != 0) {
-        const int16_t answer = Msg::MsgBoxAsk(QStringLiteral("ログを中止しますか？"), 4, QString());
+        const int16_t answer =
+            Msg::MsgBoxAsk(QStringLiteral("ログを中止しますか？"), Msg::kYesNo, QString());
         // The engine may have ended the log by itself while the question was open.
-        if (answer == 6 && s.iLogOn == 1) {
+        if (answer == Msg::kYes && s.iLogOn == 1) {
             s.engine->LogStop();
             s.strLogFile.clear();
             s.iLogOn = 0;
@@ -54,5 +55,5 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
     if (result > 0)
         text += QStringLiteral(" (%1)").arg(
             appSub::fileErrText(appSub::fileErrCodeFromErrno(result, s.strLogFile)));
-    Msg::MsgBoxShow(text, 0, QString());
+    Msg::MsgBoxShow(text, Msg::kOKOnly, QString());
 }

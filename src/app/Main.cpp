@@ -20,6 +20,7 @@
 #include "frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
+#include "serial/SerialEngineMaker.h"
 #include "toolkit/FileNames.h"
 
 namespace ini {
@@ -49,9 +50,9 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
     appSub::xsubSettingsRead();
     appSub::xsubRunPortUse(runPort);
     s.iPortOpen = 0;
-    if (!s.engine) s.engine = tessavue::makeLinuxSerialEngine();
+    if (!s.engine) s.engine = xfunMakeSerialEngine();
 
-    if (s.iScanSource == 0) {
+    if (s.iScanSource == kSourceCom) {
         s.iPortOpen = 1;
         const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(s.strPortName).toStdString());
         if (result != -1) {

@@ -20,7 +20,7 @@ void frms_RS_GRAPH_1::Cmd_Memory_Click() {
     MemoryView::xsubMemLoad();
     FileView::close();
 
-    s.iDispMode = 1;
+    s.iDispMode = kDispMemory;
     iScrollBusy = 1;
     xsubPosBarSetup();
     lbl_data_su->setText(xfunCountText(s.lMemCount));

@@ -28,7 +28,7 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
     m_tickClockDone = now;
     for (int64_t i = 0; i < due && Timer_Receive->isActive(); ++i) {
         Timer_Receive_Timer();
-        if (app().iScanSource != 1 && !Reception->fetchWasFull()) break;
+        if (app().iScanSource != kSourceTest && !Reception->fetchWasFull()) break;
     }
 }
 
@@ -36,7 +36,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     AppState& s = app();
     const ReceivePipeline::Tick t = Reception->tick();
     if (t.logEnded) xsubLogButton();
-    if (t.samplesAdded && s.iLiveDraw == 1 && s.iDispMode == 2) {
+    if (t.samplesAdded && s.iLiveDraw == 1 && s.iDispMode == kDispScanning) {
         // An armed trigger decides below whether the new samples change the picture.
         if (!trigger.armed()) {
             iRedrawReq = 1;
@@ -51,7 +51,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     }
 
     const ChannelRecord& ch = s.ChData[0];
-    if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == 2 &&
+    if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == kDispScanning &&
         trigger.update(ini::xfunRingView(), ch.iXDim, ch.iSigned, clockMs())) {
         iRedrawReq = 1;
         iClearReq = 1;
@@ -66,7 +66,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         xsubCurYPlace();
         iYAxisReq = 0;
     }
-    if (iRedrawReq == 1 && s.iDispMode == 2) {
+    if (iRedrawReq == 1 && s.iDispMode == kDispScanning) {
         if (iClearReq == 1) pic_graph->Cls();
         xsubGraphDrawLive(0);
         iRedrawReq = 0;

@@ -8,7 +8,7 @@
 // and the view position of whichever of the two is shown (any mode but File counts as Memory).
 namespace {
 bool fileMode() {
-    return app().iDispMode == 0;
+    return app().iDispMode == kDispFile;
 }
 int64_t seriesLength() {
     return fileMode() ? app().lFileLen : app().lMemCount;
@@ -84,7 +84,7 @@ void frms_RS_GRAPH_1::HScroll2_Change() {
 }
 
 void frms_RS_GRAPH_1::xsubPosBarSetup() {
-    if (app().iDispMode == 2) {
+    if (app().iDispMode == kDispScanning) {
         HScroll1->setVisible(false);
         HScroll2->setVisible(false);
         return;

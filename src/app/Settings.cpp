@@ -191,7 +191,7 @@ QString settingsText(const AppState& s, bool escapes) {
     auto n = [](qlonglong v) { return QString::number(v); };
     auto q = [escapes](const QString& text) { return quoted(text, escapes); };
     const bool runPort =
-        !s.strRunPort.isEmpty() && s.strPortName == s.strRunPort && s.iScanSource == 0;
+        !s.strRunPort.isEmpty() && s.strPortName == s.strRunPort && s.iScanSource == kSourceCom;
     const QStringList lines = {
         QStringList{n(runPort ? s.iFileScanSource : s.iScanSource),
                     q(runPort ? s.strFilePortName : s.strPortName), q(s.strBaud), q(s.strParity),
@@ -233,7 +233,7 @@ void xsubRunPortUse(const QString& port) {
     s.iFileScanSource = s.iScanSource;
     s.strRunPort = port;
     s.strPortName = port;
-    s.iScanSource = 0;
+    s.iScanSource = kSourceCom;
 }
 
 void xsubSettingsRead() {

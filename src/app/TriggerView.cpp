@@ -10,12 +10,12 @@
 #include "toolkit/Twips.h"
 
 void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
-    mnu_Trigger->setEnabled(app().iDispMode == 2);
+    mnu_Trigger->setEnabled(app().iDispMode == kDispScanning);
     mnu_Graph->popup(pic_graph->mapToGlobal(pos));
 }
 
 void frms_RS_GRAPH_1::mnu_Trigger_Click() {
-    if (app().iDispMode != 2) return;
+    if (app().iDispMode != kDispScanning) return;
     const auto [low, high] = xfunLevelRange(app().ChData[0].iSigned);
     TriggerSettings current = trigger.settings();
     if (!trigger.everChosen())

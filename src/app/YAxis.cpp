@@ -42,7 +42,7 @@ void frms_RS_GRAPH_1::Opn_YDim_Click(int) {
     xsubCurYPlace();
     xsubYGridBuild();
     xsubTriggerFollowView();
-    if (app().iDispMode == 0 || app().iDispMode == 1) xsubGraphDrawView(0);
+    if (app().iDispMode == kDispFile || app().iDispMode == kDispMemory) xsubGraphDrawView(0);
     iRedrawReq = 1;
     iClearReq = 1;
 }

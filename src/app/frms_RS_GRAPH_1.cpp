@@ -16,20 +16,19 @@
 #include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
+#include "serial/PortNotices.h"
 #include "serial/ReceivePipeline.h"
 #include "storage/FileView.h"
 #include "toolkit/Colors.h"
-#include "toolkit/ControlNames.h"
+#include "toolkit/Controls.h"
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
-#include "toolkit/Twips.h"
 
 namespace {
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
+QLabel* label(QWidget* parent, const QString& name, const QString& text, const TwRect& at,
               bool bordered = false) {
-    auto* l = named(new QLabel(text, parent), name);
-    l->setGeometry(x, y, w, h);
+    auto* l = control<QLabel>(parent, name, at, text);
     if (bordered) {
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -37,24 +36,15 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, 
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
-                    int h) {
-    auto* b = named(new QPushButton(text, parent), name);
-    b->setGeometry(x, y, w, h);
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, const TwRect& at) {
+    auto* b = control<QPushButton>(parent, name, at, text);
     b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
-QGroupBox* frame(QWidget* parent, const QString& name, const QString& title, int x, int y, int w,
-                 int h) {
-    auto* f = named(new QGroupBox(title, parent), name);
-    f->setGeometry(x, y, w, h);
-    return f;
-}
-
-QScrollBar* scrollBar(QWidget* parent, const QString& name, Qt::Orientation o, int min, int max,
-                      int value) {
-    auto* s = named(new QScrollBar(o, parent), name);
+QScrollBar* scrollBar(QWidget* parent, const QString& name, const TwRect& at, Qt::Orientation o,
+                      int min, int max, int value) {
+    auto* s = control<QScrollBar>(parent, name, at, o);
     s->setRange(min, max);
     s->setValue(value);
     s->setSingleStep(1);
@@ -77,7 +67,7 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
 }
 
 void frms_RS_GRAPH_1::buildControls() {
-    setFixedSize(884, 566);
+    setFixedSizeTw(this, 13260, 8490);
 
     // Timers
     Timer_Receive = named(new QTimer(this), QStringLiteral("Timer_Receive"));
@@ -97,8 +87,7 @@ void frms_RS_GRAPH_1::buildControls() {
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
     pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));
-    pic_graph->move(8, 8);
-    pic_graph->resize(twipsToPx(8820), twipsToPx(5400));
+    placeTw(pic_graph, 120, 120, 8820, 5400);
     line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, kBlack);
     line_Y_base = pic_graph->addLine(720, 240, 720, 5040, kBlack);
     for (int k = 0; k < 25; ++k)
@@ -117,14 +106,12 @@ void frms_RS_GRAPH_1::buildControls() {
         line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
         line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
     }
-    Pic_Scale = named(new QWidget(pic_graph), QStringLiteral("Pic_Scale"));
-    placeTw(Pic_Scale, 0, 0, 719, 5400);
+    Pic_Scale = control<QWidget>(pic_graph, QStringLiteral("Pic_Scale"), {0, 0, 719, 5400});
     Pic_Scale->setAutoFillBackground(true);
     // Text hangs from the label's top, which stands just above its scale line; the hex column
     // keeps to the left edge so that it never runs into a long decimal such as "-128".
     auto scaleLabel = [this](const QString& name, float left, float top, float width) {
-        auto* l = named(new QLabel(Pic_Scale), name);
-        placeTw(l, left, top, width, 255);
+        auto* l = control<QLabel>(Pic_Scale, name, {left, top, width, 255});
         const bool hexColumn = name.contains(QLatin1String("Hex"));
         l->setAlignment((hexColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop);
         QFont f = l->font();
@@ -141,10 +128,10 @@ void frms_RS_GRAPH_1::buildControls() {
         Lbl_YHex[i] = scaleLabel(indexedName("Lbl_YHex", i), 15, 2634, 375);
     }
 
-    HScroll1 = scrollBar(pic_graph, QStringLiteral("HScroll1"), Qt::Horizontal, 0, 10, 0);
-    placeTw(HScroll1, 720, 5070, 7320, 255);
-    HScroll2 = scrollBar(pic_graph, QStringLiteral("HScroll2"), Qt::Horizontal, 0, 2, 1);
-    placeTw(HScroll2, 8160, 5070, 495, 255);
+    HScroll1 = scrollBar(pic_graph, QStringLiteral("HScroll1"), {720, 5070, 7320, 255},
+                         Qt::Horizontal, 0, 10, 0);
+    HScroll2 = scrollBar(pic_graph, QStringLiteral("HScroll2"), {8160, 5070, 495, 255},
+                         Qt::Horizontal, 0, 2, 1);
 
     // The trigger's level, the mark above its position (over the scale panel at 0 %) and its
     // status, shown while armed.
@@ -153,8 +140,7 @@ void frms_RS_GRAPH_1::buildControls() {
     line_trig_level->setVisible(false);
     auto triggerLabel = [this](const QString& name, const QString& text, float left, float width,
                                Qt::Alignment align) {
-        auto* l = named(new QLabel(text, pic_graph), name);
-        placeTw(l, left, 0, width, 240);
+        auto* l = control<QLabel>(pic_graph, name, {left, 0, width, 240}, text);
         l->setAlignment(align | Qt::AlignVCenter);
         ::setForeColor(l, kOrange);
         QFont f = l->font();
@@ -170,155 +156,170 @@ void frms_RS_GRAPH_1::buildControls() {
 
     // Y-cursor bars beside the pane: the top of a bar is the highest value.
     for (int i = 0; i < 2; ++i) {
-        vsc_y[i] = scrollBar(this, indexedName("vsc_y", i), Qt::Vertical, 0, 255, 0);
-        vsc_y[i]->setGeometry(602 + 18 * i, 8 + 16, 16, 360 - 92);
+        vsc_y[i] = scrollBar(this, indexedName("vsc_y", i), {9030.0f + 270 * i, 360, 240, 4020},
+                             Qt::Vertical, 0, 255, 0);
     }
 
     // Display buttons
-    Frm_Display =
-        frame(this, QStringLiteral("Frm_Display"), QStringLiteral("Display"), 644, 2, 232, 116);
+    Frm_Display = control<QGroupBox>(this, QStringLiteral("Frm_Display"), {9660, 30, 3480, 1740},
+                                     QStringLiteral("Display"));
     Cmd_Scanning = button(Frm_Display, QStringLiteral("Cmd_Scanning"), QStringLiteral("Scanning"),
-                          8, 22, 104, 26);
-    Cmd_Memory =
-        button(Frm_Display, QStringLiteral("Cmd_Memory"), QStringLiteral("View"), 120, 22, 104, 26);
-    Cmd_File = button(Frm_Display, QStringLiteral("Cmd_File"), QStringLiteral("From File"), 8, 52,
-                      104, 26);
+                          {120, 330, 1560, 390});
+    Cmd_Memory = button(Frm_Display, QStringLiteral("Cmd_Memory"), QStringLiteral("View"),
+                        {1800, 330, 1560, 390});
+    Cmd_File = button(Frm_Display, QStringLiteral("Cmd_File"), QStringLiteral("From File"),
+                      {120, 780, 1560, 390});
     Cmd_memTOFile = button(Frm_Display, QStringLiteral("Cmd_memTOFile"), QStringLiteral("To File"),
-                           120, 52, 104, 26);
-    Cmd_Test =
-        button(Frm_Display, QStringLiteral("Cmd_Test"), QStringLiteral("COM OFF"), 8, 82, 104, 26);
-    Cmd_Clear =
-        button(Frm_Display, QStringLiteral("Cmd_Clear"), QStringLiteral("Clear"), 120, 82, 104, 26);
+                           {1800, 780, 1560, 390});
+    Cmd_Test = button(Frm_Display, QStringLiteral("Cmd_Test"), QStringLiteral("COM OFF"),
+                      {120, 1230, 1560, 390});
+    Cmd_Clear = button(Frm_Display, QStringLiteral("Cmd_Clear"), QStringLiteral("Clear"),
+                       {1800, 1230, 1560, 390});
 
     // Command buttons
-    Cmd_Log = button(this, QStringLiteral("Cmd_Log"), QStringLiteral("Log"), 652, 124, 104, 26);
+    Cmd_Log =
+        button(this, QStringLiteral("Cmd_Log"), QStringLiteral("Log"), {9780, 1860, 1560, 390});
     setBackColor(Cmd_Log, kLightGrey); // not logging
-    Cmd_Print =
-        button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"), 764, 124, 104, 26);
-    Cmd_set =
-        button(this, QStringLiteral("Cmd_set"), QStringLiteral("Pen Color"), 652, 154, 104, 26);
-    Cmd_Fin = button(this, QStringLiteral("Cmd_Fin"), QStringLiteral("Fin"), 764, 154, 104, 26);
+    Cmd_Print = button(this, QStringLiteral("Cmd_Print"), QStringLiteral("Print"),
+                       {11460, 1860, 1560, 390});
+    Cmd_set = button(this, QStringLiteral("Cmd_set"), QStringLiteral("Pen Color"),
+                     {9780, 2310, 1560, 390});
+    Cmd_Fin =
+        button(this, QStringLiteral("Cmd_Fin"), QStringLiteral("Fin"), {11460, 2310, 1560, 390});
 
     // Line parameters and line control
-    auto* lineFrame =
-        frame(this, QStringLiteral("Frm_Line"), QStringLiteral("Line"), 644, 184, 232, 138);
-    lblCOM = label(lineFrame, QStringLiteral("lblCOM"), QStringLiteral("COM1"), 8, 20, 104, 20);
-    lblBPS =
-        label(lineFrame, QStringLiteral("lblBPS"), QStringLiteral("115200BPS"), 120, 20, 104, 20);
-    lblDataSize =
-        label(lineFrame, QStringLiteral("lblDataSize"), QStringLiteral("8ﾋﾞｯﾄ"), 8, 40, 104, 20);
-    lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"), 120,
-                      40, 104, 20);
-    lblStop =
-        label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"), 8, 60, 104, 20);
-    lblFlow =
-        label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"), 120, 60, 104, 20);
-    Cmd_DTR[0] =
-        button(lineFrame, indexedName("Cmd_DTR", 0), QStringLiteral("DTR ON"), 8, 82, 104, 24);
-    Cmd_DTR[1] =
-        button(lineFrame, indexedName("Cmd_DTR", 1), QStringLiteral("DTR OFF"), 120, 82, 104, 24);
-    Cmd_RTS[0] =
-        button(lineFrame, indexedName("Cmd_RTS", 0), QStringLiteral("RTS ON"), 8, 108, 104, 24);
-    Cmd_RTS[1] =
-        button(lineFrame, indexedName("Cmd_RTS", 1), QStringLiteral("RTS OFF"), 120, 108, 104, 24);
+    auto* lineFrame = control<QGroupBox>(this, QStringLiteral("Frm_Line"), {9660, 2760, 3480, 2070},
+                                         QStringLiteral("Line"));
+    lblCOM =
+        label(lineFrame, QStringLiteral("lblCOM"), QStringLiteral("COM1"), {120, 300, 1560, 300});
+    lblBPS = label(lineFrame, QStringLiteral("lblBPS"), QStringLiteral("115200BPS"),
+                   {1800, 300, 1560, 300});
+    lblDataSize = label(lineFrame, QStringLiteral("lblDataSize"), QStringLiteral("8ﾋﾞｯﾄ"),
+                        {120, 600, 1560, 300});
+    lblParity = label(lineFrame, QStringLiteral("lblParity"), QStringLiteral("パリティなし"),
+                      {1800, 600, 1560, 300});
+    lblStop = label(lineFrame, QStringLiteral("lblStop"), QStringLiteral("1 ｽﾄｯﾌﾟﾋﾞｯﾄ"),
+                    {120, 900, 1560, 300});
+    lblFlow = label(lineFrame, QStringLiteral("lblFlow"), QStringLiteral("ﾌﾛｰなし"),
+                    {1800, 900, 1560, 300});
+    Cmd_DTR[0] = button(lineFrame, indexedName("Cmd_DTR", 0), QStringLiteral("DTR ON"),
+                        {120, 1230, 1560, 360});
+    Cmd_DTR[1] = button(lineFrame, indexedName("Cmd_DTR", 1), QStringLiteral("DTR OFF"),
+                        {1800, 1230, 1560, 360});
+    Cmd_RTS[0] = button(lineFrame, indexedName("Cmd_RTS", 0), QStringLiteral("RTS ON"),
+                        {120, 1620, 1560, 360});
+    Cmd_RTS[1] = button(lineFrame, indexedName("Cmd_RTS", 1), QStringLiteral("RTS OFF"),
+                        {1800, 1620, 1560, 360});
     for (int i = 0; i < 2; ++i) {
         setBackColor(Cmd_DTR[i], i == 0 ? kGreen : kRed);
         setBackColor(Cmd_RTS[i], i == 0 ? kGreen : kRed);
     }
 
     // Modem lamps: caption, unlit lamp, lit lamp, one row each, in this order.
-    auto* lampFrame =
-        frame(this, QStringLiteral("Frm_Modem"), QStringLiteral("Modem"), 644, 326, 112, 150);
+    auto* lampFrame = control<QGroupBox>(this, QStringLiteral("Frm_Modem"),
+                                         {9660, 4890, 1680, 2250}, QStringLiteral("Modem"));
     const char* lampNames[6] = {"RTS", "CTS", "DTR", "DSR", "DCD", "RI"};
     for (int i = 0; i < 6; ++i) {
-        const int y = 20 + 21 * i;
+        const float y = 300 + 315 * i;
         lampCaption[i] = label(lampFrame, QStringLiteral("Label%1").arg(11 + i),
-                               QLatin1String(lampNames[i]), 10, y, 44, 20);
-        lblmsd[i] = label(lampFrame, indexedName("lblmsd", i), QStringLiteral("●"), 58, y, 20, 20);
+                               QLatin1String(lampNames[i]), {150, y, 660, 300});
+        lblmsd[i] =
+            label(lampFrame, indexedName("lblmsd", i), QStringLiteral("●"), {870, y, 300, 300});
         ::setForeColor(lblmsd[i], kRed);
         lblmsdo[i] =
-            label(lampFrame, indexedName("lblmsdo", i), QStringLiteral("●"), 80, y, 20, 20);
+            label(lampFrame, indexedName("lblmsdo", i), QStringLiteral("●"), {1200, y, 300, 300});
         ::setForeColor(lblmsdo[i], kGreen);
     }
 
     // Counter and clock
     lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"),
-                            QStringLiteral("Sampling Count"), 764, 334, 112, 20);
-    lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
-    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 644, 484, 232, 20);
+                            QStringLiteral("Sampling Count"), {11460, 5010, 1680, 300});
+    lbl_data_su =
+        label(this, QStringLiteral("lbl_data_su"), QString(), {11460, 5340, 1680, 360}, true);
+    lbl_date = label(this, QStringLiteral("lbl_date"), QString(), {9660, 7260, 3480, 300});
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // X cursors
-    auto* xFrame =
-        frame(this, QStringLiteral("Frm_XCursor"), QStringLiteral("X-Cursor"), 8, 374, 336, 92);
-    label(xFrame, QStringLiteral("Lbl_XHead1"), QStringLiteral("X-Position"), 126, 18, 70, 18);
-    label(xFrame, QStringLiteral("Lbl_XHead2"), QStringLiteral("Y-Data"), 198, 18, 50, 18);
-    label(xFrame, QStringLiteral("Lbl_XHead3"), QStringLiteral("Hex"), 250, 18, 38, 18);
-    label(xFrame, QStringLiteral("Lbl_XHead4"), QStringLiteral("Chr"), 290, 18, 40, 18);
+    auto* xFrame = control<QGroupBox>(this, QStringLiteral("Frm_XCursor"), {120, 5610, 5040, 1380},
+                                      QStringLiteral("X-Cursor"));
+    label(xFrame, QStringLiteral("Lbl_XHead1"), QStringLiteral("X-Position"),
+          {1890, 270, 1050, 270});
+    label(xFrame, QStringLiteral("Lbl_XHead2"), QStringLiteral("Y-Data"), {2970, 270, 750, 270});
+    label(xFrame, QStringLiteral("Lbl_XHead3"), QStringLiteral("Hex"), {3750, 270, 570, 270});
+    label(xFrame, QStringLiteral("Lbl_XHead4"), QStringLiteral("Chr"), {4350, 270, 600, 270});
     for (int i = 0; i < 2; ++i) {
-        const int y = 38 + 26 * i;
-        chk_curx[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), xFrame),
-                            indexedName("chk_curx", i));
-        chk_curx[i]->setGeometry(8, y, 72, 22);
-        hsc_x[i] = scrollBar(xFrame, indexedName("hsc_x", i), Qt::Horizontal, 0, 2, 1);
-        hsc_x[i]->setGeometry(82, y + 2, 40, 18);
-        lbl_cur_x[i] = label(xFrame, indexedName("lbl_cur_x", i), QString(), 126, y, 70, 22, true);
+        const float y = 570 + 390 * i;
+        chk_curx[i] = control<QCheckBox>(xFrame, indexedName("chk_curx", i), {120, y, 1080, 330},
+                                         QStringLiteral("Cursor%1").arg(i + 1));
+        hsc_x[i] = scrollBar(xFrame, indexedName("hsc_x", i), {1230, y + 30, 600, 270},
+                             Qt::Horizontal, 0, 2, 1);
+        lbl_cur_x[i] =
+            label(xFrame, indexedName("lbl_cur_x", i), QString(), {1890, y, 1050, 330}, true);
         lbl_cur_data[i] =
-            label(xFrame, indexedName("lbl_cur_data", i), QString(), 198, y, 50, 22, true);
+            label(xFrame, indexedName("lbl_cur_data", i), QString(), {2970, y, 750, 330}, true);
         lbl_cur_data_hex[i] =
-            label(xFrame, indexedName("lbl_cur_data_hex", i), QString(), 250, y, 38, 22, true);
-        lbl_cur_data_char[i] =
-            label(xFrame, indexedName("lbl_cur_data_char", i), QString(), 290, y, 40, 22, true);
+            label(xFrame, indexedName("lbl_cur_data_hex", i), QString(), {3750, y, 570, 330}, true);
+        lbl_cur_data_char[i] = label(xFrame, indexedName("lbl_cur_data_char", i), QString(),
+                                     {4350, y, 600, 330}, true);
     }
 
     // Y cursors
-    auto* yFrame =
-        frame(this, QStringLiteral("Frm_YCursor"), QStringLiteral("Y-Cursor"), 350, 374, 150, 92);
-    label(yFrame, QStringLiteral("Lbl_YHead1"), QStringLiteral("Y-Position"), 84, 18, 60, 18);
+    auto* yFrame = control<QGroupBox>(this, QStringLiteral("Frm_YCursor"), {5250, 5610, 2250, 1380},
+                                      QStringLiteral("Y-Cursor"));
+    label(yFrame, QStringLiteral("Lbl_YHead1"), QStringLiteral("Y-Position"),
+          {1260, 270, 900, 270});
     for (int i = 0; i < 2; ++i) {
-        const int y = 38 + 26 * i;
-        chk_curY[i] = named(new QCheckBox(QStringLiteral("Cursor%1").arg(i + 1), yFrame),
-                            indexedName("chk_curY", i));
-        chk_curY[i]->setGeometry(8, y, 72, 22);
-        lbl_cur_y[i] = label(yFrame, indexedName("lbl_cur_y", i), QString(), 84, y, 56, 22, true);
+        const float y = 570 + 390 * i;
+        chk_curY[i] = control<QCheckBox>(yFrame, indexedName("chk_curY", i), {120, y, 1080, 330},
+                                         QStringLiteral("Cursor%1").arg(i + 1));
+        lbl_cur_y[i] =
+            label(yFrame, indexedName("lbl_cur_y", i), QString(), {1260, y, 840, 330}, true);
     }
 
     // Free cursor
-    Frm_FreeCursor = frame(this, QStringLiteral("Frm_FreeCursor"), QStringLiteral("Free Cursor"),
-                           506, 374, 132, 92);
-    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead1"), QStringLiteral("X-Position"), 6, 20, 64,
-          18);
-    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead2"), QStringLiteral("Y-Data"), 6, 42, 64, 18);
-    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead3"), QStringLiteral("Hex"), 6, 64, 64, 18);
-    lbl_XPosition =
-        label(Frm_FreeCursor, QStringLiteral("lbl_XPosition"), QString(), 72, 18, 54, 20, true);
-    lbl_Value = label(Frm_FreeCursor, QStringLiteral("lbl_Value"), QString(), 72, 40, 54, 20, true);
-    lbl_Value_hex =
-        label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(), 72, 62, 54, 20, true);
+    Frm_FreeCursor = control<QGroupBox>(this, QStringLiteral("Frm_FreeCursor"),
+                                        {7590, 5610, 1980, 1380}, QStringLiteral("Free Cursor"));
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead1"), QStringLiteral("X-Position"),
+          {90, 300, 960, 270});
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead2"), QStringLiteral("Y-Data"),
+          {90, 630, 960, 270});
+    label(Frm_FreeCursor, QStringLiteral("Lbl_FreeHead3"), QStringLiteral("Hex"),
+          {90, 960, 960, 270});
+    lbl_XPosition = label(Frm_FreeCursor, QStringLiteral("lbl_XPosition"), QString(),
+                          {1080, 270, 810, 300}, true);
+    lbl_Value =
+        label(Frm_FreeCursor, QStringLiteral("lbl_Value"), QString(), {1080, 600, 810, 300}, true);
+    lbl_Value_hex = label(Frm_FreeCursor, QStringLiteral("lbl_Value_hex"), QString(),
+                          {1080, 930, 810, 300}, true);
 
     // Differences of the X cursors, in the free place under the free cursor
-    Frm_CurDelta = frame(this, QStringLiteral("Frm_CurDelta"), QStringLiteral("カーソル間"), 506,
-                         470, 132, 88);
-    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead1"), QStringLiteral("ΔX"), 6, 24, 64, 18);
-    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead2"), QStringLiteral("ΔY"), 6, 52, 64, 18);
-    lbl_cur_dx = label(Frm_CurDelta, QStringLiteral("lbl_cur_dx"), QString(), 72, 22, 54, 20, true);
-    lbl_cur_dy = label(Frm_CurDelta, QStringLiteral("lbl_cur_dy"), QString(), 72, 50, 54, 20, true);
+    Frm_CurDelta = control<QGroupBox>(this, QStringLiteral("Frm_CurDelta"),
+                                      {7590, 7050, 1980, 1320}, QStringLiteral("カーソル間"));
+    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead1"), QStringLiteral("ΔX"),
+          {90, 360, 960, 270});
+    label(Frm_CurDelta, QStringLiteral("Lbl_DeltaHead2"), QStringLiteral("ΔY"),
+          {90, 780, 960, 270});
+    lbl_cur_dx =
+        label(Frm_CurDelta, QStringLiteral("lbl_cur_dx"), QString(), {1080, 330, 810, 300}, true);
+    lbl_cur_dy =
+        label(Frm_CurDelta, QStringLiteral("lbl_cur_dy"), QString(), {1080, 750, 810, 300}, true);
     Frm_CurDelta->setVisible(false);
 
     // Y view and X dimension
-    Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral("Y-Dimension"), 8, 470, 336, 88);
-    Opn_YDim[0] = named(new QRadioButton(QStringLiteral("Sign Enable  -128～+127"), Frame5),
-                        indexedName("Opn_YDim", 0));
-    Opn_YDim[0]->setGeometry(12, 24, 300, 24);
-    Opn_YDim[1] = named(new QRadioButton(QStringLiteral("Sign Disable    0～ 255"), Frame5),
-                        indexedName("Opn_YDim", 1));
-    Opn_YDim[1]->setGeometry(12, 52, 300, 24);
+    Frame5 = control<QGroupBox>(this, QStringLiteral("Frame5"), {120, 7050, 5040, 1320},
+                                QStringLiteral("Y-Dimension"));
+    Opn_YDim[0] = control<QRadioButton>(Frame5, indexedName("Opn_YDim", 0), {180, 360, 4500, 360},
+                                        QStringLiteral("Sign Enable  -128～+127"));
+    Opn_YDim[1] = control<QRadioButton>(Frame5, indexedName("Opn_YDim", 1), {180, 780, 4500, 360},
+                                        QStringLiteral("Sign Disable    0～ 255"));
 
-    auto* xdFrame = frame(this, QStringLiteral("Frm_XDimension"), QStringLiteral("X-Dimension"),
-                          350, 470, 150, 88);
-    Cmd_X_Dimension = button(xdFrame, QStringLiteral("Cmd_X_Dimension"), QString(), 10, 40, 25, 16);
-    lbl_XDiv = label(xdFrame, QStringLiteral("lbl_XDiv"), QString(), 40, 36, 56, 24, true);
-    Label10 = label(xdFrame, QStringLiteral("Label10"), QStringLiteral("Point"), 102, 36, 44, 24);
+    auto* xdFrame = control<QGroupBox>(this, QStringLiteral("Frm_XDimension"),
+                                       {5250, 7050, 2250, 1320}, QStringLiteral("X-Dimension"));
+    Cmd_X_Dimension =
+        button(xdFrame, QStringLiteral("Cmd_X_Dimension"), QString(), {150, 600, 375, 240});
+    lbl_XDiv = label(xdFrame, QStringLiteral("lbl_XDiv"), QString(), {600, 540, 840, 360}, true);
+    Label10 =
+        label(xdFrame, QStringLiteral("Label10"), QStringLiteral("Point"), {1530, 540, 660, 360});
 
     // The pane's menu (right click)
     mnu_Graph = named(new QMenu(this), QStringLiteral("mnu_Graph"));
@@ -390,7 +391,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     line_Ys[2]->setVisible(false);
     xsubDispSource();
     s.iFileNo = -1;
-    s.iDispMode = 2;
+    s.iDispMode = kDispScanning;
     s.lMemTop = 0;
     pic_graph->setDrawWidth(s.lLineWidth);
     xsubYRangeLabel(0);
@@ -429,7 +430,7 @@ void frms_RS_GRAPH_1::Timer_Start_Timer() {
 
 void frms_RS_GRAPH_1::Timer1_Timer() {
     const int16_t mode = app().iDispMode;
-    if (mode == 0 || mode == 1) xsubGraphDrawView(0);
+    if (mode == kDispFile || mode == kDispMemory) xsubGraphDrawView(0);
     xsubCurXPlace();
     xsubCurYPlace();
     Timer1->stop();
@@ -454,7 +455,13 @@ void frms_RS_GRAPH_1::resizeEvent(QResizeEvent* event) {
 
 void frms_RS_GRAPH_1::xsubPortLabels() {
     const AppState& s = app();
-    lblCOM->setText(s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName);
+    const QString port =
+        s.iPortLost == 1 ? QStringLiteral("切断: ") + s.strPortName : s.strPortName;
+    // A network name rarely fits; its end, the server's port, tells the lines of a server apart.
+    const bool network = tessavue::networkPortFor(s.strPortName.toStdString()).has_value();
+    lblCOM->setText(network ? lblCOM->fontMetrics().elidedText(port, Qt::ElideMiddle,
+                                                               lblCOM->contentsRect().width())
+                            : port);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
     lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
     lblParity->setText(s.strParity == QStringLiteral("なし")
@@ -463,8 +470,13 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
     lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
-    for (QLabel* l : {lblCOM, lblBPS, lblDataSize, lblParity, lblStop, lblFlow})
-        l->setEnabled(open);
+    lblCOM->setToolTip(s.strPortName);
+    lblCOM->setEnabled(open);
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QLabel* l : {lblBPS, lblDataSize, lblParity, lblStop, lblFlow}) {
+        l->setEnabled(open && note.isEmpty());
+        l->setToolTip(note);
+    }
     if (!open) {
         for (int i = 0; i < 6; ++i) {
             lblmsd[i]->setVisible(false);
@@ -506,5 +518,6 @@ void frms_RS_GRAPH_1::Form_Unload() {
 }
 
 bool frms_RS_GRAPH_1::Form_QueryUnload() {
-    return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"), 36, QString()) == 6;
+    return Msg::MsgBoxAsk(QStringLiteral("Tessavueを終了してよろしいですか？"),
+                          Msg::kYesNo | Msg::kIconQuestion, QString()) == Msg::kYes;
 }

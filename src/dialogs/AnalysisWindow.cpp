@@ -11,10 +11,9 @@
 #include <QTimer>
 #include <cmath>
 
-#include "DialogSetup.h"
 #include "app/state/AppState.h"
 #include "graph/Measurements.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 QString xfunRateText(double perSecond) {
     if (perSecond <= 0) return QStringLiteral("-----");
@@ -32,23 +31,19 @@ QString xfunFrequencyText(double cyclesPerSample, double rate) {
 AnalysisWindow::AnalysisWindow(QWidget* parent, AnalysisSource source, const QString& name,
                                const QString& caption, float widthTw, float heightTw)
     : QDialog(parent), m_source(std::move(source)), m_widthTw(widthTw) {
-    setupFixedDialog(this, name, caption);
+    setupDialog(this, name, caption);
     setModal(false);
-    setFixedSize(twipsToPx(widthTw), twipsToPx(heightTw));
+    setFixedSizeTw(this, widthTw, heightTw);
 
-    Label_rate =
-        named(new QLabel(QStringLiteral("サンプルレート"), this), QStringLiteral("Label_rate"));
-    placeTw(Label_rate, 120, 150, 1380, 255);
-    cmb_rate = named(new QComboBox(this), QStringLiteral("cmb_rate"));
+    Label_rate = control<QLabel>(this, QStringLiteral("Label_rate"), {120, 150, 1380, 255},
+                                 QStringLiteral("サンプルレート"));
+    cmb_rate = control<QComboBox>(this, QStringLiteral("cmb_rate"), {1500, 120, 1260, 315});
     cmb_rate->addItems(
         {QStringLiteral("回線から"), QStringLiteral("入力"), QStringLiteral("なし")});
-    placeTw(cmb_rate, 1500, 120, 1260, 315);
-    txt_rate = named(new QSpinBox(this), QStringLiteral("txt_rate"));
+    txt_rate = control<QSpinBox>(this, QStringLiteral("txt_rate"), {2820, 120, 1440, 315});
     txt_rate->setRange(1, 100000000);
-    placeTw(txt_rate, 2820, 120, 1440, 315);
-    lbl_rate = named(new QLabel(this), QStringLiteral("lbl_rate"));
+    lbl_rate = control<QLabel>(this, QStringLiteral("lbl_rate"), {4320, 150, widthTw - 4440, 255});
     lbl_rate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    placeTw(lbl_rate, 4320, 150, widthTw - 4440, 255);
     connect(cmb_rate, &QComboBox::currentIndexChanged, this, &AnalysisWindow::cmb_rate_Click);
     connect(txt_rate, &QSpinBox::valueChanged, this, &AnalysisWindow::txt_rate_Change);
 

@@ -12,26 +12,26 @@ int32_t toInt(float v) {
 } // namespace
 
 ButtonSet xfunButtonSet(int16_t type) {
-    if ((type & 5) == 5) return {{kRetry, kCancel}, 2};
-    if ((type & 4) != 0) return {{kYes, kNo}, 2};
-    if ((type & 3) == 3) return {{kYes, kNo, kCancel}, 3};
-    if ((type & 2) != 0) return {{kAbort, kRetry, kIgnore}, 3};
-    if ((type & 1) != 0) return {{kOK, kCancel}, 2};
+    if ((type & kRetryCancel) == kRetryCancel) return {{kRetry, kCancel}, 2};
+    if ((type & kYesNo) != 0) return {{kYes, kNo}, 2};
+    if ((type & kYesNoCancel) == kYesNoCancel) return {{kYes, kNo, kCancel}, 3};
+    if ((type & kAbortRetryIgnore) != 0) return {{kAbort, kRetry, kIgnore}, 3};
+    if ((type & kOKCancel) != 0) return {{kOK, kCancel}, 2};
     return {{kOK}, 1};
 }
 
 int xfunIconIndex(int16_t type) {
-    if ((type & 0x40) != 0) return 3;
-    if ((type & 0x30) == 0x30) return 2;
-    if ((type & 0x20) != 0) return 1;
-    if ((type & 0x10) != 0) return 0;
+    if ((type & kIconInformation) != 0) return 3;
+    if ((type & kIconExclamation) == kIconExclamation) return 2;
+    if ((type & kIconQuestion) != 0) return 1;
+    if ((type & kIconStop) != 0) return 0;
     return -1;
 }
 
 int16_t xfunDefaultButton(int16_t type) {
     const ButtonSet set = xfunButtonSet(type);
-    const bool second = (type & 256) != 0;
-    const bool third = (type & 512) != 0;
+    const bool second = (type & kDefaultButton2) != 0;
+    const bool third = (type & kDefaultButton3) != 0;
     if (set.count == 3 && third) return set.ids[2];
     if (set.count >= 2 && second) return set.ids[1];
     return set.ids[0];

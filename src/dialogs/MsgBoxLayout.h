@@ -3,20 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include "dialogs/Msg.h"
+
 // The arithmetic of the message box, kept apart from the widgets: which buttons a style code
 // asks for, which icon, which button starts with the focus, and where everything goes (twips).
 namespace Msg {
-
-// Answer codes, which are also the indices of the buttons Command(1)..Command(7).
-enum Answer : int16_t {
-    kOK = 1,
-    kCancel = 2,
-    kAbort = 3,
-    kRetry = 4,
-    kIgnore = 5,
-    kYes = 6,
-    kNo = 7
-};
 
 struct ButtonSet {
     std::array<int16_t, 3> ids{}; // answer codes in slot order, left to right

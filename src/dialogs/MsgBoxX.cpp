@@ -9,10 +9,9 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "DialogSetup.h"
 #include "MsgBoxLayout.h"
 #include "app/state/AppState.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 namespace {
 QString s_msgMain;
@@ -41,15 +40,15 @@ int16_t MsgBoxX::MsgAns() {
 }
 
 MsgBoxX::MsgBoxX() : QDialog(nullptr) {
-    setupFixedDialog(this, QStringLiteral("MsgBoxX"), QString());
+    setupDialog(this, QStringLiteral("MsgBoxX"), QString());
     setModal(true);
 
     static const char* const captions[] = {"OK",   "ｷｬﾝｾﾙ", "中止",  "再試行",
                                            "無視", "はい",  "いいえ"};
     for (int i = 1; i <= 7; ++i) {
-        auto* b = named(new QPushButton(QString::fromUtf8(captions[i - 1]), this),
-                        indexedName("Command", i));
-        placeTw(b, 0, 0, kButtonWidthTw, kButtonHeightTw);
+        auto* b = control<QPushButton>(this, indexedName("Command", i),
+                                       {0, 0, kButtonWidthTw, kButtonHeightTw},
+                                       QString::fromUtf8(captions[i - 1]));
         connect(b, &QPushButton::clicked, this, [this, i] { Command_Click(i); });
         Command[i] = b;
     }
@@ -61,17 +60,17 @@ MsgBoxX::MsgBoxX() : QDialog(nullptr) {
         QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion, QStyle::SP_MessageBoxWarning,
         QStyle::SP_MessageBoxInformation};
     for (int i = 0; i < 4; ++i) {
-        auto* icon = named(new QLabel(this), indexedName("Icon1", i));
+        auto* icon = control<QLabel>(this, indexedName("Icon1", i),
+                                     {kIconLeftTw, 0, kIconSizeTw, kIconSizeTw});
         icon->setPixmap(style()->standardIcon(icons[i], nullptr, this).pixmap(kIconPx, kIconPx));
-        placeTw(icon, kIconLeftTw, 0, kIconSizeTw, kIconSizeTw);
         icon->hide();
         Icon1[i] = icon;
     }
 
     // Holds the focus while the box comes up, so no button is pressed by a key that was
     // still down when the box appeared.
-    Text1 = named(new QLineEdit(QStringLiteral("Dummy"), this), QStringLiteral("Text1"));
-    placeTw(Text1, 6960, 7200, 1215, 285);
+    Text1 = control<QLineEdit>(this, QStringLiteral("Text1"), {6960, 7200, 1215, 285},
+                               QStringLiteral("Dummy"));
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);

@@ -13,6 +13,6 @@ void NoticeQueue::showAll() {
     if (m_showing) return;
     m_showing = true;
     while (!m_waiting.isEmpty())
-        Msg::MsgBoxShow(m_waiting.takeFirst(), 0, QString());
+        Msg::MsgBoxShow(m_waiting.takeFirst(), Msg::kOKOnly, QString());
     m_showing = false;
 }

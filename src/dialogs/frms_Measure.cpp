@@ -4,9 +4,8 @@
 #include <QLabel>
 
 #include "graph/Measurements.h"
-#include "toolkit/ControlNames.h"
+#include "toolkit/Controls.h"
 #include "toolkit/CountText.h"
-#include "toolkit/Twips.h"
 
 namespace {
 constexpr float kRowTopTw = 600;
@@ -25,13 +24,13 @@ frms_Measure::frms_Measure(QWidget* parent, AnalysisSource source)
                                   QStringLiteral("デューティ比")};
     for (int r = 0; r < kRows; ++r) {
         const float top = kRowTopTw + r * kRowHeightTw;
-        Lbl_name[r] = named(new QLabel(names[r], this), indexedName("Lbl_name", r));
-        placeTw(Lbl_name[r], 120, top + 30, 2400, 255);
-        lbl_meas[r] = named(new QLabel(kNoValue, this), indexedName("lbl_meas", r));
+        Lbl_name[r] =
+            control<QLabel>(this, indexedName("Lbl_name", r), {120, top + 30, 2400, 255}, names[r]);
+        lbl_meas[r] =
+            control<QLabel>(this, indexedName("lbl_meas", r), {2580, top, 3660, 300}, kNoValue);
         lbl_meas[r]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         lbl_meas[r]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         lbl_meas[r]->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        placeTw(lbl_meas[r], 2580, top, 3660, 300);
     }
     placeButtons(kRowTopTw + kRows * kRowHeightTw + 120);
 }

@@ -9,7 +9,7 @@
 #include "graph/Spectrum.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 namespace {
 const QString kNoValue = QStringLiteral("-----");
@@ -143,26 +143,22 @@ void SpectrumPlot::leaveEvent(QEvent*) {
 frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
     : AnalysisWindow(parent, std::move(source), QStringLiteral("frms_Spectrum"),
                      QStringLiteral("スペクトル"), 9600, 6720) {
-    Label_window =
-        named(new QLabel(QStringLiteral("窓関数"), this), QStringLiteral("Label_window"));
-    placeTw(Label_window, 120, 570, 1380, 255);
-    cmb_window = named(new QComboBox(this), QStringLiteral("cmb_window"));
+    Label_window = control<QLabel>(this, QStringLiteral("Label_window"), {120, 570, 1380, 255},
+                                   QStringLiteral("窓関数"));
+    cmb_window = control<QComboBox>(this, QStringLiteral("cmb_window"), {1500, 540, 2760, 315});
     cmb_window->addItems({QStringLiteral("矩形"), QStringLiteral("ハニング"),
                           QStringLiteral("ブラックマン・ハリス"),
                           QStringLiteral("フラットトップ")});
     cmb_window->setCurrentIndex(static_cast<int>(SpectrumWindow::Hann));
-    placeTw(cmb_window, 1500, 540, 2760, 315);
     connect(cmb_window, &QComboBox::currentIndexChanged, this, &frms_Spectrum::cmb_window_Click);
 
-    pic_spectrum = named(new SpectrumPlot(this), QStringLiteral("pic_spectrum"));
-    placeTw(pic_spectrum, 120, 960, 9360, 4800);
+    pic_spectrum =
+        control<SpectrumPlot>(this, QStringLiteral("pic_spectrum"), {120, 960, 9360, 4800});
     connect(pic_spectrum, &SpectrumPlot::mouseMovedPx, this,
             &frms_Spectrum::pic_spectrum_MouseMove);
 
-    lbl_peak = named(new QLabel(this), QStringLiteral("lbl_peak"));
-    placeTw(lbl_peak, 120, 5880, 6000, 255);
-    lbl_cursor = named(new QLabel(this), QStringLiteral("lbl_cursor"));
-    placeTw(lbl_cursor, 120, 6240, 6000, 255);
+    lbl_peak = control<QLabel>(this, QStringLiteral("lbl_peak"), {120, 5880, 6000, 255});
+    lbl_cursor = control<QLabel>(this, QStringLiteral("lbl_cursor"), {120, 6240, 6000, 255});
     pic_spectrum_MouseMove(-1);
     placeButtons(5940);
 }

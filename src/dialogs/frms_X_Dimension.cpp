@@ -8,9 +8,8 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "DialogSetup.h"
 #include "app/state/AppState.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 namespace {
 constexpr int kXDimMin = 10;
@@ -27,23 +26,20 @@ std::optional<double> xfunXDimRead(const QString& text) {
 }
 
 frms_X_Dimension::frms_X_Dimension(QWidget* parent) : QDialog(parent) {
-    setupFixedDialog(this, QStringLiteral("frms_X_Dimension"), QStringLiteral("Set X-Dimension"));
-    setFixedSize(twipsToPx(4680), twipsToPx(2385));
+    setupDialog(this, QStringLiteral("frms_X_Dimension"), QStringLiteral("Set X-Dimension"));
+    setFixedSizeTw(this, 4680, 2385);
 
-    Frame1 = named(new QGroupBox(QStringLiteral("X-Dimension"), this), QStringLiteral("Frame1"));
-    placeTw(Frame1, 120, 480, 4335, 1215);
-    Cmb_x = named(new QComboBox(Frame1), QStringLiteral("Cmb_x"));
-    placeTw(Cmb_x, 120, 360, 1575, 300);
-    Text1 = named(new QLineEdit(Frame1), QStringLiteral("Text1"));
-    placeTw(Text1, 1920, 360, 1455, 300);
-    Label1 = named(new QLabel(QStringLiteral("10 ～ 800 Point"), Frame1), QStringLiteral("Label1"));
-    placeTw(Label1, 1920, 720, 2055, 255);
-    Command1 = named(new QPushButton(QStringLiteral("Ｏ　Ｋ"), this), QStringLiteral("Command1"));
-    placeTw(Command1, 1560, 1800, 1455, 375);
+    Frame1 = control<QGroupBox>(this, QStringLiteral("Frame1"), {120, 480, 4335, 1215},
+                                QStringLiteral("X-Dimension"));
+    Cmb_x = control<QComboBox>(Frame1, QStringLiteral("Cmb_x"), {120, 360, 1575, 300});
+    Text1 = control<QLineEdit>(Frame1, QStringLiteral("Text1"), {1920, 360, 1455, 300});
+    Label1 = control<QLabel>(Frame1, QStringLiteral("Label1"), {1920, 720, 2055, 255},
+                             QStringLiteral("10 ～ 800 Point"));
+    Command1 = control<QPushButton>(this, QStringLiteral("Command1"), {1560, 1800, 1455, 375},
+                                    QStringLiteral("Ｏ　Ｋ"));
     Command1->setDefault(true);
-    Command2 =
-        named(new QPushButton(QStringLiteral("キャンセル"), this), QStringLiteral("Command2"));
-    placeTw(Command2, 3120, 1800, 1335, 375);
+    Command2 = control<QPushButton>(this, QStringLiteral("Command2"), {3120, 1800, 1335, 375},
+                                    QStringLiteral("キャンセル"));
 
     connect(Cmb_x, &QComboBox::activated, this, &frms_X_Dimension::Cmb_x_Click);
     connect(Command1, &QPushButton::clicked, this, &frms_X_Dimension::Command1_Click);

@@ -6,43 +6,40 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "DialogSetup.h"
 #include "app/state/AppState.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 namespace {
 QLabel* swatch(QWidget* parent, const QString& name, float left, float top) {
-    auto* l = named(new QLabel(parent), name);
+    auto* l = control<QLabel>(parent, name, {left, top, 375, 255});
     l->setFrameStyle(QFrame::Box | QFrame::Plain);
-    placeTw(l, left, top, 375, 255);
     return l;
 }
 } // namespace
 
 frms_set::frms_set(QWidget* parent) : QDialog(parent) {
-    setupFixedDialog(this, QStringLiteral("frms_set"), QStringLiteral("Set Pen Color"));
-    setFixedSize(twipsToPx(4695), twipsToPx(2895));
+    setupDialog(this, QStringLiteral("frms_set"), QStringLiteral("Set Pen Color"));
+    setFixedSizeTw(this, 4695, 2895);
 
     for (int k = 0; k < 9; ++k) {
         lbl_clr[k] = swatch(this, QStringLiteral("lbl_clr(%1)").arg(k), 120 + 480 * k, 120);
         setBackColor(lbl_clr[k], kPalette[k]);
         lbl_clr[k]->installEventFilter(this);
     }
-    lbl_ttl = named(new QLabel(QStringLiteral("Pen Color"), this), QStringLiteral("lbl_ttl"));
-    placeTw(lbl_ttl, 120, 600, 1335, 255);
+    lbl_ttl = control<QLabel>(this, QStringLiteral("lbl_ttl"), {120, 600, 1335, 255},
+                              QStringLiteral("Pen Color"));
     lbl_set_clr = swatch(this, QStringLiteral("lbl_set_clr"), 120, 960);
-    Frame1 = named(new QGroupBox(QStringLiteral("Line Width"), this), QStringLiteral("Frame1"));
-    placeTw(Frame1, 120, 1320, 3975, 735);
-    cmb_LineDraw = named(new QComboBox(Frame1), QStringLiteral("cmb_LineDraw"));
-    placeTw(cmb_LineDraw, 120, 240, 1215, 300);
-    Command1 = named(new QPushButton(QStringLiteral("O K"), this), QStringLiteral("Command1"));
+    Frame1 = control<QGroupBox>(this, QStringLiteral("Frame1"), {120, 1320, 3975, 735},
+                                QStringLiteral("Line Width"));
+    cmb_LineDraw =
+        control<QComboBox>(Frame1, QStringLiteral("cmb_LineDraw"), {120, 240, 1215, 300});
+    Command1 = control<QPushButton>(this, QStringLiteral("Command1"), {1920, 2280, 1335, 375},
+                                    QStringLiteral("O K"));
     QFont okFont = Command1->font();
     okFont.setFamily(QStringLiteral("ＭＳ Ｐゴシック"));
     Command1->setFont(okFont);
-    placeTw(Command1, 1920, 2280, 1335, 375);
-    Command2 =
-        named(new QPushButton(QStringLiteral("キャンセル"), this), QStringLiteral("Command2"));
-    placeTw(Command2, 3360, 2280, 1215, 375);
+    Command2 = control<QPushButton>(this, QStringLiteral("Command2"), {3360, 2280, 1215, 375},
+                                    QStringLiteral("キャンセル"));
 
     connect(Command1, &QPushButton::clicked, this, &frms_set::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frms_set::Command2_Click);

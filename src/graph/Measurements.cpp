@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/state/Modes.h"
 #include "graph/GraphMath.h"
 
 std::vector<int16_t> xfunSpanValues(const std::vector<uint8_t>& shown, int16_t iSigned,
@@ -115,9 +116,9 @@ double xfunCharacterRate(const QString& baud, const QString& parity, const QStri
 double xfunSourceRate(int16_t iScanSource, const QString& baud, const QString& parity,
                       const QString& dataBits, const QString& stopBits) {
     switch (iScanSource) {
-    case 0:
+    case kSourceCom:
         return xfunCharacterRate(baud, parity, dataBits, stopBits);
-    case 1:
+    case kSourceTest:
         return kTestPatternRate;
     default:
         return 0;

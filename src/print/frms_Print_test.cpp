@@ -12,56 +12,48 @@
 #include "PrintSub.h"
 #include "app/state/AppState.h"
 #include "dialogs/Msg.h"
-#include "toolkit/ControlNames.h"
-#include "toolkit/Twips.h"
+#include "toolkit/Controls.h"
 
 namespace {
 
-template <typename W>
-W* placed(W* w, const QString& name, float left, float top, float width, float height) {
-    placeTw(named(w, name), left, top, width, height);
-    return w;
-}
-
 QRadioButton* option(QGroupBox* frame, const char* name, int index, const QString& caption,
                      float top, float width) {
-    return placed(new QRadioButton(caption, frame), indexedName(name, index), 120, top, width, 255);
+    return control<QRadioButton>(frame, indexedName(name, index), {120, top, width, 255}, caption);
 }
 
 } // namespace
 
 frms_Print_test::frms_Print_test(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frms_Print_test"));
-    setWindowTitle(QStringLiteral("Print Data"));
-    setFixedSize(twipsToPx(8205), twipsToPx(7620));
+    setupDialog(this, QStringLiteral("frms_Print_test"), QStringLiteral("Print Data"));
+    setFixedSizeTw(this, 8205, 7620);
 
-    Picture1 =
-        placed(new PagePreview(this, 4290, 7155), QStringLiteral("Picture1"), 240, 0, 4290, 7155);
-    Label1 = placed(new QLabel(QStringLiteral("グラフタイトル"), this), QStringLiteral("Label1"),
-                    4680, 240, 2535, 255);
-    Text1 = placed(new QLineEdit(this), QStringLiteral("Text1"), 4680, 720, 3255, 375);
+    Picture1 = named(new PagePreview(this, 4290, 7155), QStringLiteral("Picture1"));
+    placeTw(Picture1, 240, 0, 4290, 7155);
+    Label1 = control<QLabel>(this, QStringLiteral("Label1"), {4680, 240, 2535, 255},
+                             QStringLiteral("グラフタイトル"));
+    Text1 = control<QLineEdit>(this, QStringLiteral("Text1"), {4680, 720, 3255, 375});
 
-    Frame1 = placed(new QGroupBox(QStringLiteral("日付"), this), QStringLiteral("Frame1"), 4680,
-                    1320, 3255, 975);
+    Frame1 = control<QGroupBox>(this, QStringLiteral("Frame1"), {4680, 1320, 3255, 975},
+                                QStringLiteral("日付"));
     Opn_Hizuke[0] = option(Frame1, "Opn_Hizuke", 0, QStringLiteral("日付を印刷する"), 240, 3015);
     Opn_Hizuke[1] = option(Frame1, "Opn_Hizuke", 1, QStringLiteral("日付を印刷しない"), 600, 3015);
 
-    Frame2 = placed(new QGroupBox(QStringLiteral("Author"), this), QStringLiteral("Frame2"), 4680,
-                    2400, 3255, 1455);
+    Frame2 = control<QGroupBox>(this, QStringLiteral("Frame2"), {4680, 2400, 3255, 1455},
+                                QStringLiteral("Author"));
     Opn_author[0] = option(Frame2, "Opn_author", 0, QStringLiteral("印刷する"), 240, 2895);
     Opn_author[1] = option(Frame2, "Opn_author", 1, QStringLiteral("印刷しない"), 600, 2895);
-    Text2 = placed(new QLineEdit(Frame2), QStringLiteral("Text2"), 120, 960, 3015, 375);
+    Text2 = control<QLineEdit>(Frame2, QStringLiteral("Text2"), {120, 960, 3015, 375});
 
-    Frame3 = placed(new QGroupBox(QStringLiteral("Data"), this), QStringLiteral("Frame3"), 4680,
-                    3960, 3255, 1455);
+    Frame3 = control<QGroupBox>(this, QStringLiteral("Frame3"), {4680, 3960, 3255, 1455},
+                                QStringLiteral("Data"));
     opn_data[0] = option(Frame3, "opn_data", 0, QStringLiteral("10進で印刷する"), 240, 2895);
     opn_data[1] = option(Frame3, "opn_data", 1, QStringLiteral("16進で印刷する"), 600, 3015);
     opn_data[2] = option(Frame3, "opn_data", 2, QStringLiteral("印刷しない"), 960, 3015);
 
-    Command1 = placed(new QPushButton(QStringLiteral("印刷"), this), QStringLiteral("Command1"),
-                      4920, 7200, 1575, 375);
-    Cmd_Cansel = placed(new QPushButton(QStringLiteral("キャンセル"), this),
-                        QStringLiteral("Cmd_Cansel"), 6600, 7200, 1455, 375);
+    Command1 = control<QPushButton>(this, QStringLiteral("Command1"), {4920, 7200, 1575, 375},
+                                    QStringLiteral("印刷"));
+    Cmd_Cansel = control<QPushButton>(this, QStringLiteral("Cmd_Cansel"), {6600, 7200, 1455, 375},
+                                      QStringLiteral("キャンセル"));
     // Enter in a text box must not print or close by accident.
     Command1->setAutoDefault(false);
     Cmd_Cansel->setAutoDefault(false);
@@ -121,7 +113,7 @@ void frms_Print_test::Command1_Click() {
     }
     Picture1->update();
     const QString failure = printOnDefaultPrinter();
-    if (!failure.isEmpty()) Msg::MsgBoxShow(failure, 0, QString());
+    if (!failure.isEmpty()) Msg::MsgBoxShow(failure, Msg::kOKOnly, QString());
     Command1->setEnabled(true);
 }
 

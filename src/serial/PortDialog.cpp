@@ -11,9 +11,8 @@
 #include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "frms_ScanningSelect.h"
-#include "toolkit/ControlNames.h"
+#include "toolkit/Controls.h"
 #include "toolkit/FileNames.h"
-#include "toolkit/Twips.h"
 
 namespace {
 
@@ -37,73 +36,68 @@ void selectOrAdd(QComboBox* list, const QString& text) {
     list->setCurrentIndex(index);
 }
 
-QRadioButton* option(QWidget* parent, const QString& name, const QString& text, int x, int y) {
-    auto* b = named(new QRadioButton(text, parent), name);
-    b->setGeometry(x, y, 110, 22);
-    return b;
+QRadioButton* option(QWidget* parent, const QString& name, const QString& text, float top) {
+    return control<QRadioButton>(parent, name, {180, top, 1650, 330}, text);
 }
 
 } // namespace
 
 frms_ScanningSelect::frms_ScanningSelect(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frms_ScanningSelect"));
-    setWindowTitle(QStringLiteral("Scanning Select"));
+    setupDialog(this, QStringLiteral("frms_ScanningSelect"), QStringLiteral("Scanning Select"));
     setModal(true);
     buildControls();
     Form_Load();
 }
 
 void frms_ScanningSelect::buildControls() {
-    setFixedSize(424, 236);
+    setFixedSizeTw(this, 6360, 4050);
 
-    auto* select = new QGroupBox(QStringLiteral("Select"), this);
-    select->setObjectName(QStringLiteral("Frm_Select"));
-    select->setGeometry(10, 8, 130, 104);
+    auto* select = control<QGroupBox>(this, QStringLiteral("Frm_Select"), {150, 120, 1950, 1560},
+                                      QStringLiteral("Select"));
     const char* sources[3] = {"COM ON", "Test Paturn", "COM OFF"};
     for (int i = 0; i < 3; ++i) {
         Opn_sel[i] =
-            option(select, indexedName("Opn_sel", i), QLatin1String(sources[i]), 12, 22 + 26 * i);
+            option(select, indexedName("Opn_sel", i), QLatin1String(sources[i]), 330.0f + 390 * i);
         connect(Opn_sel[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) Opn_sel_Click(i);
         });
     }
 
-    frm_COM = new QGroupBox(this);
-    frm_COM->setObjectName(QStringLiteral("frm_COM"));
-    frm_COM->setGeometry(150, 8, 264, 220);
+    frm_COM = control<QGroupBox>(this, QStringLiteral("frm_COM"), {2250, 120, 3960, 3810});
     const char* captions[6] = {"COM Port",  "Buard Rate", "Parity",
                                "Data Size", "Stop Bit",   "Flow Control"};
     const char* names[6] = {"Combo0", "combo1", "combo2", "combo3", "combo4", "Combo5"};
     std::array<QComboBox*, 6> lists{};
     for (int i = 0; i < 6; ++i) {
-        const int y = 16 + 33 * i;
-        auto* caption = new QLabel(QLatin1String(captions[i]), frm_COM);
-        caption->setGeometry(10, y, 90, 26);
-        lists[i] = new QComboBox(frm_COM); // not editable: only the listed items can be chosen
-        lists[i]->setObjectName(QLatin1String(names[i]));
-        lists[i]->setGeometry(100, y, 154, 26);
+        const float y = 240 + 495 * i;
+        control<QLabel>(frm_COM, QString(), {150, y, 1350, 390}, QLatin1String(captions[i]));
+        // not editable: only the listed items can be chosen
+        lists[i] = control<QComboBox>(frm_COM, QLatin1String(names[i]), {1500, y, 2310, 390});
     }
     Combo0 = lists[0];
+    // A port on the network is typed: rfc2217://HOST:PORT or tcp://HOST:PORT.
+    Combo0->setEditable(true);
+    Combo0->setInsertPolicy(QComboBox::NoInsert);
+    lbl_LineNote = control<QLabel>(frm_COM, QStringLiteral("lbl_LineNote"), {150, 3210, 3660, 510});
+    lbl_LineNote->setWordWrap(true);
+    connect(Combo0, &QComboBox::currentTextChanged, this, &frms_ScanningSelect::showLineControl);
     combo1 = lists[1];
     combo2 = lists[2];
     combo3 = lists[3];
     combo4 = lists[4];
     Combo5 = lists[5];
 
-    Frm_Test = new QGroupBox(QStringLiteral("Test Paturn"), this);
-    Frm_Test->setObjectName(QStringLiteral("Frm_Test"));
-    Frm_Test->setGeometry(150, 8, 264, 104);
+    Frm_Test = control<QGroupBox>(this, QStringLiteral("Frm_Test"), {2250, 120, 3960, 1560},
+                                  QStringLiteral("Test Paturn"));
     for (int i = 0; i < 3; ++i)
         opn_tp[i] = option(Frm_Test, indexedName("opn_tp", i), QStringLiteral("Test %1").arg(i + 1),
-                           12, 22 + 26 * i);
+                           330.0f + 390 * i);
 
-    Command1 = new QPushButton(QStringLiteral("Ｏ Ｋ"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(10, 160, 130, 30);
+    Command1 = control<QPushButton>(this, QStringLiteral("Command1"), {150, 2400, 1950, 450},
+                                    QStringLiteral("Ｏ Ｋ"));
     Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(10, 198, 130, 30);
+    Command2 = control<QPushButton>(this, QStringLiteral("Command2"), {150, 2970, 1950, 450},
+                                    QStringLiteral("キャンセル"));
     connect(Command1, &QPushButton::clicked, this, &frms_ScanningSelect::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frms_ScanningSelect::Command2_Click);
 }
@@ -142,12 +136,22 @@ void frms_ScanningSelect::Form_Load() {
     selectOrAdd(combo3, s.strDataBits);
     selectOrAdd(combo4, s.strStopBits);
     Combo5->setCurrentIndex(0);
+    showLineControl();
 
     if (s.iTestKind >= 0 && s.iTestKind <= 2) opn_tp[s.iTestKind]->setChecked(true);
 
-    if (s.iScanSource >= 0 && s.iScanSource <= 2) Opn_sel[s.iScanSource]->setChecked(true);
-    frm_COM->setVisible(s.iScanSource == 0);
-    Frm_Test->setVisible(s.iScanSource == 1);
+    if (s.iScanSource >= kSourceCom && s.iScanSource <= kSourceOff)
+        Opn_sel[s.iScanSource]->setChecked(true);
+    frm_COM->setVisible(s.iScanSource == kSourceCom);
+    Frm_Test->setVisible(s.iScanSource == kSourceTest);
+}
+
+void frms_ScanningSelect::showLineControl() {
+    const QString note = xfunLineControlNote(Combo0->currentText());
+    for (QComboBox* list : {combo1, combo2, combo3, combo4, Combo5})
+        list->setEnabled(note.isEmpty());
+    lbl_LineNote->setText(note);
+    lbl_LineNote->setVisible(!note.isEmpty());
 }
 
 void frms_ScanningSelect::Opn_sel_Click(int index) {
@@ -166,7 +170,7 @@ void frms_ScanningSelect::Command1_Click() {
     };
 
     if (Opn_sel[0]->isChecked()) {
-        s.iScanSource = 0;
+        s.iScanSource = kSourceCom;
         const QString params = xfunLineParamString(combo1->currentText(), combo2->currentText(),
                                                    combo3->currentText(), combo4->currentText(), 0);
         // The old port is always released first, even when the same port is chosen again.
@@ -180,7 +184,7 @@ void frms_ScanningSelect::Command1_Click() {
             s.iPortOpen = 0;
             Msg::MsgBoxShow(port + QStringLiteral(" ポートがオープンできません") +
                                 xfunPortOpenReason(port, result),
-                            0, QString());
+                            Msg::kOKOnly, QString());
             return;
         }
         s.iPortLost = 0;
@@ -192,12 +196,12 @@ void frms_ScanningSelect::Command1_Click() {
         s.strStopBits = combo4->currentText();
         s.iPortOpen = 1;
     } else if (Opn_sel[1]->isChecked()) {
-        s.iScanSource = 1;
+        s.iScanSource = kSourceTest;
         for (int16_t k = 0; k < 3; ++k)
             if (opn_tp[k]->isChecked()) s.iTestKind = k;
         closePort();
     } else {
-        s.iScanSource = 2;
+        s.iScanSource = kSourceOff;
         closePort();
     }
     accept();

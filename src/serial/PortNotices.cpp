@@ -37,10 +37,32 @@ QString xfunPortOpenReason(const QString& portName, int16_t result) {
     case ENODEV:
     case ENXIO:
         return QStringLiteral(" (デバイスがみつかりません｡)");
+    case tessavue::SerialEngine::kOpenHostNotFound:
+        return QStringLiteral(" (ホストがみつかりません｡)");
+    case ECONNREFUSED:
+        return QStringLiteral(" (接続を拒否されました｡)");
+    case ETIMEDOUT:
+        return QStringLiteral(" (接続がタイムアウトしました｡)");
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return QStringLiteral(" (ホストに到達できません｡)");
+    case ECONNRESET:
+        return QStringLiteral(" (サーバーが接続を切りました｡)");
+    case tessavue::SerialEngine::kOpenComPortRefused:
+        return QStringLiteral(" (サーバーが RFC 2217 の COM-PORT-OPTION を拒否しました｡)");
+    case tessavue::SerialEngine::kOpenBadAddress:
+        return QStringLiteral(" (ポート名は rfc2217://ホスト:ポート または tcp://ホスト:ポート "
+                              "の形で指定してください｡)");
     default:
         if (result <= 0) return {};
         return QStringLiteral(" (予期せぬエラーが発生しました｡ %1)").arg(result);
     }
+}
+
+QString xfunLineControlNote(const QString& portName) {
+    const auto network = tessavue::networkPortFor(portName.toStdString());
+    if (!network || network->protocol != tessavue::NetworkPort::Protocol::Tcp) return {};
+    return QStringLiteral("tcp:// はデータのみ｡ 回線設定と DTR/RTS は rfc2217:// で使えます｡");
 }
 
 QString xfunPortLostText(const QString& portName) {

@@ -9,6 +9,10 @@
 // gives no reason (not an errno).
 QString xfunPortOpenReason(const QString& portName, int16_t result);
 
+// Why the line's settings and DTR/RTS do not apply to this port (a plain TCP port carries bytes
+// only), or empty when they do.
+QString xfunLineControlNote(const QString& portName);
+
 QString xfunPortLostText(const QString& portName);
 QString xfunBytesLostText(uint64_t lostBytes);
 // The log's reader (a pipe) fell so far behind that logging had to end.

@@ -30,11 +30,11 @@ ReceivePipeline::ReceivePipeline(QObject* parent)
 ReceivePipeline::Tick ReceivePipeline::tick() {
     AppState& s = app();
     Tick t;
-    if (s.iScanSource == 1) {
+    if (s.iScanSource == kSourceTest) {
         ini::xsubRingAdd(0, ini::xfunTestData());
         addToCount(1);
         t.samplesAdded = true;
-    } else if (s.iScanSource == 0 && s.iPortOpen == 1) {
+    } else if (s.iScanSource == kSourceCom && s.iPortOpen == 1) {
         fetchFromPort(t);
     }
     dropsCheck();
@@ -95,7 +95,7 @@ void ReceivePipeline::dropsCheck() {
 
 bool ReceivePipeline::reconnect() {
     AppState& s = app();
-    const bool wanted = s.iPortLost == 1 && s.iScanSource == 0 && s.iPortOpen == 0;
+    const bool wanted = s.iPortLost == 1 && s.iScanSource == kSourceCom && s.iPortOpen == 0;
     if (wanted && s.engine->reopenCommPort() != -1) return false;
     reconnectTimer->stop();
     if (!wanted) return false;

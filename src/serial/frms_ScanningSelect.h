@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -34,6 +35,7 @@ public:
     QComboBox* combo3 = nullptr;
     QComboBox* combo4 = nullptr;
     QComboBox* Combo5 = nullptr;
+    QLabel* lbl_LineNote = nullptr; // why the line settings do not apply to the typed port
     QGroupBox* Frm_Test = nullptr;
     std::array<QRadioButton*, 3> opn_tp{};
     QPushButton* Command1 = nullptr;
@@ -41,4 +43,6 @@ public:
 
 private:
     void buildControls();
+    // Greys the line settings for a port that carries bytes only, and says why.
+    void showLineControl();
 };

@@ -20,8 +20,8 @@ namespace appSub {
 int32_t xfunOverwriteAsk(const QString& path) {
     struct stat st {};
     if (::stat(xfunNameToBytes(path).constData(), &st) != 0) return 1;
-    return Msg::MsgBoxAsk(QStringLiteral("すでにこのファイルはあります｡上書きしますか？"), 4,
-                          QString());
+    return Msg::MsgBoxAsk(QStringLiteral("すでにこのファイルはあります｡上書きしますか？"),
+                          Msg::kYesNo, QString());
 }
 
 int xfunCreateForWrite(const QString& path, int& code) {

@@ -96,7 +96,7 @@ QString fileErrText(int code) {
 }
 
 void xsubFileErrMsg(int code) {
-    Msg::MsgBoxShow(fileErrText(code), 0, QString());
+    Msg::MsgBoxShow(fileErrText(code), Msg::kOKOnly, QString());
 }
 
 } // namespace appSub

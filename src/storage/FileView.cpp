@@ -116,5 +116,5 @@ ViewScreen MemoryView::screen() {
 }
 
 ViewScreen xfunViewScreen() {
-    return app().iDispMode == 0 ? FileView::screen() : MemoryView::screen();
+    return app().iDispMode == kDispFile ? FileView::screen() : MemoryView::screen();
 }

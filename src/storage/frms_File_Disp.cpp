@@ -14,8 +14,8 @@
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
-#include "storage/FormControls.h"
 #include "storage/StorageNames.h"
+#include "toolkit/Controls.h"
 #include "toolkit/FileNames.h"
 
 namespace {
@@ -49,18 +49,17 @@ QStringList folderEntries(const QString& path, bool folders) {
 } // namespace
 
 frms_File_Disp::frms_File_Disp(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frms_File_Disp"));
-    setWindowTitle(QStringLiteral("Read File"));
-    setFixedSize(560, 400);
+    setupDialog(this, QStringLiteral("frms_File_Disp"), QStringLiteral("Read File"));
+    setFixedSizeTw(this, 8400, 6000);
 
-    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {16, 10, 400, 24},
-                                 QStringLiteral("ダブルクリックでファイルを選択してください｡"));
-    lbl_Folder = placedChild<QLabel>(this, QStringLiteral("lbl_Folder"), {16, 38, 528, 24});
+    Label1 = control<QLabel>(this, QStringLiteral("Label1"), {240, 150, 6000, 360},
+                             QStringLiteral("ダブルクリックでファイルを選択してください｡"));
+    lbl_Folder = control<QLabel>(this, QStringLiteral("lbl_Folder"), {240, 570, 7920, 360});
     lbl_Folder->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Dir1 = placedChild<QListWidget>(this, QStringLiteral("Dir1"), {16, 70, 256, 280});
-    File1 = placedChild<QListWidget>(this, QStringLiteral("File1"), {288, 70, 256, 280});
-    Cmd_MyFolder = placedChild<QPushButton>(this, QStringLiteral("Cmd_MyFolder"),
-                                            {16, 360, 120, 30}, QStringLiteral("My Folder"));
+    Dir1 = control<QListWidget>(this, QStringLiteral("Dir1"), {240, 1050, 3840, 4200});
+    File1 = control<QListWidget>(this, QStringLiteral("File1"), {4320, 1050, 3840, 4200});
+    Cmd_MyFolder = control<QPushButton>(this, QStringLiteral("Cmd_MyFolder"),
+                                        {240, 5400, 1800, 450}, QStringLiteral("My Folder"));
 
     // itemActivated: a double-click, or Enter on the current entry.
     connect(Dir1, &QListWidget::itemActivated, this, &frms_File_Disp::Dir1_Change);
@@ -114,7 +113,7 @@ void frms_File_Disp::File1_DblClick(QListWidgetItem* item) {
     AppState& s = app();
     s.strSelFile = QDir(m_folder).filePath(item->text());
     if (appSub::xfunIsLogFile(s.strSelFile, s.strLogFile)) {
-        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0,
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), Msg::kOKOnly,
                         QString());
         s.strSelFile.clear();
         return;

@@ -8,19 +8,18 @@
 #include "app/state/AppState.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
-#include "storage/FormControls.h"
 #include "storage/StorageNames.h"
+#include "toolkit/Controls.h"
 
 frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frms_File_Save"));
-    setWindowTitle(QStringLiteral("View→File"));
-    setFixedSize(360, 136);
-    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {20, 18, 320, 24},
-                                 QStringLiteral("メモリーの内容をファイルに書いています｡"));
-    Label2 = placedChild<QLabel>(this, QStringLiteral("Label2"), {20, 54, 320, 24},
-                                 QStringLiteral("しばらくお待ちください｡"));
-    Command1 = placedChild<QPushButton>(this, QStringLiteral("Command1"), {240, 94, 100, 30},
-                                        QStringLiteral("キャンセル"));
+    setupDialog(this, QStringLiteral("frms_File_Save"), QStringLiteral("View→File"));
+    setFixedSizeTw(this, 5400, 2040);
+    Label1 = control<QLabel>(this, QStringLiteral("Label1"), {300, 270, 4800, 360},
+                             QStringLiteral("メモリーの内容をファイルに書いています｡"));
+    Label2 = control<QLabel>(this, QStringLiteral("Label2"), {300, 810, 4800, 360},
+                             QStringLiteral("しばらくお待ちください｡"));
+    Command1 = control<QPushButton>(this, QStringLiteral("Command1"), {3600, 1410, 1500, 450},
+                                    QStringLiteral("キャンセル"));
     connect(Command1, &QPushButton::clicked, this, &frms_File_Save::Command1_Click);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

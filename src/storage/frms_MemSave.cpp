@@ -5,18 +5,18 @@
 #include <QRadioButton>
 
 #include "app/state/AppState.h"
-#include "storage/FormControls.h"
+#include "toolkit/Controls.h"
 
 frms_MemSave::frms_MemSave(QWidget* parent)
     : frms_SaveAs(parent, QStringLiteral("frms_MemSave"), QStringLiteral("Memory → File"),
-                  QStringLiteral("セーブします"), app().strMemFile, 56) {
-    Frame1 = placedChild<QGroupBox>(this, QStringLiteral("Frame1"), {16, 40, 428, 56},
-                                    QStringLiteral("Data"));
+                  QStringLiteral("セーブします"), app().strMemFile, 840) {
+    Frame1 = control<QGroupBox>(this, QStringLiteral("Frame1"), {240, 600, 6420, 840},
+                                QStringLiteral("Data"));
     const QString texts[2] = {QStringLiteral("すべてのデータ"),
                               QStringLiteral("表示されているデータ")};
     for (int i = 0; i < 2; ++i) {
-        opn_data[i] = placedChild<QRadioButton>(Frame1, indexedName("opn_data", i),
-                                                {12 + 200 * i, 22, 190, 24}, texts[i]);
+        opn_data[i] = control<QRadioButton>(Frame1, indexedName("opn_data", i),
+                                            {180.0f + 3000 * i, 330, 2850, 360}, texts[i]);
         connect(opn_data[i], &QRadioButton::toggled, this, [this](bool on) {
             if (on) opn_data_Click();
         });

@@ -2,31 +2,28 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
-#include "storage/FormControls.h"
 #include "storage/StorageNames.h"
+#include "toolkit/Controls.h"
+
+namespace {
+// The path goes under the prompt, or under the choice of a derived dialog when it has one.
+float pathTop(float choiceHeightTw) {
+    return choiceHeightTw > 0 ? 600 + choiceHeightTw + 180 : 630;
+}
+} // namespace
 
 frms_SaveAs::frms_SaveAs(QWidget* parent, const QString& name, const QString& caption,
-                         const QString& prompt, const QString& path, int choiceHeight)
-    : QDialog(parent) {
-    setObjectName(name);
-    setWindowTitle(caption);
-    const int pathTop = choiceHeight > 0 ? 40 + choiceHeight + 12 : 42;
-    setFixedSize(460, pathTop + 82);
-
-    Label1 = placedChild<QLabel>(this, QStringLiteral("Label1"), {16, 12, 200, 22}, prompt);
-    Text1 = placedChild<QLineEdit>(this, QStringLiteral("Text1"), {16, pathTop, 428, 26});
+                         const QString& prompt, const QString& path, float choiceHeightTw)
+    : YesNoDialog(parent, name, caption, 6900, pathTop(choiceHeightTw) + 1230) {
+    const float top = pathTop(choiceHeightTw);
+    Label1 = control<QLabel>(this, QStringLiteral("Label1"), {240, 180, 3000, 330}, prompt);
+    Text1 = control<QLineEdit>(this, QStringLiteral("Text1"), {240, top, 6420, 390});
     Text1->setText(path);
-    Command1 = placedChild<QPushButton>(this, QStringLiteral("Command1"),
-                                        {236, pathTop + 40, 100, 30}, QStringLiteral("YES"));
-    Command2 = placedChild<QPushButton>(this, QStringLiteral("Command2"),
-                                        {344, pathTop + 40, 100, 30}, QStringLiteral("NO"));
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, &frms_SaveAs::Command2_Click);
+    addYesNo(top + 600);
 }
 
 bool frms_SaveAs::xfunNameAccepted() {
@@ -34,24 +31,15 @@ bool frms_SaveAs::xfunNameAccepted() {
     const QString path = Text1->text();
     // Writing over the log while the engine appends to it would interleave two files in one.
     if (s.iLogOn == 1 && appSub::xfunIsLogFile(path, s.strLogFile)) {
-        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), 0,
+        Msg::MsgBoxShow(QStringLiteral("このファイルはロギング処理で使用しています｡"), Msg::kOKOnly,
                         QString());
         return false;
     }
-    return appSub::xfunOverwriteAsk(path) != 7;
+    return appSub::xfunOverwriteAsk(path) != Msg::kNo;
 }
 
 void frms_SaveAs::Command1_Click() {
     if (!xfunNameAccepted()) return;
     app().iDlgOK = 1;
     accept();
-}
-
-void frms_SaveAs::Command2_Click() {
-    reject();
-}
-
-void frms_SaveAs::reject() {
-    app().iDlgOK = 0;
-    QDialog::reject();
 }

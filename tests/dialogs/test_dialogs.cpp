@@ -16,8 +16,16 @@
 #include "dialogs/Msg.h"
 #include "dialogs/MsgBoxLayout.h"
 #include "dialogs/MsgBoxX.h"
+#include "dialogs/frms_Measure.h"
+#include "dialogs/frms_Spectrum.h"
+#include "dialogs/frms_Trigger.h"
 #include "dialogs/frms_X_Dimension.h"
 #include "dialogs/frms_set.h"
+#include "print/frms_Print_test.h"
+#include "serial/frms_ScanningSelect.h"
+#include "storage/frms_File_Disp.h"
+#include "storage/frms_LogStart.h"
+#include "storage/frms_MemSave.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/Twips.h"
 
@@ -90,6 +98,9 @@ private slots:
 
     void penDialogAppliesThePen_data();
     void penDialogAppliesThePen();
+
+    void everyDialogHasTheFixedFrame_data();
+    void everyDialogHasTheFixedFrame();
 };
 
 void DialogsTest::styleCodeChoosesButtonsIconAndDefault_data() {
@@ -671,4 +682,54 @@ void DialogsTest::penDialogAppliesThePen() {
 }
 
 QTEST_MAIN(DialogsTest)
+using DialogMaker = std::function<QDialog*(frms_RS_GRAPH_1*)>;
+Q_DECLARE_METATYPE(DialogMaker)
+
+void DialogsTest::everyDialogHasTheFixedFrame_data() {
+    QTest::addColumn<DialogMaker>("make");
+    QTest::addColumn<QSize>("size");
+    QTest::addRow("port") << DialogMaker([](auto* f) { return new frms_ScanningSelect(f); })
+                          << QSize(424, 270);
+    QTest::addRow("read file") << DialogMaker([](auto* f) { return new frms_File_Disp(f); })
+                               << QSize(560, 400);
+    QTest::addRow("memory to file, with its choice")
+        << DialogMaker([](auto* f) { return new frms_MemSave(f); }) << QSize(460, 190);
+    QTest::addRow("log start") << DialogMaker([](auto* f) { return new frms_LogStart(f); })
+                               << QSize(460, 170);
+    QTest::addRow("print") << DialogMaker([](auto* f) { return new frms_Print_test(f); })
+                           << QSize(547, 508);
+    QTest::addRow("trigger") << DialogMaker([](auto* f) {
+        return new frms_Trigger(f, TriggerSettings{}, -128, 127);
+    }) << QSize(360, 193);
+    QTest::addRow("pen") << DialogMaker([](auto* f) { return new frms_set(f); }) << QSize(313, 193);
+    const auto analysis = [](frms_RS_GRAPH_1* f) {
+        return AnalysisSource{&f->rateChoice, [f] { return f->xfunAnalysisSpan(); }};
+    };
+    QTest::addRow("measurements") << DialogMaker([=](auto* f) {
+        return new frms_Measure(f, analysis(f));
+    }) << QSize();
+    QTest::addRow("spectrum") << DialogMaker([=](auto* f) {
+        return new frms_Spectrum(f, analysis(f));
+    }) << QSize();
+}
+
+// Whatever folder a dialog comes from, it has the same frame (a close box, no minimise or
+// maximise) and keeps the client size it was laid out for.
+void DialogsTest::everyDialogHasTheFixedFrame() {
+    QFETCH(DialogMaker, make);
+    QFETCH(QSize, size);
+    QTemporaryDir dir;
+    auto started = startWithFakeEngine(dir.path());
+    QDialog* dialog = make(started.form);
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+    if (size.isValid()) QCOMPARE(dialog->size(), size);
+    delete dialog;
+    testsupport::finish(started.form);
+}
+
 #include "test_dialogs.moc"

@@ -1,6 +1,7 @@
 #include "DeviceTermios.h"
 #include "LineSettings.h"
 #include "LogFile.h"
+#include "NetworkServers.h"
 #include "PendingBytes.h"
 #include "SerialEngine.h"
 
@@ -9,9 +10,12 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <libtelnet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -23,6 +27,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -121,6 +127,17 @@ int16_t fetchLogState(SerialEngine& engine) {
     return logSt;
 }
 
+// A port that did not open gives no bytes and no modem lines.
+void expectNothingFrom(SerialEngine& engine) {
+    int32_t count = -1, scratch = 0, aux = 0;
+    int16_t logSt = 0;
+    engine.RcvDataFirst(count, scratch, 0, logSt, aux);
+    QCOMPARE(count, 0);
+    uint8_t status = 0xff;
+    engine.ReadModemStatus(status);
+    QCOMPARE(status, uint8_t(0));
+}
+
 long threadCount() {
     namespace fs = std::filesystem;
     return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
@@ -146,6 +163,126 @@ int openAsOrdinaryUser(const std::string& path) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A scripted RFC 2217 server for one client: records every COM-PORT command it receives, answers
+// PURGE-DATA (after some stale bytes) and DTR/RTS changes as a port with modem lines would, and
+// notifies modem states when told to.
+class FakeComPortServer {
+public:
+    enum class Kind { Agrees, Refuses, HangsUp };
+    explicit FakeComPortServer(Kind kind) : kind_(kind), listener_(1) {
+        server_ = std::thread([this] { serve(); });
+    }
+    FakeComPortServer(const FakeComPortServer&) = delete;
+    FakeComPortServer& operator=(const FakeComPortServer&) = delete;
+    ~FakeComPortServer() {
+        stop_ = true;
+        server_.join();
+        if (telnet_) telnet_free(telnet_);
+        if (client_ >= 0) close(client_);
+    }
+    std::string portName() const {
+        return "rfc2217://127.0.0.1:" + std::to_string(listener_.port());
+    }
+    std::vector<Bytes> commands() {
+        std::lock_guard lock(mutex_);
+        return commands_;
+    }
+    void send(const Bytes& data) {
+        std::lock_guard lock(mutex_);
+        telnet_send(telnet_, reinterpret_cast<const char*>(data.data()), data.size());
+    }
+    void notifyModemState(uint8_t state) {
+        std::lock_guard lock(mutex_);
+        reply({107, state});
+    }
+
+private:
+    void serve() {
+        pollfd waiting{listener_.fd(), POLLIN, 0};
+        while (!stop_ && poll(&waiting, 1, 50) == 0) {
+        }
+        if (stop_) return;
+        const int client = accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (kind_ == Kind::HangsUp) {
+            close(client);
+            return;
+        }
+        static const telnet_telopt_t agreeing[] = {{TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
+                                                   {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
+                                                   {44, TELNET_WONT, TELNET_DO},
+                                                   {-1, 0, 0}};
+        static const telnet_telopt_t refusing[] = {{-1, 0, 0}};
+        {
+            std::lock_guard lock(mutex_);
+            client_ = client;
+            telnet_ = telnet_init(kind_ == Kind::Agrees ? agreeing : refusing, &onEvent, 0, this);
+        }
+        pollfd reading{client, POLLIN, 0};
+        char buffer[4096];
+        while (!stop_) {
+            if (poll(&reading, 1, 50) <= 0) continue;
+            ssize_t n = recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0) return;
+            std::lock_guard lock(mutex_);
+            telnet_recv(telnet_, buffer, size_t(n));
+        }
+    }
+    static void onEvent(telnet_t*, telnet_event_t* event, void* self) {
+        auto* server = static_cast<FakeComPortServer*>(self);
+        if (event->type == TELNET_EV_SEND)
+            ::send(server->client_, event->data.buffer, event->data.size, MSG_NOSIGNAL);
+        else if (event->type == TELNET_EV_SUBNEGOTIATION && event->sub.telopt == 44)
+            server->received(Bytes(event->sub.buffer, event->sub.buffer + event->sub.size));
+    }
+    void received(const Bytes& command) {
+        commands_.push_back(command);
+        if (command.size() != 2) return;
+        if (command[0] == 12) {
+            const Bytes stale = bytesOf("stale");
+            telnet_send(telnet_, reinterpret_cast<const char*>(stale.data()), stale.size());
+            reply({112, command[1]});
+        }
+        if (command[0] == 5 &&
+            (command[1] == 8 || command[1] == 9 || command[1] == 11 || command[1] == 12))
+            reply({105, command[1]});
+    }
+    void reply(const Bytes& message) {
+        telnet_subnegotiation(telnet_, 44, reinterpret_cast<const char*>(message.data()),
+                              message.size());
+    }
+
+    const Kind kind_;
+    Listener listener_;
+    std::mutex mutex_;
+    std::vector<Bytes> commands_;
+    telnet_t* telnet_ = nullptr;
+    int client_ = -1;
+    std::atomic<bool> stop_ = false;
+    std::thread server_; // last: it starts running in the constructor
+};
+
+// Bytes in every order that could trip a telnet stream: each value up and down, shuffled, long
+// runs of 0xFF, 0xFF around every other value, and data that looks like telnet commands.
+Bytes everyByteOrder() {
+    Bytes bytes(256);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    Bytes down(bytes.rbegin(), bytes.rend());
+    bytes.insert(bytes.end(), down.begin(), down.end());
+    std::mt19937 generator(11);
+    for (int i = 0; i < 3; ++i) {
+        Bytes shuffled(down);
+        std::shuffle(shuffled.begin(), shuffled.end(), generator);
+        bytes.insert(bytes.end(), shuffled.begin(), shuffled.end());
+    }
+    bytes.insert(bytes.end(), 1001, 0xff);
+    for (int value = 0; value < 256; ++value)
+        bytes.insert(bytes.end(), {0xff, uint8_t(value), 0xff, 0xff});
+    for (Bytes command : {Bytes{0xff, 0xfa, 44, 7, 0xff, 0xff, 0xf0}, Bytes{0xff, 0xfd, 44},
+                          Bytes{'\r', 0, '\r', '\n', 0xff, 0xf0}, Bytes{0xff}})
+        bytes.insert(bytes.end(), command.begin(), command.end());
+    return bytes;
 }
 
 } // namespace
@@ -272,14 +409,7 @@ private slots:
         std::ofstream(dir.filePath("file").toStdString()) << "not a terminal";
         auto engine = makeLinuxSerialEngine();
         QVERIFY(engine->OpenCommPort(dir.filePath(name).toStdString()) != -1);
-
-        int32_t count = -1, scratch = 0, aux = 0;
-        int16_t logSt = 0;
-        engine->RcvDataFirst(count, scratch, 0, logSt, aux);
-        QCOMPARE(count, 0);
-        uint8_t status = 0xff;
-        engine->ReadModemStatus(status);
-        QCOMPARE(status, uint8_t(0));
+        expectNothingFrom(*engine);
     }
 
     void openMakesTheDeviceRaw() {
@@ -648,6 +778,245 @@ private slots:
         QVERIFY(returned.send(bytesOf("back")));
         QCOMPARE(receive(*engine, 4).bytes, bytesOf("back"));
         QVERIFY(!engine->portLost());
+    }
+
+    void networkPortNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("network");
+        QTest::addColumn<int>("protocol"); // 0 RFC 2217, 1 TCP
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port"); // 0: malformed
+        QTest::addRow("IPv4") << "rfc2217://127.0.0.1:7401" << true << 0 << "127.0.0.1" << 7401;
+        QTest::addRow("IPv6 in brackets") << "tcp://[::1]:2000" << true << 1 << "::1" << 2000;
+        QTest::addRow("host name")
+            << "rfc2217://lab-server.example:65535" << true << 0 << "lab-server.example" << 65535;
+        QTest::addRow("scheme in capitals") << "TCP://host:1" << true << 1 << "host" << 1;
+        QTest::addRow("no port") << "rfc2217://host" << true << 0 << "" << 0;
+        QTest::addRow("empty port") << "rfc2217://host:" << true << 0 << "" << 0;
+        QTest::addRow("port 0") << "tcp://host:0" << true << 1 << "host" << 0;
+        QTest::addRow("port beyond 65535") << "tcp://host:65536" << true << 1 << "" << 0;
+        QTest::addRow("port with a sign") << "tcp://host:+80" << true << 1 << "" << 0;
+        QTest::addRow("no host") << "rfc2217://:7401" << true << 0 << "" << 0;
+        QTest::addRow("IPv6 without brackets") << "tcp://::1:2000" << true << 1 << "" << 0;
+        QTest::addRow("unclosed bracket") << "tcp://[::1:2000" << true << 1 << "" << 0;
+        QTest::addRow("trailing path") << "tcp://host:2000/" << true << 1 << "" << 0;
+        QTest::addRow("space in the host") << "tcp://lab server:2000" << true << 1 << "" << 0;
+        QTest::addRow("device name") << "COM1" << false << 0 << "" << 0;
+        QTest::addRow("device path") << "/dev/ttyUSB0" << false << 0 << "" << 0;
+        QTest::addRow("other scheme") << "udp://host:1" << false << 0 << "" << 0;
+    }
+    void networkPortNames() {
+        QFETCH(QString, name);
+        QFETCH(bool, network);
+        QFETCH(int, protocol);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const std::optional<NetworkPort> parsed = networkPortFor(name.toStdString());
+        QCOMPARE(parsed.has_value(), network);
+        if (!network) return;
+        QCOMPARE(int(parsed->protocol), protocol);
+        QCOMPARE(int(parsed->port), port);
+        if (port != 0) QCOMPARE(QString::fromStdString(parsed->host), host);
+    }
+
+    void networkOpenFailuresSayWhy_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("result");
+        QTest::addRow("malformed name") << "malformed" << int(SerialEngine::kOpenBadAddress);
+        QTest::addRow("host not found") << "unknown host" << int(SerialEngine::kOpenHostNotFound);
+        QTest::addRow("refused") << "nobody listens" << int(ECONNREFUSED);
+        QTest::addRow("timed out") << "queue full" << int(ETIMEDOUT);
+        QTest::addRow("server refuses COM-PORT-OPTION")
+            << "refuses" << int(SerialEngine::kOpenComPortRefused);
+        QTest::addRow("no telnet server") << "silent" << int(SerialEngine::kOpenComPortRefused);
+        QTest::addRow("server hangs up") << "hangs up" << int(ECONNRESET);
+    }
+    void networkOpenFailuresSayWhy() {
+        QFETCH(QString, server);
+        QFETCH(int, result);
+        Listener listener(1);
+        std::optional<FakeComPortServer> fake;
+        std::string name = "rfc2217://127.0.0.1:" + std::to_string(listener.port());
+        if (server == "malformed") name = "rfc2217://127.0.0.1";
+        // A label longer than names may have fails in the resolver itself, so no query leaves
+        // the machine.
+        if (server == "unknown host") name = "rfc2217://" + std::string(64, 'a') + ".invalid:7401";
+        if (server == "nobody listens") name = "tcp://127.0.0.1:" + std::to_string(freeLocalPort());
+        if (server == "queue full") listener.fill();
+        if (server == "refuses" || server == "hangs up") {
+            fake.emplace(server == "refuses" ? FakeComPortServer::Kind::Refuses
+                                             : FakeComPortServer::Kind::HangsUp);
+            name = fake->portName();
+        }
+        int waits = 0;
+        std::unique_ptr<SerialEngine> engine;
+        engine = makeLinuxSerialEngine([&] {
+            ++waits;
+            // Whatever the program does meanwhile, it cannot start a second open.
+            QCOMPARE(engine->reopenCommPort(), int16_t(EALREADY));
+        });
+        QCOMPARE(engine->OpenCommPort(name), int16_t(result));
+        // A connection that takes seconds leaves the caller's thread free all along.
+        if (server == "queue full") QVERIFY2(waits > 100, qPrintable(QString::number(waits)));
+        expectNothingFrom(*engine);
+        QVERIFY(!engine->portLost());
+    }
+
+    void lineSettingsReachTheDeviceBehindSer2net_data() {
+        QTest::addColumn<QString>("params");
+        QTest::addColumn<uint>("rate");
+        QTest::addColumn<uint>("framing"); // as a pty keeps it: no data size, no parity enable
+        QTest::addColumn<bool>("xonXoff");
+        QTest::addRow("19200 8N1") << "19200,0,8,0,0" << 19200u << 0u << false;
+        QTest::addRow("rate with a 0xFF byte") << "511,0,8,0,0" << 511u << 0u << false;
+        QTest::addRow("3000000 8O2")
+            << "3000000,2,8,1,0" << 3000000u << uint(PARODD | CSTOPB) << false;
+        QTest::addRow("7M1") << "9600,3,7,0,0" << 9600u << uint(PARODD | CMSPAR) << false;
+        QTest::addRow("8S1 RTS/CTS") << "9600,4,8,0,1" << 9600u << uint(CMSPAR | CRTSCTS) << false;
+        QTest::addRow("7E1 XON/XOFF") << "1200,1,7,0,2" << 1200u << 0u << true;
+    }
+    void lineSettingsReachTheDeviceBehindSer2net() {
+        QFETCH(QString, params);
+        QFETCH(uint, rate);
+        QFETCH(uint, framing);
+        QFETCH(bool, xonXoff);
+        Pty pty;
+        Ser2net server(QString::fromStdString(pty.path()), Ser2net::Mode::Rfc2217);
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(server.portName().toStdString()), -1);
+        engine->SetCommPortParam(params.toStdString());
+        const uint kept = PARODD | CMSPAR | CSTOPB | CRTSCTS;
+        DeviceTermios device;
+        QTRY_VERIFY(readDeviceTermios(pty.slave(), device) && device.outputRate == rate &&
+                    (device.cflag & kept) == framing);
+        QCOMPARE(device.inputRate, rate);
+        QCOMPARE(device.iflag & uint(IXON | IXOFF), xonXoff ? uint(IXON | IXOFF) : 0u);
+    }
+
+    void rfc2217ThroughSer2net() {
+        Pty pty;
+        Ser2net server(QString::fromStdString(pty.path()), Ser2net::Mode::Rfc2217);
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath("log.bin");
+        auto engine = makeLinuxSerialEngine();
+        engine->SetCommPortParam("57600,0,8,1,0");
+        QCOMPARE(engine->OpenCommPort(server.portName().toStdString()), -1);
+        QCOMPARE(engine->LogStart(logPath.toStdString(), 0, 0), -1);
+        DeviceTermios device;
+        QVERIFY(readDeviceTermios(pty.slave(), device));
+        QCOMPARE(device.outputRate, 57600u);
+
+        // Every byte arrives as it was sent, 0xFF included, however the stream is cut.
+        const Bytes ordered = everyByteOrder();
+        QVERIFY(pty.send(ordered));
+        QCOMPARE(receive(*engine, ordered.size(), 1).bytes, ordered);
+        const Bytes bulk = randomBytes(2'000'000, 12);
+        std::jthread writer([&] { pty.send(bulk); });
+        QCOMPARE(receive(*engine, bulk.size(), 1).bytes, bulk);
+        writer.join();
+
+        // A pty has no modem lines: ser2net cannot switch them and reports none, so the lamps
+        // stay dark, and the line goes on.
+        engine->SetLineSt(int16_t(0x8002));
+        engine->SetLineSt(int16_t(0x8001));
+        uint8_t status = 0xff;
+        engine->ReadModemStatus(status);
+        QCOMPARE(status, uint8_t(0));
+
+        // The server goes away: the port is lost once its last bytes are fetched, stays closed
+        // while nothing listens, and comes back with its settings; the log goes on.
+        QVERIFY(pty.send(bytesOf("last words")));
+        QCOMPARE(receive(*engine, 10, 1).bytes, bytesOf("last words"));
+        server.stop();
+        QTRY_VERIFY(engine->portLost());
+        engine->CloseCommPort();
+        QCOMPARE(engine->reopenCommPort(), int16_t(ECONNREFUSED));
+        QVERIFY(server.start());
+        QCOMPARE(engine->reopenCommPort(), -1);
+        QVERIFY(!engine->portLost());
+        QTRY_VERIFY(readDeviceTermios(pty.slave(), device) && device.outputRate == 57600u);
+        QVERIFY(device.cflag & CSTOPB);
+        QVERIFY(pty.send(bytesOf("back again")));
+        QCOMPARE(receive(*engine, 10, 1).bytes, bytesOf("back again"));
+        engine->LogStop();
+        Bytes logged = ordered;
+        for (const Bytes& part : {bulk, bytesOf("last words"), bytesOf("back again")})
+            logged.insert(logged.end(), part.begin(), part.end());
+        QVERIFY(readFile(logPath) == logged);
+        QCOMPARE(engine->droppedBytes(), uint64_t(0));
+    }
+
+    void rawTcpThroughSer2net() {
+        Pty pty;
+        Ser2net server(QString::fromStdString(pty.path()), Ser2net::Mode::Raw);
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(server.portName().toStdString()), -1);
+        DeviceTermios before, after;
+        QTRY_VERIFY(readDeviceTermios(pty.slave(), before) && before.outputRate == 115200u);
+
+        const Bytes ordered = everyByteOrder();
+        QVERIFY(pty.send(ordered));
+        QCOMPARE(receive(*engine, ordered.size()).bytes, ordered);
+
+        // Bytes only: the line's settings and modem lines are out of reach.
+        engine->SetCommPortParam("9600,2,7,1,1");
+        engine->SetLineSt(int16_t(0x8002));
+        uint8_t status = 0xff;
+        engine->ReadModemStatus(status);
+        QCOMPARE(status, uint8_t(0));
+        QVERIFY(pty.send(bytesOf("still bytes")));
+        QCOMPARE(receive(*engine, 11).bytes, bytesOf("still bytes"));
+        QVERIFY(readDeviceTermios(pty.slave(), after));
+        QCOMPARE(after, before);
+
+        server.stop();
+        QTRY_VERIFY(engine->portLost());
+        QVERIFY(server.start());
+        QCOMPARE(engine->reopenCommPort(), -1);
+        QVERIFY(pty.send(bytesOf("back")));
+        QCOMPARE(receive(*engine, 4).bytes, bytesOf("back"));
+    }
+
+    void comPortCommandsAndModemLines() {
+        FakeComPortServer server(FakeComPortServer::Kind::Agrees);
+        auto engine = makeLinuxSerialEngine();
+        engine->SetCommPortParam("511,2,7,1,1");
+        QCOMPARE(engine->OpenCommPort(server.portName()), -1);
+        // The settings, the masks, the questions for DTR and RTS, and the purge, in that order;
+        // 0xFF in a value went over escaped and came back whole.
+        const std::vector<Bytes> opening = {{1, 0, 0, 1, 0xff}, {2, 7},  {3, 2}, {4, 2},  {5, 3},
+                                            {11, 0xff},         {10, 0}, {5, 7}, {5, 10}, {12, 3}};
+        QCOMPARE(server.commands(), opening);
+
+        // What the server sent before it had purged is gone; what it sends after arrives.
+        server.send({0xff, 0x00, 0xff, 0xff});
+        QCOMPARE(receive(*engine, 4).bytes, (Bytes{0xff, 0x00, 0xff, 0xff}));
+
+        // DTR and RTS show as the server reports them; the other lamps as it notifies them.
+        const auto status = [&] {
+            uint8_t bits = 0;
+            engine->ReadModemStatus(bits);
+            return bits;
+        };
+        engine->SetLineSt(int16_t(0x8002));
+        QTRY_COMPARE(status(), uint8_t(0x02));
+        engine->SetLineSt(int16_t(0x8001));
+        QTRY_COMPARE(status(), uint8_t(0x03));
+        engine->SetLineSt(int16_t(0x0002));
+        QTRY_COMPARE(status(), uint8_t(0x01));
+        server.notifyModemState(0xb0 | 0x0f); // DCD, DSR, CTS, and every delta bit
+        QTRY_COMPARE(status(), uint8_t(0xb1));
+        server.notifyModemState(0x40 | 0x04); // RI alone
+        QTRY_COMPARE(status(), uint8_t(0x41));
+        engine->SetLineSt(int16_t(0x0001));
+        QTRY_COMPARE(status(), uint8_t(0x40));
+        const std::vector<Bytes> sent = server.commands();
+        QCOMPARE(std::vector<Bytes>(sent.begin() + opening.size(), sent.end()),
+                 (std::vector<Bytes>{{5, 8}, {5, 11}, {5, 9}, {5, 12}}));
+
+        engine->SetCommPortParam("9600,0,8,0,0");
+        QTRY_COMPARE(server.commands().size(), sent.size() + 5);
+        QCOMPARE(server.commands().back(), (Bytes{5, 1}));
     }
 
     void virtualDeviceStreamsItsWave_data() {

@@ -18,6 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "NetworkServers.h"
 #include "TestSupport.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
@@ -25,6 +26,7 @@
 #include "dialogs/NoticeQueue.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
+#include "serial/SerialEngineMaker.h"
 #include "serial/frms_ScanningSelect.h"
 #include "storage/FileErrors.h"
 #include "toolkit/CountText.h"
@@ -189,6 +191,9 @@ private slots:
     void openFailureSaysWhy();
     void persistentNamesAreOfferedAndShown();
     void lostPortIsToldOnceAndReopenedByItself();
+    void networkPortThroughSer2net();
+    void bytesOnlyPortGreysLineControl();
+    void connectingKeepsTheWindowAnswering();
     void droppedBytesAreToldOncePerBurst();
     void receptionGoesOnUnderANotice();
     void displayModes_data();
@@ -669,9 +674,10 @@ void SerialTest::dialogShowsSavedSettings() {
     QCOMPARE(items(dialog.combo3), (QStringList{"8 ビット", "7 ビット"}));
     QCOMPARE(items(dialog.combo4), (QStringList{"1 ビット", "2 ビット"}));
     QCOMPARE(items(dialog.Combo5), QStringList{"なし"});
+    // Only the port can be typed (a port on the network).
     for (const QComboBox* c :
          {dialog.Combo0, dialog.combo1, dialog.combo2, dialog.combo3, dialog.combo4, dialog.Combo5})
-        QVERIFY2(!c->isEditable(), qPrintable(c->objectName()));
+        QVERIFY2(c->isEditable() == (c == dialog.Combo0), qPrintable(c->objectName()));
 
     QCOMPARE(dialog.Combo0->currentText(), port);
     QCOMPARE(dialog.combo1->currentText(), baud);
@@ -1036,6 +1042,163 @@ void SerialTest::lostPortIsToldOnceAndReopenedByItself() {
     form->Timer_Reconnect_Timer();
     QCOMPARE(engine->reopenCalls, 2);
     QVERIFY(!form->Timer_Reconnect->isActive());
+    QCOMPARE(app().iPortOpen, int16_t(0));
+    finish(form);
+}
+
+void SerialTest::networkPortThroughSer2net() {
+    Pty pty;
+    Ser2net server(pty.path(), Ser2net::Mode::Rfc2217);
+    const QString name = server.portName();
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), ini::xfunMakeSerialEngine());
+    AppState& s = app();
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        dialog->Combo0->setEditText(name);
+        QVERIFY(dialog->combo1->isEnabled());
+        QVERIFY(!dialog->lbl_LineNote->isVisible());
+        dialog->combo1->setCurrentIndex(dialog->combo1->findText(QStringLiteral("38400")));
+        testsupport::clickChild(w, QStringLiteral("Command1"));
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(s.iPortOpen, int16_t(1));
+    QCOMPARE(s.strPortName, name);
+    // Shortened in the middle where it does not fit: the server's port stays in sight.
+    const QString serverPort = name.section(u':', -1);
+    QVERIFY2(form->lblCOM->text().endsWith(serverPort), qPrintable(form->lblCOM->text()));
+    QCOMPARE(form->lblCOM->toolTip(), name);
+    QVERIFY(lineLabelsEnabled(form));
+    QVERIFY(lineButtonsEnabled(form));
+    termios t{};
+    QTRY_VERIFY(tcgetattr(pty.slave(), &t) == 0 && cfgetospeed(&t) == B38400);
+    appSub::xsubSettingsWrite();
+    QFile settings(dir.filePath(QStringLiteral("Tessavue.OVR")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().contains(name.toLatin1()));
+
+    const QString logPath = dir.filePath(QStringLiteral("net.log"));
+    QCOMPARE(s.engine->LogStart(logPath.toStdString(), 0, 0), -1);
+    s.iLogOn = 1;
+    const auto receivedCount = [&] {
+        form->Timer_Receive_Timer();
+        return s.lRcvCount;
+    };
+    QVERIFY(pty.send(QByteArray("\xff\x00\xff", 3)));
+    QTRY_COMPARE(receivedCount(), 3);
+
+    // The server stops: one box, the panel says so, and the port comes back by itself once the
+    // server is up again.
+    server.stop();
+    {
+        ModalWatcher watcher;
+        QTRY_VERIFY(receivedCount() >= 0 && s.iPortLost == 1);
+        for (int i = 0; i < 20; ++i)
+            tickAndShow(form);
+        QCOMPARE(watcher.shown, 1);
+        QVERIFY2(watcher.texts.contains(xfunPortLostText(name)),
+                 qPrintable(watcher.texts.join(u'|')));
+    }
+    QVERIFY(form->lblCOM->text().startsWith(QStringLiteral("切断: ")));
+    QVERIFY(form->lblCOM->text().endsWith(serverPort));
+    QVERIFY(form->Timer_Reconnect->isActive());
+    QVERIFY(server.start());
+    QTRY_COMPARE(s.iPortOpen, int16_t(1));
+    QVERIFY(!form->lblCOM->text().startsWith(QStringLiteral("切断: ")));
+    QVERIFY(pty.send("abc"));
+    QTRY_COMPARE(receivedCount(), 6);
+    QCOMPARE(s.iLogOn, int16_t(1));
+    s.engine->LogStop();
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("\xff\x00\xff"
+                                       "abc",
+                                       6));
+    finish(form);
+}
+
+void SerialTest::bytesOnlyPortGreysLineControl() {
+    Pty pty;
+    Ser2net server(pty.path(), Ser2net::Mode::Raw);
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), ini::xfunMakeSerialEngine());
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        const auto lineSettingsEnabled = [dialog] {
+            return dialog->combo1->isEnabled() && dialog->combo2->isEnabled() &&
+                   dialog->combo3->isEnabled() && dialog->combo4->isEnabled() &&
+                   dialog->Combo5->isEnabled();
+        };
+        QVERIFY(lineSettingsEnabled());
+        for (const QString& port : {server.portName(), QStringLiteral("COM1"), server.portName()}) {
+            dialog->Combo0->setEditText(port);
+            const bool bytesOnly = port.startsWith(QStringLiteral("tcp://"));
+            QCOMPARE(lineSettingsEnabled(), !bytesOnly);
+            QCOMPARE(dialog->lbl_LineNote->isVisible(), bytesOnly);
+        }
+        QVERIFY(dialog->lbl_LineNote->text().contains(QStringLiteral("tcp://")));
+        testsupport::clickChild(w, QStringLiteral("Command1"));
+    });
+    form->Cmd_test_Click();
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    QVERIFY(form->lblCOM->isEnabled());
+    QVERIFY(!form->lblBPS->isEnabled());
+    QVERIFY(!form->lblFlow->isEnabled());
+    QVERIFY(!form->Cmd_DTR[0]->isEnabled());
+    QVERIFY(!form->Cmd_RTS[1]->isEnabled());
+    QVERIFY(!form->Cmd_DTR[0]->toolTip().isEmpty());
+
+    QVERIFY(pty.send(QByteArray("\xff\xff\x00", 3)));
+    QTRY_COMPARE(([form] {
+                     form->Timer_Receive_Timer();
+                     return app().lRcvCount;
+                 })(),
+                 3);
+    QCOMPARE((QList<int>{ini::xfunRingGet(0, 0), ini::xfunRingGet(1, 0), ini::xfunRingGet(2, 0)}),
+             (QList<int>{0xff, 0xff, 0x00}));
+    for (int row = 0; row < 6; ++row)
+        QVERIFY(unlit(form, row));
+    finish(form);
+}
+
+void SerialTest::connectingKeepsTheWindowAnswering() {
+    Listener listener(0);
+    listener.fill(); // connections to it time out
+    const QString name = QStringLiteral("rfc2217://127.0.0.1:%1").arg(listener.port());
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), ini::xfunMakeSerialEngine());
+    // The window's drawing runs on its timers: a timer of the test's own stands for them.
+    int ticks = 0;
+    QTimer clock;
+    QObject::connect(&clock, &QTimer::timeout, [&ticks] { ++ticks; });
+    clock.start(20);
+
+    int ticksWhileConnecting = 0;
+    QStringList message;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<frms_ScanningSelect*>(w);
+        QVERIFY(dialog);
+        testsupport::clickChild(w, QStringLiteral("Opn_sel(0)"));
+        dialog->Combo0->setEditText(name);
+        const int before = ticks;
+        {
+            ModalWatcher watcher(dialog);
+            testsupport::clickChild(w, QStringLiteral("Command1"));
+            message = watcher.texts;
+        }
+        ticksWhileConnecting = ticks - before;
+        testsupport::clickChild(w, QStringLiteral("Command2"));
+    });
+    form->Cmd_test_Click();
+    QVERIFY2(ticksWhileConnecting > 20, qPrintable(QString::number(ticksWhileConnecting)));
+    QVERIFY2(
+        message.contains(
+            name + QStringLiteral(" ポートがオープンできません (接続がタイムアウトしました｡)")),
+        qPrintable(message.join(u'|')));
     QCOMPARE(app().iPortOpen, int16_t(0));
     finish(form);
 }

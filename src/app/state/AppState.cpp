@@ -16,14 +16,14 @@ namespace ini {
 void xsubSetDefaults(const QString& programDir) {
     AppState& s = app();
     s.strAppTitle = QStringLiteral("Tessavue");
-    s.iDispMode = 2;
+    s.iDispMode = kDispScanning;
     const appSub::FilePlaces places = appSub::xfunFilePlaces(programDir);
     s.strSettingsFile = places.settingsFile;
     s.strHomeDir = places.homeDir;
     s.strDataDir = s.strHomeDir;
     s.iLiveDraw = 1;
     s.lLineWidth = 1;
-    s.iScanSource = 2;
+    s.iScanSource = kSourceOff;
     s.iTestKind = 1;
     s.bSawLevel = 100;
     s.lPenColor = 255;

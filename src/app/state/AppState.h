@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SerialEngine.h"
+#include "app/state/Modes.h"
 #include "app/state/RingView.h"
 
 // One record of the channel table; only channel 0 carries a trace.
@@ -34,8 +35,8 @@ struct AppState {
     int64_t lRingTotal = 0; // samples ever added to the ring: numbers them by arrival
 
     // Modes
-    int16_t iDispMode = 2;
-    int16_t iScanSource = 2;
+    int16_t iDispMode = kDispScanning;
+    int16_t iScanSource = kSourceOff;
     int16_t iPortOpen = 0;
     int16_t iPortLost = 0; // the open port's device went away; it is being reopened
     int16_t iLiveDraw = 1;
