@@ -145,6 +145,8 @@ private slots:
     void switchingTwiceRestoresTheAxis();
     void switchingViewsRereadsTheSameBytes();
     void startingInTheUnsignedViewShowsNoStrayLine();
+    void traceLiesOnTheGridAndUnderTheCursors_data();
+    void traceLiesOnTheGridAndUnderTheCursors();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
     void linesToDrawsWhatTheSameLineToCallsDraw_data();
@@ -649,6 +651,48 @@ void GraphTest::startingInTheUnsignedViewShowsNoStrayLine() {
          {f->line_Ys[0], f->line_Ys[1], f->line_Ys[2], f->Line_Y_127, f->Line_y_m128})
         QVERIFY(!line->Visible());
     QVERIFY(!f->line_X_base->Visible());
+}
+
+void GraphTest::traceLiesOnTheGridAndUnderTheCursors_data() {
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<int>("byte");
+    for (bool isSigned : {false, true}) {
+        const char* view = isSigned ? "signed" : "unsigned";
+        QTest::addRow("%s, 230 (a grid line unsigned)", view) << isSigned << 230;
+        QTest::addRow("%s, 255 (the top line unsigned)", view) << isSigned << 255;
+        QTest::addRow("%s, 0 (a black scale line)", view) << isSigned << 0;
+    }
+}
+
+void GraphTest::traceLiesOnTheGridAndUnderTheCursors() {
+    QFETCH(bool, isSigned);
+    QFETCH(int, byte);
+    frms_RS_GRAPH_1* f = form();
+    setView(f, isSigned);
+    app().ChData[0].iXDim = 800;
+    feed(QList<int>(800, byte));
+    tickRedraw(f);
+    for (int i = 0; i < 2; ++i) {
+        f->line_x_pro[i]->setVisible(false);
+        f->line_y_pro[i]->setVisible(false);
+    }
+
+    // What the screen shows: every column of the screen has the trace where its value lies.
+    const double yTw = expectedY(isSigned && byte >= 128 ? byte - 256 : byte, isSigned);
+    const auto traceShows = [&](int x) {
+        const QImage shown = f->pic_graph->grab().toImage();
+        return colourNear(shown, x * 15.0, yTw, kTraceRed);
+    };
+    const QImage shown = f->pic_graph->grab().toImage();
+    for (int x = 720 / 15; x <= 8520 / 15; ++x)
+        QVERIFY2(colourNear(shown, x * 15.0, yTw, kTraceRed), qPrintable(QString::number(x)));
+
+    // A cursor line laid on the trace hides it.
+    f->line_y_pro[0]->setY(float(yTw));
+    f->line_y_pro[0]->setVisible(true);
+    QVERIFY(!traceShows(300));
+    f->line_y_pro[0]->setVisible(false);
+    QVERIFY(traceShows(300));
 }
 
 void GraphTest::clearEmptiesPaneCounterAndEngineCopy() {
