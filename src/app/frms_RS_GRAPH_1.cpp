@@ -21,16 +21,17 @@
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
 #include "toolkit/PictureBox.h"
-#include "toolkit/HeldPaint.h"
+#include "toolkit/HeldLabel.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 
 namespace {
 frms_RS_GRAPH_1* g_mainForm = nullptr;
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
-              bool bordered = false) {
-    auto* l = named(new QLabel(text, parent), name);
+template <typename Label = QLabel>
+Label* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w, int h,
+             bool bordered = false) {
+    auto* l = named(new Label(text, parent), name);
     l->setGeometry(x, y, w, h);
     if (bordered) {
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -262,8 +263,8 @@ void frms_RS_GRAPH_1::buildControls() {
     // Counter and clock
     lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"),
                             QStringLiteral("Sampling Count"), 764, 334, 112, 20);
-    lbl_data_su = label(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
-    new HeldPaint(lbl_data_su, kQuietPaintIntervalMs);
+    lbl_data_su =
+        label<HeldLabel>(this, QStringLiteral("lbl_data_su"), QString(), 764, 356, 112, 24, true);
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), 644, 484, 232, 20);
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 

@@ -17,6 +17,7 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
+#include "toolkit/HeldLabel.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
@@ -149,6 +150,8 @@ private slots:
     void traceLiesOnTheGridAndUnderTheCursors();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
+    void countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data();
+    void countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond();
     void linesToDrawsWhatTheSameLineToCallsDraw_data();
     void linesToDrawsWhatTheSameLineToCallsDraw();
 
@@ -754,6 +757,40 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
     const int before = w.paints;
     w.update();
     QTRY_COMPARE(w.paints, before + 1);
+}
+
+void GraphTest::countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data() {
+    QTest::addColumn<bool>("framed");
+    QTest::addColumn<int>("align");
+    QTest::addRow("framed, to the right (the count)") << true << int(Qt::AlignRight | Qt::AlignVCenter);
+    QTest::addRow("framed, to the left") << true << int(Qt::AlignLeft | Qt::AlignVCenter);
+    QTest::addRow("plain, centred") << false << int(Qt::AlignCenter);
+}
+
+void GraphTest::countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond() {
+    QFETCH(bool, framed);
+    QFETCH(int, align);
+    QWidget window;
+    HeldLabel held(QStringLiteral("1,000"), &window);
+    QLabel plain(QStringLiteral("1,000"), &window);
+    for (QLabel* l : {static_cast<QLabel*>(&held), &plain}) {
+        l->setGeometry(0, 0, 112, 24);
+        if (framed) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAlignment(Qt::Alignment(align));
+    }
+    const auto look = [](QLabel& l) { return l.grab().toImage(); };
+    QElapsedTimer sinceDrawn;
+    sinceDrawn.start();
+    const QImage first = look(held);
+    QCOMPARE(first, look(plain));
+
+    // A new text soon after: the old picture stays for now, the new one comes when it may.
+    held.setText(QStringLiteral("2,100,000"));
+    plain.setText(held.text());
+    const QImage soon = look(held);
+    if (sinceDrawn.elapsed() < kQuietPaintIntervalMs) QCOMPARE(soon, first);
+    QVERIFY(look(plain) != first);
+    QTRY_COMPARE(look(held), look(plain));
 }
 
 void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw_data() {
