@@ -110,7 +110,10 @@ private:
     void render();
     void drawStrokes(QPainter& p, size_t from, size_t to);
     void drawLines(QPainter& p, LineLayer layer) const;
+    // How many strokes a fresh picture starts with that are straight lines (a chart's scale
+    // lines, drawn before its data): they go into the backdrop.
     size_t leadingLines() const;
+    // White, the line objects beneath the drawing and the first `leading` strokes.
     const QPixmap& backdrop(size_t leading);
     void updateDrawing();
     void resolve(Stroke& stroke) const;

@@ -148,6 +148,8 @@ private slots:
     void startingInTheUnsignedViewShowsNoStrayLine();
     void traceLiesOnTheGridAndUnderTheCursors_data();
     void traceLiesOnTheGridAndUnderTheCursors();
+    void paneShowsTheGridOfTheViewInForce_data();
+    void paneShowsTheGridOfTheViewInForce();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
     void countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data();
@@ -696,6 +698,58 @@ void GraphTest::traceLiesOnTheGridAndUnderTheCursors() {
     QVERIFY(!traceShows(300));
     f->line_y_pro[0]->setVisible(false);
     QVERIFY(traceShows(300));
+}
+
+void GraphTest::paneShowsTheGridOfTheViewInForce_data() {
+    QTest::addColumn<bool>("isSigned");
+    QTest::addRow("signed after unsigned") << true;
+    QTest::addRow("unsigned after signed") << false;
+}
+
+void GraphTest::paneShowsTheGridOfTheViewInForce() {
+    QFETCH(bool, isSigned);
+    frms_RS_GRAPH_1* f = form();
+    const auto shownGrid = [f] {
+        std::vector<float> ys;
+        for (LineShape* line : f->line_gx)
+            if (line->Visible()) ys.push_back(line->Y1());
+        return ys;
+    };
+    const auto pixelAt = [](const QImage& img, float yTw) {
+        return img.pixel(4000 / 15, int(yTw / 15));
+    };
+    setView(f, !isSigned);
+    tickRedraw(f);
+    QVERIFY(pixelAt(f->pic_graph->grab().toImage(), shownGrid().back()) != qRgb(255, 255, 255));
+    const std::vector<float> before = shownGrid();
+
+    setView(f, isSigned);
+    tickRedraw(f);
+    const QImage shot = f->pic_graph->grab().toImage();
+    const std::vector<float> now = shownGrid();
+    const QRgb face = f->pic_graph->palette().color(QPalette::Button).rgb();
+    for (LineShape* line : f->line_gx)
+        if (line->Visible())
+            QCOMPARE(pixelAt(shot, line->Y1()),
+                     line->BorderColor() == kButtonFace ? face : qRgb(0xC0, 0xC0, 0xC0));
+    // Where only the other view had a grid line, the pane is white.
+    int whiteChecked = 0;
+    for (float y : before) {
+        const auto near = [y](float other) { return std::abs(other - y) < 30; };
+        if (std::none_of(now.begin(), now.end(), near) &&
+            std::none_of(app().sngScaleY.begin(), app().sngScaleY.end(), near)) {
+            QCOMPARE(pixelAt(shot, y), qRgb(255, 255, 255));
+            ++whiteChecked;
+        }
+    }
+    QVERIFY(whiteChecked > 0);
+
+    // A grid line moved on its own shows where it went, and nothing where it was.
+    const float from = f->line_gx[1]->Y1();
+    f->line_gx[1]->setY(from + 60);
+    const QImage moved = f->pic_graph->grab().toImage();
+    QCOMPARE(pixelAt(moved, from + 60), face);
+    QCOMPARE(pixelAt(moved, from), qRgb(255, 255, 255));
 }
 
 void GraphTest::clearEmptiesPaneCounterAndEngineCopy() {
