@@ -1,7 +1,7 @@
 // The yardstick for bench_live: a plain Qt Widgets program doing the visible work of the live
-// trace and nothing more. About 33 times a second it reads what a serial device (a
-// pseudo-terminal) received in the GUI thread and, when bytes came, paints a white pane with the same grid and scale
-// lines, the newest 800 bytes as one polyline, and their count in a label.
+// trace and nothing more. About 33 times a second it reads, in the GUI thread, what a serial
+// device (a pseudo-terminal) received and, when bytes came, paints a white pane with the same
+// grid and scale lines, the newest 800 bytes as one polyline, and their count in a label.
 // Usage: bench_plain_plot DEVICE
 
 #include <QApplication>
