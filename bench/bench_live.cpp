@@ -336,8 +336,7 @@ double programCpuPercent(const QString& buildDir, const QString& baud, int secon
 // (h) The program and bench_plain_plot on one X server, each with a virtual device at `baud`:
 // their CPU use over the same `seconds`, the program's first. NaN, with the reason, for what
 // could not run.
-std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& baud,
-                                        int seconds) {
+std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& baud, int seconds) {
     VirtualScreen screen;
     StreamingSetup setup(buildDir, baud);
     StreamingSetup plainSetup(buildDir, baud);
@@ -572,7 +571,8 @@ int measureLatency(const QString& baud) {
                 // Told before the bytes go out: a paint can never show the step before it counts.
                 stepAt[static_cast<size_t>(step)] = now;
                 steps.store(step + 1, std::memory_order_release);
-                nextStep = now + qint64{1000000} * (kLatencyHoldMs + step * 37 % kLatencyHoldSpreadMs);
+                nextStep =
+                    now + qint64{1000000} * (kLatencyHoldMs + step * 37 % kLatencyHoldSpreadMs);
             }
             const auto due = static_cast<qint64>(static_cast<double>(now) * bytesPerNs) - written;
             if (due > 0) {
@@ -633,7 +633,8 @@ QByteArray runSelf(const QStringList& args, const VirtualScreen& screen, int sec
 double valueAfter(const QByteArray& out, const QByteArray& key) {
     const qsizetype at = out.lastIndexOf(key + '=');
     bool ok = false;
-    const double v = at < 0 ? NAN : out.mid(at + key.size() + 1).split(' ').first().trimmed().toDouble(&ok);
+    const double v =
+        at < 0 ? NAN : out.mid(at + key.size() + 1).split(' ').first().trimmed().toDouble(&ok);
     return ok ? v : NAN;
 }
 
@@ -645,8 +646,8 @@ double paneFramesPerSecond(const QString& buildDir, const QString& baud) {
         std::printf("note: no X server or no virtual device, no paint figure\n");
         return NAN;
     }
-    const QByteArray out = runSelf({QString::fromLatin1(kPaneFpsMode), setup.programDir()},
-                                   screen, kSettleSeconds + kPaintSeconds + 20);
+    const QByteArray out = runSelf({QString::fromLatin1(kPaneFpsMode), setup.programDir()}, screen,
+                                   kSettleSeconds + kPaintSeconds + 20);
     return valueAfter(out, "paint_fps");
 }
 

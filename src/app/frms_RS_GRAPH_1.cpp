@@ -20,8 +20,8 @@
 #include "dialogs/NoticeQueue.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
-#include "toolkit/PictureBox.h"
 #include "toolkit/HeldLabel.h"
+#include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
 

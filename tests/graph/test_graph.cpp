@@ -816,7 +816,8 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
 void GraphTest::countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data() {
     QTest::addColumn<bool>("framed");
     QTest::addColumn<int>("align");
-    QTest::addRow("framed, to the right (the count)") << true << int(Qt::AlignRight | Qt::AlignVCenter);
+    QTest::addRow("framed, to the right (the count)")
+        << true << int(Qt::AlignRight | Qt::AlignVCenter);
     QTest::addRow("framed, to the left") << true << int(Qt::AlignLeft | Qt::AlignVCenter);
     QTest::addRow("plain, centred") << false << int(Qt::AlignCenter);
 }
