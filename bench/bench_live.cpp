@@ -10,10 +10,17 @@
 //     held still;
 // (f) the program's CPU use for 10 s after its device was unplugged, while it tries to reopen it;
 // (g) as (b) at 3,000,000 baud with the measurement and spectrum windows opened through the
-//     pane's menu (xdotool), both following the moving trace.
+//     pane's menu (xdotool), both following the moving trace;
+// (h) as (b), side by side in one run with bench_plain_plot, a plain Qt program doing the same
+//     visible work: the program's CPU use over the plain program's;
+// (i) latency: the main window on the real engine reads a pseudo-terminal this benchmark writes
+//     at the line's byte rate; the time from writing a step between two levels into it to the
+//     end of the first paint of the pane whose picture shows it, over kLatencySteps steps.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
 // paint_fps_3000000=<w> cpu_percent_lost=<v> cpu_percent_trigger_3000000=<u>
-// cpu_percent_analysis_3000000=<t>
+// cpu_percent_analysis_3000000=<t> cpu_ratio_to_plain_115200=<r> cpu_ratio_to_plain_3000000=<q>
+// latency_ms_median_115200=<m> latency_ms_worst_115200=<n> latency_ms_median_3000000=<o>
+// latency_ms_worst_3000000=<p>
 
 #include <QApplication>
 #include <QDir>
@@ -30,12 +37,17 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <pty.h>
 #include <sys/prctl.h>
+#include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -58,6 +70,13 @@ constexpr int kLostSeconds = 10;
 constexpr int kPaintSeconds = 10;
 constexpr int kSettleSeconds = 3;
 const char kPaneFpsMode[] = "--pane-fps";
+const char kLatencyMode[] = "--latency";
+constexpr int kLatencySteps = 40;
+// Two levels the steps go between, and how long each is held: long against a frame, and
+// varied, so that the steps fall anywhere between two paints.
+constexpr uint8_t kLatencyLevels[2] = {40, 90};
+constexpr int kLatencyHoldMs = 200;
+constexpr int kLatencyHoldSpreadMs = 90;
 
 // Hands out a sine, a few bytes at every fetch, as a device at 115,200 baud would.
 class ScriptedEngine : public tessavue::SerialEngine {
@@ -187,6 +206,22 @@ private:
     QString m_display;
 };
 
+// Settings in `programDir` that make the program open `port` at `baud`, 800 samples a screen.
+bool writeSettings(const QString& programDir, const QString& port, const QString& baud) {
+    app() = AppState{};
+    ini::xsubSetDefaults(programDir);
+    AppState& s = app();
+    s.iScanSource = 0;
+    s.strPortName = port;
+    s.strBaud = baud;
+    s.ChData[0].iXDim = kSamplesPerScreen;
+    QFile settings(appSub::settingsPath(programDir));
+    const bool written =
+        settings.open(QIODevice::WriteOnly) && settings.write(appSub::settingsBytes(s)) >= 0;
+    app() = AppState{};
+    return written;
+}
+
 // A program folder holding a copy of the program and settings that open a virtual device,
 // which streams a sine at the given rate while this object lives.
 class StreamingSetup {
@@ -208,17 +243,9 @@ public:
             m_problem = QStringLiteral("the virtual device did not come up");
             return;
         }
-        app() = AppState{};
-        ini::xsubSetDefaults(m_dir.path());
-        AppState& s = app();
-        s.iScanSource = 0;
-        s.strPortName = link;
-        s.strBaud = baud;
-        s.ChData[0].iXDim = kSamplesPerScreen;
-        QFile settings(appSub::settingsPath(m_dir.path()));
-        if (!settings.open(QIODevice::WriteOnly) || settings.write(appSub::settingsBytes(s)) < 0)
+        if (!writeSettings(m_dir.path(), link, baud))
             m_problem = QStringLiteral("the settings could not be written");
-        app() = AppState{};
+        m_link = link;
     }
     ~StreamingSetup() { stopChild(m_device); }
 
@@ -227,10 +254,13 @@ public:
     QString programDir() const { return m_dir.path(); }
     const QString& program() const { return m_program; }
     QProcess& device() { return m_device; }
+    // Where the virtual device is.
+    const QString& link() const { return m_link; }
 
 private:
     QTemporaryDir m_dir;
     QString m_program;
+    QString m_link;
     QProcess m_device;
     QString m_problem;
 };
@@ -243,6 +273,27 @@ std::optional<long long> cpuTicks(qint64 pid) {
     const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
     if (f.size() < 13) return std::nullopt;
     return f[11].toLongLong() + f[12].toLongLong(); // utime, stime, all threads
+}
+
+// CPU use in percent of one core of each process over `seconds`, all measured over the same
+// time; NaN for one that ended meanwhile.
+std::vector<double> cpuPercents(const std::vector<QProcess*>& processes, int seconds) {
+    std::vector<std::optional<long long>> before;
+    for (QProcess* p : processes)
+        before.push_back(cpuTicks(p->processId()));
+    QElapsedTimer wall;
+    wall.start();
+    QThread::sleep(seconds);
+    const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    std::vector<double> percent;
+    for (size_t i = 0; i < processes.size(); ++i) {
+        const auto after = cpuTicks(processes[i]->processId());
+        const bool ran = before[i] && after && processes[i]->state() == QProcess::Running;
+        percent.push_back(ran ? 100.0 * static_cast<double>(*after - *before[i]) /
+                                    static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed
+                              : NAN);
+    }
+    return percent;
 }
 
 // What a scenario does once the program has settled: to the device (stop it, for example) or
@@ -273,20 +324,39 @@ double programCpuPercent(const QString& buildDir, const QString& baud, int secon
             stopChild(program);
             return NAN;
         }
-        const auto before = cpuTicks(program.processId());
-        QElapsedTimer wall;
-        wall.start();
-        QThread::sleep(seconds);
-        const auto after = cpuTicks(program.processId());
-        const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-        if (before && after && program.state() == QProcess::Running)
-            percent = 100.0 * static_cast<double>(*after - *before) /
-                      static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed;
-        else
-            std::printf("note: the program ended while streaming\n");
+        percent = cpuPercents({&program}, seconds).front();
+        if (std::isnan(percent)) std::printf("note: the program ended while streaming\n");
     } else {
         std::printf("note: the program did not start\n");
     }
+    stopChild(program);
+    return percent;
+}
+
+// (h) The program and bench_plain_plot on one X server, each with a virtual device at `baud`:
+// their CPU use over the same `seconds`, the program's first. NaN, with the reason, for what
+// could not run.
+std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& baud, int seconds) {
+    VirtualScreen screen;
+    StreamingSetup setup(buildDir, baud);
+    StreamingSetup plainSetup(buildDir, baud);
+    if (!screen.ok() || !setup.problem().isEmpty() || !plainSetup.problem().isEmpty()) {
+        std::printf("note: no X server or no virtual device, no side-by-side figure\n");
+        return {NAN, NAN};
+    }
+    QProcess program, plain;
+    startChild(program, setup.program(), {}, screen.environment());
+    startChild(plain, buildDir + QStringLiteral("/bench/bench_plain_plot"), {plainSetup.link()},
+               screen.environment());
+    std::pair<double, double> percent{NAN, NAN};
+    if (program.waitForStarted(10000) && plain.waitForStarted(10000)) {
+        QThread::sleep(kSettleSeconds);
+        const std::vector<double> both = cpuPercents({&program, &plain}, seconds);
+        percent = {both[0], both[1]};
+    } else {
+        std::printf("note: the program or the plain program did not start\n");
+    }
+    stopChild(plain);
     stopChild(program);
     return percent;
 }
@@ -381,11 +451,23 @@ bool openAnalysisWindows(QProcess&, const QProcessEnvironment& screen) {
     return true;
 }
 
+// In a child: the style and font the program starts with.
+void lookLikeTheProgram() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+}
+
+// Ends a child's main window without asking the user.
+void closeQuietly(frms_RS_GRAPH_1* form) {
+    form->setAttribute(Qt::WA_DeleteOnClose, false);
+    delete form;
+    app().engine.reset();
+}
+
 // (d), in the child: the main window on the real engine, started from `programDir` as the
 // program starts; prints how many times a second its pane was painted.
 int countPanePaints(const QString& programDir) {
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+    lookLikeTheProgram();
     frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir);
 
     struct PaintCounter : QObject {
@@ -408,10 +490,152 @@ int countPanePaints(const QString& programDir) {
     loop.exec();
     std::printf("paint_fps=%.1f\n", counter.paints * 1000.0 / static_cast<double>(clock.elapsed()));
     form->pic_graph->removeEventFilter(&counter);
-    form->setAttribute(Qt::WA_DeleteOnClose, false);
-    delete form;
-    app().engine.reset();
+    closeQuietly(form);
     return 0;
+}
+
+// (i), in the child, on the GUI thread: at the end of each paint of the pane, whether its
+// picture shows the newest step yet, told by where the trace ends.
+class StepWatch : public QObject {
+public:
+    StepWatch(PictureBox* pane, const QElapsedTimer& clock,
+              const std::array<qint64, kLatencySteps>& stepAt, const std::atomic<int>& steps)
+        : m_pane(pane), m_clock(clock), m_stepAt(stepAt), m_steps(steps) {}
+
+    const std::vector<double>& latenciesMs() const { return m_ms; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint || m_painting) return false;
+        m_painting = true;
+        watched->event(event);
+        m_painting = false;
+        const qint64 end = m_clock.nsecsElapsed();
+        const int written = m_steps.load(std::memory_order_acquire);
+        const auto seen = static_cast<int>(m_ms.size());
+        const float endY = m_pane->CurrentY();
+        if (seen == written) {
+            m_shownY = endY; // the level before the next step
+        } else if (endY != m_shownY) {
+            m_ms.push_back(static_cast<double>(end - m_stepAt[static_cast<size_t>(seen)]) / 1e6);
+            m_shownY = endY;
+        }
+        return true;
+    }
+
+private:
+    PictureBox* m_pane;
+    const QElapsedTimer& m_clock;
+    const std::array<qint64, kLatencySteps>& m_stepAt;
+    const std::atomic<int>& m_steps;
+    std::vector<double> m_ms;
+    float m_shownY = NAN;
+    bool m_painting = false;
+};
+
+// (i), in the child: the main window reads a pseudo-terminal that a thread writes at the byte
+// rate of `baud`, a steady level with a step to the other level every kLatencyHoldMs or so;
+// prints the median and worst latency in milliseconds.
+int measureLatency(const QString& baud) {
+    lookLikeTheProgram();
+    int master = -1;
+    int slave = -1;
+    QTemporaryDir programDir;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
+        !writeSettings(programDir.path(), QString::fromLocal8Bit(::ttyname(slave)), baud)) {
+        std::printf("note: no pseudo-terminal or no settings\n");
+        return 1;
+    }
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    frms_RS_GRAPH_1* form = ini::xsubStartUp(programDir.path());
+
+    QElapsedTimer clock;
+    clock.start();
+    std::array<qint64, kLatencySteps> stepAt{};
+    std::atomic<int> steps{0};
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const double bytesPerNs = baud.toDouble() / 10 / 1e9;
+        qint64 written = 0;
+        qint64 nextStep = kSettleSeconds * qint64{1000000000};
+        int level = 0;
+        std::vector<char> bytes;
+        while (!stop) {
+            const qint64 now = clock.nsecsElapsed();
+            const int step = steps.load(std::memory_order_relaxed);
+            if (now >= nextStep && step < kLatencySteps) {
+                level ^= 1;
+                // Told before the bytes go out: a paint can never show the step before it counts.
+                stepAt[static_cast<size_t>(step)] = now;
+                steps.store(step + 1, std::memory_order_release);
+                nextStep =
+                    now + qint64{1000000} * (kLatencyHoldMs + step * 37 % kLatencyHoldSpreadMs);
+            }
+            const auto due = static_cast<qint64>(static_cast<double>(now) * bytesPerNs) - written;
+            if (due > 0) {
+                bytes.assign(static_cast<size_t>(due), static_cast<char>(kLatencyLevels[level]));
+                for (size_t off = 0; off < bytes.size();) {
+                    const ssize_t n = ::write(master, bytes.data() + off, bytes.size() - off);
+                    if (n <= 0) break;
+                    off += static_cast<size_t>(n);
+                }
+                written += due;
+            }
+            ::usleep(500);
+        }
+    });
+
+    StepWatch watch(form->pic_graph, clock, stepAt, steps);
+    form->pic_graph->installEventFilter(&watch);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        const bool allSeen = watch.latenciesMs().size() >= static_cast<size_t>(kLatencySteps);
+        if (allSeen || clock.elapsed() > (kSettleSeconds + kLatencySteps) * 1000) loop.quit();
+    });
+    poll.start(100);
+    loop.exec();
+    form->pic_graph->removeEventFilter(&watch);
+    stop = true;
+    writer.join();
+    const std::vector<double>& ms = watch.latenciesMs();
+    if (ms.size() < static_cast<size_t>(kLatencySteps))
+        std::printf("note: %zu of %d steps were seen on the pane\n", ms.size(), kLatencySteps);
+    if (!ms.empty())
+        std::printf("latency_ms_median=%.1f latency_ms_worst=%.1f\n", median(ms),
+                    *std::max_element(ms.begin(), ms.end()));
+    closeQuietly(form);
+    ::close(master);
+    ::close(slave);
+    return 0;
+}
+
+// Runs a copy of this benchmark with `args` on `screen` and returns what it printed; empty,
+// after a note, when it did not finish within `seconds`.
+QByteArray runSelf(const QStringList& args, const VirtualScreen& screen, int seconds) {
+    QProcess self;
+    startChild(self, QCoreApplication::applicationFilePath(), args, screen.environment());
+    if (!self.waitForFinished(seconds * 1000)) {
+        std::printf("note: %s did not finish\n", qPrintable(args.first()));
+        stopChild(self);
+        return {};
+    }
+    const QByteArray out = self.readAllStandardOutput();
+    for (const QByteArray& line : out.split('\n'))
+        if (line.startsWith("note:")) std::printf("%s\n", line.constData());
+    return out;
+}
+
+// The number after "key=" in a child's output; NaN when there is none.
+double valueAfter(const QByteArray& out, const QByteArray& key) {
+    const qsizetype at = out.lastIndexOf(key + '=');
+    bool ok = false;
+    const double v =
+        at < 0 ? NAN : out.mid(at + key.size() + 1).split(' ').first().trimmed().toDouble(&ok);
+    return ok ? v : NAN;
 }
 
 // (d) Runs countPanePaints in a copy of this benchmark on its own X server.
@@ -422,33 +646,41 @@ double paneFramesPerSecond(const QString& buildDir, const QString& baud) {
         std::printf("note: no X server or no virtual device, no paint figure\n");
         return NAN;
     }
-    QProcess self;
-    startChild(self, QCoreApplication::applicationFilePath(),
-               {QString::fromLatin1(kPaneFpsMode), setup.programDir()}, screen.environment());
-    if (!self.waitForFinished((kSettleSeconds + kPaintSeconds + 20) * 1000)) {
-        std::printf("note: the paint count did not finish\n");
-        stopChild(self);
-        return NAN;
+    const QByteArray out = runSelf({QString::fromLatin1(kPaneFpsMode), setup.programDir()}, screen,
+                                   kSettleSeconds + kPaintSeconds + 20);
+    return valueAfter(out, "paint_fps");
+}
+
+// (i) Runs measureLatency in a copy of this benchmark on its own X server: median and worst.
+std::pair<double, double> latencyMs(const QString& baud) {
+    VirtualScreen screen;
+    if (!screen.ok()) {
+        std::printf("note: no X server (Xvfb) could be started, no latency figure\n");
+        return {NAN, NAN};
     }
-    const QByteArray out = self.readAllStandardOutput();
-    const qsizetype at = out.lastIndexOf("paint_fps=");
-    bool ok = false;
-    const double fps = at < 0 ? NAN : out.mid(at + 10).trimmed().toDouble(&ok);
-    return ok ? fps : NAN;
+    const QByteArray out = runSelf({QString::fromLatin1(kLatencyMode), baud}, screen,
+                                   kSettleSeconds + kLatencySteps + 20);
+    return {valueAfter(out, "latency_ms_median"), valueAfter(out, "latency_ms_worst")};
 }
 
 QString figure(double v) {
     return std::isnan(v) ? QStringLiteral("nan") : QString::number(v, 'f', 1);
 }
 
+QString ratioFigure(double v) {
+    return std::isnan(v) ? QStringLiteral("nan") : QString::number(v, 'f', 2);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const bool paneFpsChild = argc == 3 && qstrcmp(argv[1], kPaneFpsMode) == 0;
-    if (!paneFpsChild && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const bool latencyChild = argc == 3 && qstrcmp(argv[1], kLatencyMode) == 0;
+    if (!paneFpsChild && !latencyChild && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (paneFpsChild) return countPanePaints(QString::fromLocal8Bit(argv[2]));
+    if (latencyChild) return measureLatency(QString::fromLatin1(argv[2]));
 
     QTemporaryDir programDir;
     const double tickUs = timeTick(programDir.path());
@@ -495,14 +727,37 @@ int main(int argc, char** argv) {
                 "%d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuAnalysis)));
 
+    // (h) and (i) at both rates.
+    const QString rates[2] = {QStringLiteral("115200"), QStringLiteral("3000000")};
+    double ratio[2];
+    std::pair<double, double> latency[2];
+    for (int r = 0; r < 2; ++r) {
+        const auto [program, plain] = cpuSideBySide(buildDir, rates[r], kMeasureSeconds);
+        ratio[r] = program / plain;
+        std::printf("side by side at %s baud for %d s: the program %s %%, the plain Qt program "
+                    "%s %% of one core\n",
+                    qPrintable(rates[r]), kMeasureSeconds, qPrintable(figure(program)),
+                    qPrintable(figure(plain)));
+        latency[r] = latencyMs(rates[r]);
+        std::printf("latency at %s baud over %d steps: median %s ms, worst %s ms\n",
+                    qPrintable(rates[r]), kLatencySteps, qPrintable(figure(latency[r].first)),
+                    qPrintable(figure(latency[r].second)));
+    }
+
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
                 "paint_fps_3000000=%s cpu_percent_lost=%s cpu_percent_trigger_3000000=%s "
-                "cpu_percent_analysis_3000000=%s\n",
+                "cpu_percent_analysis_3000000=%s cpu_ratio_to_plain_115200=%s "
+                "cpu_ratio_to_plain_3000000=%s latency_ms_median_115200=%s "
+                "latency_ms_worst_115200=%s latency_ms_median_3000000=%s "
+                "latency_ms_worst_3000000=%s\n",
                 tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
                 qPrintable(figure(fps)), qPrintable(figure(cpuLost)),
-                qPrintable(figure(cpuTrigger)), qPrintable(figure(cpuAnalysis)));
+                qPrintable(figure(cpuTrigger)), qPrintable(figure(cpuAnalysis)),
+                qPrintable(ratioFigure(ratio[0])), qPrintable(ratioFigure(ratio[1])),
+                qPrintable(figure(latency[0].first)), qPrintable(figure(latency[0].second)),
+                qPrintable(figure(latency[1].first)), qPrintable(figure(latency[1].second)));
     return 0;
 }

@@ -22,13 +22,15 @@
 #include "toolkit/Colors.h"
 #include "toolkit/Controls.h"
 #include "toolkit/CountText.h"
+#include "toolkit/HeldLabel.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 
 namespace {
-QLabel* label(QWidget* parent, const QString& name, const QString& text, const TwRect& at,
-              bool bordered = false) {
-    auto* l = control<QLabel>(parent, name, at, text);
+template <typename Label = QLabel>
+Label* label(QWidget* parent, const QString& name, const QString& text, const TwRect& at,
+             bool bordered = false) {
+    auto* l = control<Label>(parent, name, at, text);
     if (bordered) {
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -85,26 +87,33 @@ void frms_RS_GRAPH_1::buildControls() {
     Timer_Reconnect = Reception->reconnectTimer;
     Notices = new NoticeQueue(this);
 
-    // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines.
+    // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines. The axes and the
+    // grid lie beneath the trace: a value on a grid line (230, or 255 under the top line) would
+    // otherwise leave no trace at all. The cursors are moved over the trace and stay above it.
     pic_graph = named(new PictureBox(this, 8820, 5400), QStringLiteral("pic_graph(0)"));
     placeTw(pic_graph, 120, 120, 8820, 5400);
-    line_X_base = pic_graph->addLine(720, 5040, 8520, 5040, kBlack);
-    line_Y_base = pic_graph->addLine(720, 240, 720, 5040, kBlack);
+    const auto gridLine = [this](float x1, float y1, float x2, float y2, int32_t colour) {
+        return pic_graph->addLine(x1, y1, x2, y2, colour, LineLayer::BeneathDrawing);
+    };
+    line_X_base = gridLine(720, 5040, 8520, 5040, kBlack);
+    line_Y_base = gridLine(720, 240, 720, 5040, kBlack);
     for (int k = 0; k < 25; ++k)
-        line_gx[k] = pic_graph->addLine(735, 240, 8520, 240, kLightGrey);
+        line_gx[k] = gridLine(735, 240, 8520, 240, kLightGrey);
     const float ysY[3] = {1440, 2640, 3840};
     for (int k = 0; k < 3; ++k) {
-        line_Ys[k] = pic_graph->addLine(735, ysY[k], 8520, ysY[k], kGrey);
+        line_Ys[k] = gridLine(735, ysY[k], 8520, ysY[k], kGrey);
         line_Ys[k]->setVisible(false);
     }
-    Line_Y_127 = pic_graph->addLine(735, 300, 8520, 300, kGrey);
+    Line_Y_127 = gridLine(735, 300, 8520, 300, kGrey);
     Line_Y_127->setVisible(false);
-    Line_y_m128 = pic_graph->addLine(735, 5010, 8520, 5010, kGrey);
+    Line_y_m128 = gridLine(735, 5010, 8520, 5010, kGrey);
     Line_y_m128->setVisible(false);
     const int32_t cursorColours[2] = {kMagenta, kBlue};
     for (int i = 0; i < 2; ++i) {
-        line_x_pro[i] = pic_graph->addLine(720, 240, 720, 5040, cursorColours[i]);
-        line_y_pro[i] = pic_graph->addLine(735, 240, 8520, 240, cursorColours[i]);
+        line_x_pro[i] =
+            pic_graph->addLine(720, 240, 720, 5040, cursorColours[i], LineLayer::AboveDrawing);
+        line_y_pro[i] =
+            pic_graph->addLine(735, 240, 8520, 240, cursorColours[i], LineLayer::AboveDrawing);
     }
     Pic_Scale = control<QWidget>(pic_graph, QStringLiteral("Pic_Scale"), {0, 0, 719, 5400});
     Pic_Scale->setAutoFillBackground(true);
@@ -135,7 +144,7 @@ void frms_RS_GRAPH_1::buildControls() {
 
     // The trigger's level, the mark above its position (over the scale panel at 0 %) and its
     // status, shown while armed.
-    line_trig_level = pic_graph->addLine(735, 2640, 8520, 2640, kOrange);
+    line_trig_level = pic_graph->addLine(735, 2640, 8520, 2640, kOrange, LineLayer::AboveDrawing);
     line_trig_level->setDashed(true);
     line_trig_level->setVisible(false);
     auto triggerLabel = [this](const QString& name, const QString& text, float left, float width,
@@ -234,8 +243,8 @@ void frms_RS_GRAPH_1::buildControls() {
     // Counter and clock
     lbl_Count_Const = label(this, QStringLiteral("lbl_Count_Const"),
                             QStringLiteral("Sampling Count"), {11460, 5010, 1680, 300});
-    lbl_data_su =
-        label(this, QStringLiteral("lbl_data_su"), QString(), {11460, 5340, 1680, 360}, true);
+    lbl_data_su = label<HeldLabel>(this, QStringLiteral("lbl_data_su"), QString(),
+                                   {11460, 5340, 1680, 360}, true);
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), {9660, 7260, 3480, 300});
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "Twips.h"
 
@@ -10,8 +11,9 @@ namespace {
 constexpr size_t kMaxPendingStrokes = 256;
 } // namespace
 
-LineShape::LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr)
-    : m_owner(owner), m_x1(x1), m_y1(y1), m_x2(x2), m_y2(y2), m_color(bgr) {}
+LineShape::LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr,
+                     LineLayer layer)
+    : m_owner(owner), m_x1(x1), m_y1(y1), m_x2(x2), m_y2(y2), m_color(bgr), m_layer(layer) {}
 
 void LineShape::setEnds(float x1, float y1, float x2, float y2) {
     if (m_x1 == x1 && m_y1 == y1 && m_x2 == x2 && m_y2 == y2) return;
@@ -19,30 +21,31 @@ void LineShape::setEnds(float x1, float y1, float x2, float y2) {
     m_y1 = y1;
     m_x2 = x2;
     m_y2 = y2;
-    m_owner->lineChanged();
+    m_owner->lineChanged(*this);
 }
 
 void LineShape::setBorderColor(int32_t bgr) {
     if (m_color == bgr) return;
     m_color = bgr;
-    m_owner->lineChanged();
+    m_owner->lineChanged(*this);
 }
 
 void LineShape::setVisible(bool visible) {
     if (m_visible == visible) return;
     m_visible = visible;
-    m_owner->lineChanged();
+    m_owner->lineChanged(*this);
 }
 
 void LineShape::setDashed(bool dashed) {
     if (m_dashed == dashed) return;
     m_dashed = dashed;
-    m_owner->lineChanged();
+    m_owner->lineChanged(*this);
 }
 
 PictureBox::PictureBox(QWidget* parent, float widthTw, float heightTw)
-    : QWidget(parent), m_image(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_RGB32) {
-    m_image.fill(Qt::white);
+    : QWidget(parent),
+      m_ink(twipsToPx(widthTw), twipsToPx(heightTw), QImage::Format_ARGB32_Premultiplied) {
+    m_ink.fill(Qt::transparent);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -87,8 +90,9 @@ void PictureBox::resolve(Stroke& stroke) const {
     stroke.laterCount = 0;
 }
 
-void PictureBox::drawStrokes(QPainter& p) {
-    for (Stroke& s : m_strokes) {
+void PictureBox::drawStrokes(QPainter& p, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+        Stroke& s = m_strokes[i];
         resolve(s);
         const QColor c = colorFromBgr(s.color);
         if (s.points.size() >= 2) {
@@ -111,13 +115,15 @@ void PictureBox::drawStrokes(QPainter& p) {
 
 void PictureBox::render() {
     if (m_erasePending) {
-        m_image.fill(Qt::white);
+        m_ink.fill(Qt::transparent);
         m_erasePending = false;
+        m_surfaceStale = true;
     }
     if (m_strokes.empty()) return;
-    QPainter p(&m_image);
-    drawStrokes(p);
+    QPainter p(&m_ink);
+    drawStrokes(p, 0, m_strokes.size());
     m_strokes.clear();
+    m_surfaceStale = true;
 }
 
 void PictureBox::Cls() {
@@ -181,29 +187,57 @@ void PictureBox::setDrawWidth(int px) {
     m_drawWidth = px;
 }
 
-LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t bgr) {
-    m_lines.push_back(std::make_unique<LineShape>(this, x1, y1, x2, y2, bgr));
-    update();
+LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t bgr,
+                               LineLayer layer) {
+    m_lines.push_back(std::make_unique<LineShape>(this, x1, y1, x2, y2, bgr, layer));
+    lineChanged(*m_lines.back());
     return m_lines.back().get();
+}
+
+void PictureBox::lineChanged(const LineShape& line) {
+    if (line.layer() == LineLayer::BeneathDrawing) m_backdropValid = false;
+    update();
 }
 
 const QImage& PictureBox::image() {
     render();
-    return m_image;
+    if (m_surfaceStale) {
+        m_surface = QImage(m_ink.size(), QImage::Format_RGB32);
+        m_surface.fill(Qt::white);
+        QPainter(&m_surface).drawImage(0, 0, m_ink);
+        m_surfaceStale = false;
+    }
+    return m_surface;
 }
 
-void PictureBox::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    if (m_erasePending) {
-        // Everything since the last erase is still in strokes (the live trace, nearly always):
-        // drawn straight onto the window, the image is neither cleared nor copied. The strokes
-        // stay, for the next paint and for whoever reads the image.
-        p.fillRect(rect(), Qt::white);
-        drawStrokes(p);
-    } else {
-        render();
-        p.drawImage(0, 0, m_image);
-    }
+size_t PictureBox::leadingLines() const {
+    if (!m_erasePending) return 0;
+    size_t n = 0;
+    while (n < m_strokes.size() && m_strokes[n].points.size() == 2 && m_strokes[n].laterCount == 0)
+        ++n;
+    return n;
+}
+
+const QPixmap& PictureBox::backdrop(size_t leading) {
+    const auto same = [](const Stroke& a, const Stroke& b) {
+        return a.color == b.color && a.width == b.width && a.points == b.points;
+    };
+    if (m_backdropValid && m_backdropLines.size() == leading &&
+        std::equal(m_backdropLines.begin(), m_backdropLines.end(), m_strokes.begin(), same))
+        return m_backdrop;
+    const qreal ratio = devicePixelRatioF();
+    m_backdrop = QPixmap(size() * ratio);
+    m_backdrop.setDevicePixelRatio(ratio);
+    m_backdrop.fill(Qt::white);
+    QPainter p(&m_backdrop);
+    drawLines(p, LineLayer::BeneathDrawing);
+    drawStrokes(p, 0, leading);
+    m_backdropLines.assign(m_strokes.begin(), m_strokes.begin() + static_cast<ptrdiff_t>(leading));
+    m_backdropValid = true;
+    return m_backdrop;
+}
+
+void PictureBox::drawLines(QPainter& p, LineLayer layer) const {
     // Neighbouring lines of one colour and style (the grid) go to the painter together: setting
     // its pen costs more than drawing a line. The order, and so what lies above what, stays.
     std::vector<QLineF> run;
@@ -218,7 +252,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
         run.clear();
     };
     for (const auto& line : m_lines) {
-        if (!line->Visible()) continue;
+        if (!line->Visible() || line->layer() != layer) continue;
         if (line->BorderColor() != runColor || line->Dashed() != runDashed) drawRun();
         runColor = line->BorderColor();
         runDashed = line->Dashed();
@@ -227,8 +261,34 @@ void PictureBox::paintEvent(QPaintEvent*) {
     drawRun();
 }
 
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const size_t leading = leadingLines();
+    p.drawPixmap(0, 0, backdrop(leading));
+    if (m_erasePending) {
+        // Everything since the last erase is still in strokes (the live trace, nearly always):
+        // drawn straight onto the window, the image is neither cleared nor copied. The strokes
+        // stay, for the next paint and for whoever reads the image.
+        drawStrokes(p, leading, m_strokes.size());
+    } else {
+        render();
+        p.drawImage(0, 0, m_ink);
+    }
+    drawLines(p, LineLayer::AboveDrawing);
+}
+
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     emit mouseMovedTw(static_cast<float>(pos.x()) * kTwipsPerPixel,
                       static_cast<float>(pos.y()) * kTwipsPerPixel);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    m_backdropValid = false;
+}
+
+void PictureBox::changeEvent(QEvent* event) {
+    // The button-face colour of the grid comes from the palette.
+    if (event->type() == QEvent::PaletteChange) m_backdropValid = false;
+    QWidget::changeEvent(event);
 }

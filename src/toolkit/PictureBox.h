@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPixmap>
 #include <QPolygonF>
 
 class QPainter;
@@ -12,11 +13,16 @@ class QPainter;
 
 class PictureBox;
 
-// A straight line that stays on top of a picture box's drawing until it is moved or hidden;
-// erasing the picture does not touch it. Coordinates are twips.
+// Where a line object lies: beneath the drawing (the furniture of a chart, which must never
+// hide what is drawn) or above it (marks the user moves over the drawing).
+enum class LineLayer { BeneathDrawing, AboveDrawing };
+
+// A straight line that stays on a picture box until it is moved or hidden; erasing the picture
+// does not touch it. Coordinates are twips.
 class LineShape {
 public:
-    LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr);
+    LineShape(PictureBox* owner, float x1, float y1, float x2, float y2, int32_t bgr,
+              LineLayer layer);
 
     float X1() const { return m_x1; }
     float Y1() const { return m_y1; }
@@ -25,6 +31,7 @@ public:
     int32_t BorderColor() const { return m_color; }
     bool Visible() const { return m_visible; }
     bool Dashed() const { return m_dashed; }
+    LineLayer layer() const { return m_layer; }
 
     void setEnds(float x1, float y1, float x2, float y2);
     void setX(float x) { setEnds(x, m_y1, x, m_y2); }
@@ -39,10 +46,12 @@ private:
     int32_t m_color;
     bool m_visible = true;
     bool m_dashed = false;
+    LineLayer m_layer;
 };
 
 // A drawing surface in twips with a backing image (drawn by PSet and Line at a current
-// position, erased by Cls), with persistent line objects and child widgets painted above it.
+// position, erased by Cls) on a white ground, with persistent line objects beneath or above it
+// and child widgets painted above all.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
@@ -66,13 +75,14 @@ public:
     float CurrentX() const { return m_curX; }
     float CurrentY() const { return m_curY; }
 
-    LineShape* addLine(float x1, float y1, float x2, float y2, int32_t bgr);
+    LineShape* addLine(float x1, float y1, float x2, float y2, int32_t bgr, LineLayer layer);
 
-    // The drawing surface with every pending stroke applied (line objects not included).
+    // The drawing surface with every pending stroke applied, on white (line objects not
+    // included).
     const QImage& image();
 
     // Called by LineShape when one changes.
-    void lineChanged() { update(); }
+    void lineChanged(const LineShape& line);
 
 signals:
     void mouseMovedTw(float x, float y);
@@ -82,6 +92,8 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // One point or one polyline, in the colour and width it was drawn with.
@@ -96,14 +108,25 @@ private:
     };
 
     void render();
-    void drawStrokes(QPainter& p);
+    void drawStrokes(QPainter& p, size_t from, size_t to);
+    void drawLines(QPainter& p, LineLayer layer) const;
+    // How many strokes a fresh picture starts with that are straight lines (a chart's scale
+    // lines, drawn before its data): they go into the backdrop.
+    size_t leadingLines() const;
+    // White, the line objects beneath the drawing and the first `leading` strokes.
+    const QPixmap& backdrop(size_t leading);
     void updateDrawing();
     void resolve(Stroke& stroke) const;
     void closeStroke();
     void addStroke(Stroke stroke);
     QPointF toPx(float x, float y) const;
 
-    QImage m_image;
+    // What has been drawn, transparent where nothing was: the line objects beneath the drawing
+    // must show through it.
+    QImage m_ink;
+    // m_ink on white, as image() hands it out; made again only when asked for after a change.
+    QImage m_surface;
+    bool m_surfaceStale = true;
     int32_t m_foreColor = 0;
     int m_drawWidth = 1;
     float m_curX = 0;
@@ -117,4 +140,10 @@ private:
     std::vector<Stroke> m_strokes;
     bool m_erasePending = false;
     std::vector<std::unique_ptr<LineShape>> m_lines;
+    // White, the line objects beneath the drawing and the straight lines a fresh picture starts
+    // with (a chart's scale lines), as last painted: they change with the size, the view or the
+    // pen, not with the data, and cost about as much to draw as the trace itself.
+    QPixmap m_backdrop;
+    std::vector<Stroke> m_backdropLines;
+    bool m_backdropValid = false;
 };

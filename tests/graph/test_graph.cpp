@@ -17,6 +17,7 @@
 #include "app/state/AppState.h"
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
+#include "toolkit/HeldLabel.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 #include "toolkit/Twips.h"
@@ -145,8 +146,14 @@ private slots:
     void switchingTwiceRestoresTheAxis();
     void switchingViewsRereadsTheSameBytes();
     void startingInTheUnsignedViewShowsNoStrayLine();
+    void traceLiesOnTheGridAndUnderTheCursors_data();
+    void traceLiesOnTheGridAndUnderTheCursors();
+    void paneShowsTheGridOfTheViewInForce_data();
+    void paneShowsTheGridOfTheViewInForce();
     void clearEmptiesPaneCounterAndEngineCopy();
     void windowPaintsAreThrottledButNoneIsLost();
+    void countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data();
+    void countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond();
     void linesToDrawsWhatTheSameLineToCallsDraw_data();
     void linesToDrawsWhatTheSameLineToCallsDraw();
 
@@ -651,6 +658,100 @@ void GraphTest::startingInTheUnsignedViewShowsNoStrayLine() {
     QVERIFY(!f->line_X_base->Visible());
 }
 
+void GraphTest::traceLiesOnTheGridAndUnderTheCursors_data() {
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<int>("byte");
+    for (bool isSigned : {false, true}) {
+        const char* view = isSigned ? "signed" : "unsigned";
+        QTest::addRow("%s, 230 (a grid line unsigned)", view) << isSigned << 230;
+        QTest::addRow("%s, 255 (the top line unsigned)", view) << isSigned << 255;
+        QTest::addRow("%s, 0 (a black scale line)", view) << isSigned << 0;
+    }
+}
+
+void GraphTest::traceLiesOnTheGridAndUnderTheCursors() {
+    QFETCH(bool, isSigned);
+    QFETCH(int, byte);
+    frms_RS_GRAPH_1* f = form();
+    setView(f, isSigned);
+    app().ChData[0].iXDim = 800;
+    feed(QList<int>(800, byte));
+    tickRedraw(f);
+    for (int i = 0; i < 2; ++i) {
+        f->line_x_pro[i]->setVisible(false);
+        f->line_y_pro[i]->setVisible(false);
+    }
+
+    // What the screen shows: every column of the screen has the trace where its value lies.
+    const double yTw = expectedY(isSigned && byte >= 128 ? byte - 256 : byte, isSigned);
+    const auto traceShows = [&](int x) {
+        const QImage shown = f->pic_graph->grab().toImage();
+        return colourNear(shown, x * 15.0, yTw, kTraceRed);
+    };
+    const QImage shown = f->pic_graph->grab().toImage();
+    for (int x = 720 / 15; x <= 8520 / 15; ++x)
+        QVERIFY2(colourNear(shown, x * 15.0, yTw, kTraceRed), qPrintable(QString::number(x)));
+
+    // A cursor line laid on the trace hides it.
+    f->line_y_pro[0]->setY(float(yTw));
+    f->line_y_pro[0]->setVisible(true);
+    QVERIFY(!traceShows(300));
+    f->line_y_pro[0]->setVisible(false);
+    QVERIFY(traceShows(300));
+}
+
+void GraphTest::paneShowsTheGridOfTheViewInForce_data() {
+    QTest::addColumn<bool>("isSigned");
+    QTest::addRow("signed after unsigned") << true;
+    QTest::addRow("unsigned after signed") << false;
+}
+
+void GraphTest::paneShowsTheGridOfTheViewInForce() {
+    QFETCH(bool, isSigned);
+    frms_RS_GRAPH_1* f = form();
+    const auto shownGrid = [f] {
+        std::vector<float> ys;
+        for (LineShape* line : f->line_gx)
+            if (line->Visible()) ys.push_back(line->Y1());
+        return ys;
+    };
+    const auto pixelAt = [](const QImage& img, float yTw) {
+        return img.pixel(4000 / 15, int(yTw / 15));
+    };
+    setView(f, !isSigned);
+    tickRedraw(f);
+    QVERIFY(pixelAt(f->pic_graph->grab().toImage(), shownGrid().back()) != qRgb(255, 255, 255));
+    const std::vector<float> before = shownGrid();
+
+    setView(f, isSigned);
+    tickRedraw(f);
+    const QImage shot = f->pic_graph->grab().toImage();
+    const std::vector<float> now = shownGrid();
+    const QRgb face = f->pic_graph->palette().color(QPalette::Button).rgb();
+    for (LineShape* line : f->line_gx)
+        if (line->Visible())
+            QCOMPARE(pixelAt(shot, line->Y1()),
+                     line->BorderColor() == kButtonFace ? face : qRgb(0xC0, 0xC0, 0xC0));
+    // Where only the other view had a grid line, the pane is white.
+    int whiteChecked = 0;
+    for (float y : before) {
+        const auto near = [y](float other) { return std::abs(other - y) < 30; };
+        if (std::none_of(now.begin(), now.end(), near) &&
+            std::none_of(app().sngScaleY.begin(), app().sngScaleY.end(), near)) {
+            QCOMPARE(pixelAt(shot, y), qRgb(255, 255, 255));
+            ++whiteChecked;
+        }
+    }
+    QVERIFY(whiteChecked > 0);
+
+    // A grid line moved on its own shows where it went, and nothing where it was.
+    const float from = f->line_gx[1]->Y1();
+    f->line_gx[1]->setY(from + 60);
+    const QImage moved = f->pic_graph->grab().toImage();
+    QCOMPARE(pixelAt(moved, from + 60), face);
+    QCOMPARE(pixelAt(moved, from), qRgb(255, 255, 255));
+}
+
 void GraphTest::clearEmptiesPaneCounterAndEngineCopy() {
     frms_RS_GRAPH_1* f = form();
     AppState& s = app();
@@ -710,6 +811,41 @@ void GraphTest::windowPaintsAreThrottledButNoneIsLost() {
     const int before = w.paints;
     w.update();
     QTRY_COMPARE(w.paints, before + 1);
+}
+
+void GraphTest::countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond_data() {
+    QTest::addColumn<bool>("framed");
+    QTest::addColumn<int>("align");
+    QTest::addRow("framed, to the right (the count)")
+        << true << int(Qt::AlignRight | Qt::AlignVCenter);
+    QTest::addRow("framed, to the left") << true << int(Qt::AlignLeft | Qt::AlignVCenter);
+    QTest::addRow("plain, centred") << false << int(Qt::AlignCenter);
+}
+
+void GraphTest::countLabelLooksLikeALabelAndDrawsANewTextAtMostTenTimesASecond() {
+    QFETCH(bool, framed);
+    QFETCH(int, align);
+    QWidget window;
+    HeldLabel held(QStringLiteral("1,000"), &window);
+    QLabel plain(QStringLiteral("1,000"), &window);
+    for (QLabel* l : {static_cast<QLabel*>(&held), &plain}) {
+        l->setGeometry(0, 0, 112, 24);
+        if (framed) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAlignment(Qt::Alignment(align));
+    }
+    const auto look = [](QLabel& l) { return l.grab().toImage(); };
+    QElapsedTimer sinceDrawn;
+    sinceDrawn.start();
+    const QImage first = look(held);
+    QCOMPARE(first, look(plain));
+
+    // A new text soon after: the old picture stays for now, the new one comes when it may.
+    held.setText(QStringLiteral("2,100,000"));
+    plain.setText(held.text());
+    const QImage soon = look(held);
+    if (sinceDrawn.elapsed() < kQuietPaintIntervalMs) QCOMPARE(soon, first);
+    QVERIFY(look(plain) != first);
+    QTRY_COMPARE(look(held), look(plain));
 }
 
 void GraphTest::linesToDrawsWhatTheSameLineToCallsDraw_data() {
