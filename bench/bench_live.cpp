@@ -52,10 +52,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppState.h"
 #include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "toolkit/PictureBox.h"
 
 namespace {

@@ -14,9 +14,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/AppState.h"
 #include "app/Main.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
+#include "storage/FileView.h"
 #include "storage/frms_File_Disp.h"
 
 namespace {
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
     const double fileStepUs = std::max(bigStart, bigMiddle);
     std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f\n", viewFetchMs, fileStepUs,
                 fileOpenMs);
-    form->xsubDataFileClose();
+    FileView::close();
     delete form;
     return 0;
 }

@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# The folders include one another one way only (see docs/architecture.md).
+python3 scripts/check-includes.py
 # The print test prints for real, on a PDF printer of a CUPS server started here when none runs.
 bash scripts/cups-pdf.sh start || echo "no PDF printer: the real print test will be skipped"
 trap 'bash scripts/cups-pdf.sh stop' EXIT

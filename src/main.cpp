@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "app/Main.h"
 
 int main(int argc, char** argv) {
     return ini::Main(argc, argv);

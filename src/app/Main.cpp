@@ -14,9 +14,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "AppState.h"
 #include "CommandLine.h"
 #include "Settings.h"
+#include "app/state/AppState.h"
 #include "frms_RS_GRAPH_1.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"

@@ -16,4 +16,7 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort =
 // of the program with the same settings file holds it.
 bool xfunSingleInstance(const QString& settingsFile);
 
+// Entry point: returns the process exit code.
+int Main(int argc, char** argv);
+
 } // namespace ini

@@ -3,21 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include "app/state/Places.h"
+
 struct AppState;
 
 // The settings file Tessavue.OVR: nine comma-separated lines in code page 932.
 namespace appSub {
-
-// Tessavue.OVR in the folder dir.
-QString settingsPath(const QString& dir);
-
-// Where a program started from programDir keeps its settings file, and its data files until
-// the user picks another folder.
-struct FilePlaces {
-    QString settingsFile;
-    QString homeDir;
-};
-FilePlaces xfunFilePlaces(const QString& programDir);
 
 // Reads the file into the state; stops quietly at the first missing or bad field. A name that
 // is not a regular file (a pipe, a device, a folder) reads as no file.
@@ -33,8 +24,5 @@ void xsubRunPortUse(const QString& port);
 // The file's bytes for a state, and the reverse; kept apart from the file for testing.
 QByteArray settingsBytes(const AppState& s);
 void applySettings(const QByteArray& bytes, AppState& s);
-
-QByteArray toCp932(const QString& text);
-QString fromCp932(const QByteArray& bytes);
 
 } // namespace appSub

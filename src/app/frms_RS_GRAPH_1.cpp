@@ -3,10 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,20 +12,21 @@
 #include <QTimer>
 #include <chrono>
 
-#include "AppState.h"
 #include "Settings.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
 #include "serial/PortNotices.h"
+#include "serial/ReceivePipeline.h"
+#include "storage/FileView.h"
 #include "toolkit/Colors.h"
 #include "toolkit/Controls.h"
+#include "toolkit/CountText.h"
 #include "toolkit/HeldLabel.h"
 #include "toolkit/PictureBox.h"
 #include "toolkit/RepaintThrottle.h"
 
 namespace {
-frms_RS_GRAPH_1* g_mainForm = nullptr;
-
 template <typename Label = QLabel>
 Label* label(QWidget* parent, const QString& name, const QString& text, const TwRect& at,
              bool bordered = false) {
@@ -56,12 +55,7 @@ QScrollBar* scrollBar(QWidget* parent, const QString& name, const TwRect& at, Qt
 }
 } // namespace
 
-frms_RS_GRAPH_1* mainForm() {
-    return g_mainForm;
-}
-
 frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
-    g_mainForm = this;
     setObjectName(QStringLiteral("frms_RS_GRAPH_1"));
     setWindowTitle(QStringLiteral("Tessavue"));
     clockMs = [] {
@@ -72,10 +66,6 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);
     connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);
-}
-
-frms_RS_GRAPH_1::~frms_RS_GRAPH_1() {
-    if (g_mainForm == this) g_mainForm = nullptr;
 }
 
 void frms_RS_GRAPH_1::buildControls() {
@@ -93,8 +83,8 @@ void frms_RS_GRAPH_1::buildControls() {
     Timer_Start = named(new QTimer(this), QStringLiteral("Timer_Start"));
     Timer_Start->setTimerType(Qt::PreciseTimer);
     Timer_Start->setInterval(1);
-    Timer_Reconnect = named(new QTimer(this), QStringLiteral("Timer_Reconnect"));
-    Timer_Reconnect->setInterval(1000);
+    Reception = new ReceivePipeline(this);
+    Timer_Reconnect = Reception->reconnectTimer;
     Notices = new NoticeQueue(this);
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines. The axes and the
@@ -361,6 +351,7 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
     connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);
     connect(Timer_Reconnect, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Reconnect_Timer);
+    connect(Reception, &ReceivePipeline::notice, Notices, &NoticeQueue::post);
 
     connect(Cmd_Scanning, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_scanning_Click);
     connect(Cmd_Memory, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_Memory_Click);
@@ -427,7 +418,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     lbl_cur_data_hex[0]->clear();
     lbl_cur_data_hex[1]->clear();
     xsubPortLabels();
-    lbl_date->setText(dateText());
+    lbl_date->setText(xfunDateText());
     xsubScalePanelLayout();
     xsubScaleLineDraw();
     Timer_date->start();
@@ -435,12 +426,8 @@ void frms_RS_GRAPH_1::Form_Load() {
     Timer_Start->start();
 }
 
-QString frms_RS_GRAPH_1::dateText() {
-    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm"));
-}
-
 void frms_RS_GRAPH_1::Timer_date_Timer() {
-    lbl_date->setText(dateText());
+    lbl_date->setText(xfunDateText());
 }
 
 void frms_RS_GRAPH_1::Timer_Start_Timer() {
@@ -526,7 +513,7 @@ void frms_RS_GRAPH_1::closeEvent(QCloseEvent* event) {
 
 void frms_RS_GRAPH_1::Form_Unload() {
     AppState& s = app();
-    xsubDataFileClose();
+    FileView::close();
     if (s.iLogOn == 1 && s.engine) s.engine->LogStop();
     if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
     appSub::xsubSettingsWrite();

@@ -22,6 +22,7 @@ class QTimer;
 class LineShape;
 class NoticeQueue;
 class PictureBox;
+class ReceivePipeline;
 class frms_Measure;
 class frms_Spectrum;
 
@@ -29,15 +30,15 @@ class frms_Spectrum;
 constexpr int kReceiveWakeMs = 30;
 
 // The main window: the graph pane, the display and command buttons, the line parameters with
-// their lamps, the cursors and the timers that drive reception. Each folder of src/ defines the
-// handlers and procedures of its own subject (serial/, graph/, storage/, dialogs/, print/).
+// their lamps, the cursors and the timers that drive reception. Its handlers are defined in
+// app/, a file to a subject (ReceiveCycle.cpp, DisplayModes.cpp, GraphDraw.cpp, ...); the
+// subjects' folders below hold what works without the window, and never include this header.
 class frms_RS_GRAPH_1 : public QWidget {
     Q_OBJECT
 public:
     explicit frms_RS_GRAPH_1(QWidget* parent = nullptr);
-    ~frms_RS_GRAPH_1() override;
 
-    // ---- lifecycle (app/) ----
+    // ---- lifecycle (frms_RS_GRAPH_1.cpp) ----
     void Form_Load();
     void Timer_date_Timer();
     void Timer_Start_Timer();
@@ -49,19 +50,15 @@ public:
     void Form_Resize();
     // Disables Timer1, sets its interval and enables it again.
     void rearmTimer1(int intervalMs);
-    static QString dateText(); // "dd-mmm-yyyy hh:nn", English month names
 
-    // ---- receive cycle, port dialog, line control, display modes (serial/) ----
+    // ---- receive cycle, port dialog, line control, display modes (ReceiveCycle.cpp,
+    // DisplayModes.cpp) ----
     void Timer_Receive_Timer();
     // Runs the 1 ms receive ticks that have come due since the receive timer last woke.
     void xsubReceiveTicksDue();
     void xsubModemLamps(uint8_t status);
-    // The port's device went away: close it, show it in the line panel and start reopening it.
-    void xsubPortLost();
-    // Tries once to reopen the lost port; ends the retrying once it is open or not wanted.
+    // Tries once to reopen the lost port (see ReceivePipeline::reconnect) and shows it back.
     void Timer_Reconnect_Timer();
-    // The text telling of bytes the engine dropped, once such a burst is over; else empty.
-    QString xfunDroppedNotice();
     void Cmd_test_Click();
     void Cmd_DTR_Click(int index);
     void Cmd_RTS_Click(int index);
@@ -73,7 +70,8 @@ public:
     void Cmd_scanning_Click();
     void xsubLogButton();
 
-    // ---- graph drawing, Y axis, scrolling, cursors (graph/) ----
+    // ---- graph drawing, Y axis, scrolling, cursors (GraphDraw.cpp, YAxis.cpp, Scrolling.cpp,
+    // Cursors.cpp) ----
     void xsubGraphDrawLive(int16_t channel);
     // The samples the live trace shows: the ring's newest screen, or what an armed trigger
     // holds (nothing before its first trigger point).
@@ -86,12 +84,6 @@ public:
     void clearReadout(int i);
     void fillReadout(int i, int16_t v);
     void xsubScaleLineDraw();
-    uint8_t xfunLastDataGet(int32_t l);
-    // Positions the File-mode view at byte index start and reads its count bytes in one go, which
-    // xfunLastDataGet then hands out in order. False, after the error message and with the file
-    // closed, only when the file cannot be positioned; a failed read is reported by
-    // xfunLastDataGet when the view reaches it, and reads as 0 from there on.
-    bool xfunLastDataSeek(int64_t start, int32_t count);
     void xsubGraphRequest();
     void Cmd_Clear_Click();
     void Opn_YDim_Click(int index);
@@ -128,7 +120,7 @@ public:
     // ΔX and ΔY of the two X cursors, shown while both are on.
     void xsubCurDeltaShow();
 
-    // ---- the graph pane's menu and the trigger of the live trace (graph/) ----
+    // ---- the graph pane's menu and the trigger of the live trace (TriggerView.cpp) ----
     void pic_graph_ContextMenu(const QPoint& pos);
     void mnu_Trigger_Click();
     // Arms the trigger with these settings (mode Off disarms) and starts a fresh search.
@@ -142,7 +134,7 @@ public:
     void xsubTriggerPlace();
     LiveTrigger trigger;
 
-    // ---- the measurement and spectrum windows, opened from the pane's menu (graph/) ----
+    // ---- the measurement and spectrum windows, opened from the pane's menu (Analysis.cpp) ----
     void mnu_Measure_Click();
     void mnu_Spectrum_Click();
     // The samples both windows look at: between the X cursors when both are on, else the
@@ -153,18 +145,12 @@ public:
     frms_Spectrum* frmSpectrum = nullptr;
     std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own
 
-    // The File-mode screen read by xfunLastDataSeek: bytes, how many were read, the next one to
-    // hand out, and the error code due once the caller asks past what was read.
-    std::array<uint8_t, 800> m_fileScreen{};
-    int32_t m_fileScreenLen = 0;
-    int32_t m_fileScreenNext = 0;
-    int m_fileScreenErr = 0;
     // The raw samples of the screen as the pane was last drawn, for the exports.
     std::vector<uint8_t> m_shown;
 
-    // ---- memory view, data files, logging, loading (storage/) ----
+    // ---- memory view, data files, logging, loading, export (MemoryView.cpp, Logging.cpp,
+    // FileLoad.cpp, GraphExport.cpp) ----
     void Cmd_Memory_Click();
-    void xsubMemLoad();
     void Cmd_memTOFile_Click();
     void xsubMemToFile();
     void Cmd_Log_Click();
@@ -174,8 +160,6 @@ public:
     void xsubFileFromCommandLine(const QString& path);
     void xsubFileModeEnter();  // File mode, before a file is chosen
     void xsubFileChosenShow(); // opens strSelFile, or keeps what was shown when it is ""
-    // Closes the file shown in File mode, if any.
-    void xsubDataFileClose();
     // The samples the pane shows as CSV: "Sample,Value,Hex" and a line each.
     QByteArray xfunShownCsv() const;
     void mnu_SaveImage_Click();
@@ -185,7 +169,7 @@ public:
     void xsubExportSave(const QString& prefix, const QString& extension, const QString& caption,
                         const QString& prompt, const QByteArray& bytes);
 
-    // ---- graph settings dialogs (dialogs/) and printing (print/) ----
+    // ---- graph settings dialogs and printing (DialogHandlers.cpp) ----
     void cmd_x_dimension_Click();
     void Cmd_set_Click();
     void Cmd_Print_Click();
@@ -205,7 +189,9 @@ public:
     QTimer* Timer_date = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer_Start = nullptr;
-    QTimer* Timer_Reconnect = nullptr;
+    QTimer* Timer_Reconnect = nullptr; // the reception's, which retries a lost port
+    // Fetching, storing and counting what arrives; the ticks above show what it did.
+    ReceivePipeline* Reception = nullptr;
     // What reception has to tell the user, shown from the event loop (see NoticeQueue).
     NoticeQueue* Notices = nullptr;
 
@@ -303,12 +289,6 @@ private:
     void buildControls();
     void connectHandlers();
     bool m_unloaded = false;
-    QElapsedTimer m_tickClock;      // since the receive ticks started
-    int64_t m_tickClockDone = 0;    // milliseconds of it whose ticks have run
-    bool m_fetchWasFull = false;    // the last tick's fetch took all a fetch can hold
-    uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
-    uint64_t m_droppedReported = 0; // the part of it the user has been told of
+    QElapsedTimer m_tickClock;   // since the receive ticks started
+    int64_t m_tickClockDone = 0; // milliseconds of it whose ticks have run
 };
-
-// The one main window of the run (nullptr before it is created).
-frms_RS_GRAPH_1* mainForm();

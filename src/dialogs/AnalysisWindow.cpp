@@ -11,8 +11,7 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/AppState.h"
-#include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/Measurements.h"
 #include "toolkit/Controls.h"
 
@@ -29,9 +28,9 @@ QString xfunFrequencyText(double cyclesPerSample, double rate) {
     return QString::number(cyclesPerSample, 'g', 4) + QStringLiteral(" /サンプル");
 }
 
-AnalysisWindow::AnalysisWindow(frms_RS_GRAPH_1* form, const QString& name, const QString& caption,
-                               float widthTw, float heightTw)
-    : QDialog(form), m_form(form), m_widthTw(widthTw) {
+AnalysisWindow::AnalysisWindow(QWidget* parent, AnalysisSource source, const QString& name,
+                               const QString& caption, float widthTw, float heightTw)
+    : QDialog(parent), m_source(std::move(source)), m_widthTw(widthTw) {
     setupDialog(this, name, caption);
     setModal(false);
     setFixedSizeTw(this, widthTw, heightTw);
@@ -66,7 +65,7 @@ void AnalysisWindow::placeButtons(float top) {
 void AnalysisWindow::xsubRefresh() {
     // The other window may have changed the shared choice. A spin box set to the value it has
     // would still be painted again, and text being typed into it would be lost.
-    const RateChoice& choice = m_form->rateChoice;
+    const RateChoice& choice = *m_source.rateChoice;
     {
         const QSignalBlocker comboQuiet(cmb_rate);
         const QSignalBlocker spinQuiet(txt_rate);
@@ -79,7 +78,7 @@ void AnalysisWindow::xsubRefresh() {
                                                               s.strDataBits, s.strStopBits));
     lbl_rate->setText(xfunRateText(rate));
 
-    std::vector<int16_t> span = m_form->xfunAnalysisSpan();
+    std::vector<int16_t> span = m_source.span();
     if (m_current && span == m_span && rate == m_rate) return;
     xsubShowSpan(span, rate);
     m_span = std::move(span);
@@ -93,12 +92,12 @@ void AnalysisWindow::xsubRefreshNow() {
 }
 
 void AnalysisWindow::cmb_rate_Click() {
-    m_form->rateChoice.source = static_cast<RateSource>(cmb_rate->currentIndex());
+    m_source.rateChoice->source = static_cast<RateSource>(cmb_rate->currentIndex());
     xsubRefresh();
 }
 
 void AnalysisWindow::txt_rate_Change() {
-    m_form->rateChoice.entered = txt_rate->value();
+    m_source.rateChoice->entered = txt_rate->value();
     xsubRefresh();
 }
 

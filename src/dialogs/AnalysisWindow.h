@@ -2,14 +2,16 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "graph/Measurements.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTimer;
-class frms_RS_GRAPH_1;
 
 // Four times a second, as a meter reads: readouts that change faster cannot be read, and each
 // refresh paints both windows, which costs about as much as a picture of the pane.
@@ -19,6 +21,13 @@ constexpr int kAnalysisRefreshMs = 250;
 QString xfunRateText(double perSecond);
 // A frequency in Hz with a rate, else in cycles per sample.
 QString xfunFrequencyText(double cyclesPerSample, double rate);
+
+// What the two windows look at: the rate choice they share for the run, and the samples of the
+// span as the main window shows them.
+struct AnalysisSource {
+    RateChoice* rateChoice = nullptr;
+    std::function<std::vector<int16_t>()> span;
+};
 
 // What the measurement and the spectrum window share: non-modal beside the main window, the
 // sample-rate row at the top, "コピー" and "閉じる" at the bottom, and a refresh whenever the
@@ -44,8 +53,8 @@ public:
     QTimer* Timer_Refresh = nullptr;
 
 protected:
-    AnalysisWindow(frms_RS_GRAPH_1* form, const QString& name, const QString& caption,
-                   float widthTw, float heightTw);
+    AnalysisWindow(QWidget* parent, AnalysisSource source, const QString& name,
+                   const QString& caption, float widthTw, float heightTw);
     // The two buttons, right-aligned with their top at this twip.
     void placeButtons(float top);
     virtual void xsubShowSpan(const std::vector<int16_t>& span, double rate) = 0;
@@ -54,7 +63,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
-    frms_RS_GRAPH_1* m_form;
+    AnalysisSource m_source;
 
 private:
     float m_widthTw;

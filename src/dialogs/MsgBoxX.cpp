@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "MsgBoxLayout.h"
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Controls.h"
 
 namespace {

@@ -13,9 +13,9 @@ constexpr float kRowHeightTw = 330;
 const QString kNoValue = QStringLiteral("-----");
 } // namespace
 
-frms_Measure::frms_Measure(frms_RS_GRAPH_1* form)
-    : AnalysisWindow(form, QStringLiteral("frms_Measure"), QStringLiteral("測定"), 6360,
-                     kRowTopTw + kRows * kRowHeightTw + 600) {
+frms_Measure::frms_Measure(QWidget* parent, AnalysisSource source)
+    : AnalysisWindow(parent, std::move(source), QStringLiteral("frms_Measure"),
+                     QStringLiteral("測定"), 6360, kRowTopTw + kRows * kRowHeightTw + 600) {
     const QString names[kRows] = {QStringLiteral("サンプル数"),  QStringLiteral("最小"),
                                   QStringLiteral("最大"),        QStringLiteral("ピーク間"),
                                   QStringLiteral("平均"),        QStringLiteral("実効値"),

@@ -24,7 +24,7 @@ public:
     };
     static constexpr int kRows = Duty + 1;
 
-    explicit frms_Measure(frms_RS_GRAPH_1* form);
+    explicit frms_Measure(QWidget* parent, AnalysisSource source);
 
     std::array<QLabel*, kRows> Lbl_name{};
     std::array<QLabel*, kRows> lbl_meas{};

@@ -140,9 +140,9 @@ void SpectrumPlot::leaveEvent(QEvent*) {
     emit mouseMovedPx(-1);
 }
 
-frms_Spectrum::frms_Spectrum(frms_RS_GRAPH_1* form)
-    : AnalysisWindow(form, QStringLiteral("frms_Spectrum"), QStringLiteral("スペクトル"), 9600,
-                     6720) {
+frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
+    : AnalysisWindow(parent, std::move(source), QStringLiteral("frms_Spectrum"),
+                     QStringLiteral("スペクトル"), 9600, 6720) {
     Label_window = control<QLabel>(this, QStringLiteral("Label_window"), {120, 570, 1380, 255},
                                    QStringLiteral("窓関数"));
     cmb_window = control<QComboBox>(this, QStringLiteral("cmb_window"), {1500, 540, 2760, 315});

@@ -46,7 +46,7 @@ private:
 class frms_Spectrum : public AnalysisWindow {
     Q_OBJECT
 public:
-    explicit frms_Spectrum(frms_RS_GRAPH_1* form);
+    explicit frms_Spectrum(QWidget* parent, AnalysisSource source);
 
     void cmb_window_Click();
     // The readout of the bin under the mouse (x in the plot's pixels, -1 when it has left).

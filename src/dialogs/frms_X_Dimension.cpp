@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Controls.h"
 
 namespace {

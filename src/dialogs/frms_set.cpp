@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Controls.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Modes.h"
+#include "app/state/Modes.h"
 #include "graph/GraphMath.h"
 
 std::vector<int16_t> xfunSpanValues(const std::vector<uint8_t>& shown, int16_t iSigned,

@@ -23,11 +23,6 @@ int16_t xfunTriggerIndex(int16_t positionPct, int16_t N) {
     return static_cast<int16_t>(std::nearbyint(p));
 }
 
-int32_t RingView::positionOf(int64_t n) const {
-    const int64_t pos = writePos - (total - n);
-    return static_cast<int32_t>(pos < 0 ? pos + size : pos);
-}
-
 std::optional<int64_t> xfunNewestTriggerPoint(const RingView& ring, int64_t first, int64_t last,
                                               const TriggerSettings& settings, int16_t iSigned) {
     if (last < first) return std::nullopt;

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/state/RingView.h"
+
 // Holding a periodic live trace still: where the stream crosses a level in the chosen
 // direction, and which screen of it to show. Apart from any widget; the caller supplies the
 // time in milliseconds, so the one-second fallback can be driven without waiting.
@@ -21,19 +23,6 @@ struct TriggerSettings {
 
 // Screen index of the trigger point: positionPct / 100 x (N - 1), halves to even.
 int16_t xfunTriggerIndex(int16_t positionPct, int16_t N);
-
-// The sample ring as the receive cycle fills it. Samples are numbered by arrival, `total` being
-// the number of the next one; only the `held` newest (at most the ring's size) can be read.
-struct RingView {
-    const uint8_t* data = nullptr;
-    int32_t size = 0;
-    int32_t writePos = 0; // ring position of sample `total`
-    int64_t total = 0;
-    int64_t held = 0;
-
-    int64_t oldest() const { return total - held; }
-    int32_t positionOf(int64_t n) const; // n in oldest() .. total - 1
-};
 
 // The newest trigger point among the samples numbered first..last, read in the current view
 // (iSigned): sample t is one when t - 1 lies below the level and t at or above it (rising), or

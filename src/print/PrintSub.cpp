@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "DrawTarget.h"
-#include "app/AppState.h"
-#include "app/frms_RS_GRAPH_1.h"
-#include "storage/FileErrors.h"
+#include "app/state/AppState.h"
+#include "storage/FileView.h"
+#include "toolkit/CountText.h"
 
 namespace PrintSub {
 
@@ -71,26 +71,10 @@ void printList(DrawTarget& t, QString (*cell)(uint8_t)) {
 } // namespace
 
 void xsubPrintDataGet() {
-    const AppState& s = app();
-    int64_t size = s.lMemCount;
-    int64_t start = s.lMemTop;
-    if (s.iDispMode == kDispFile) {
-        // A File view without a file shows nothing, so nothing is printed either.
-        if (s.iFileNo == -1) {
-            iPrintCount = 0;
-            return;
-        }
-        size = s.lFileLen;
-        start = s.lFileTop;
-    }
-    frms_RS_GRAPH_1* form = mainForm();
-    const auto n = static_cast<int32_t>(std::min<int64_t>(s.ChData[0].iXDim, size));
-    // A failure is reported once by the view's reader, which then hands out 0 for the rest.
-    if (s.iDispMode == kDispFile) form->xfunLastDataSeek(start, n);
-    int16_t i = 0;
-    for (; i < n && start + i < size; ++i)
-        bPrintBuf[i] = form->xfunLastDataGet(i);
-    iPrintCount = i;
+    // A failure is told once by the view's reader, and what it could not read prints as 0.
+    const std::vector<uint8_t> samples = xfunViewScreen().samples;
+    std::copy(samples.begin(), samples.end(), bPrintBuf.begin());
+    iPrintCount = static_cast<int16_t>(samples.size());
 }
 
 void xsubPrintPage(DrawTarget& t) {
@@ -154,7 +138,7 @@ void xsubPrintTitle(DrawTarget& t) {
 
 void xsubPrintDate(DrawTarget& t) {
     if (app().iPrintDate != 1) return;
-    const QString d = frms_RS_GRAPH_1::dateText();
+    const QString d = xfunDateText();
     t.setCurrent(sngPlotX + sngPlotW - t.textWidth(d), sngHeadH - 1.5f * t.textHeight(d));
     t.print(d);
 }

@@ -10,7 +10,7 @@
 
 #include "DrawTarget.h"
 #include "PrintSub.h"
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "toolkit/Controls.h"
 

@@ -1,6 +1,5 @@
 #include "storage/DataFiles.h"
 
-#include <QPushButton>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -12,13 +11,8 @@
 #include <utility>
 
 #include "LogFile.h"
-#include "app/AppState.h"
-#include "app/frms_RS_GRAPH_1.h"
 #include "dialogs/Msg.h"
 #include "storage/FileErrors.h"
-#include "storage/StorageNames.h"
-#include "storage/frms_File_Save.h"
-#include "storage/frms_MemSave.h"
 #include "toolkit/FileNames.h"
 
 namespace appSub {
@@ -219,26 +213,3 @@ int xfunSaveBytes(const QString& path, const uint8_t* data, size_t n, const Save
 }
 
 } // namespace appSub
-
-void frms_RS_GRAPH_1::Cmd_memTOFile_Click() {
-    Cmd_memTOFile->setEnabled(false);
-    xsubMemToFile();
-    xsubGraphRequest();
-    Cmd_memTOFile->setEnabled(true);
-}
-
-void frms_RS_GRAPH_1::xsubMemToFile() {
-    AppState& s = app();
-    s.iMemSaveSel = 1;
-    if (s.lMemCount == 0) return;
-    s.strMemFile = appSub::xfunDefaultFileName(ini::xfunHomeDir(), QStringLiteral("MEM"),
-                                               QDateTime::currentDateTime());
-    {
-        frms_MemSave dialog(this);
-        dialog.exec();
-    }
-    if (s.iDlgOK == 1) {
-        frms_File_Save progress(this);
-        progress.exec();
-    }
-}

@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Controls.h"
 
 YesNoDialog::YesNoDialog(QWidget* parent, const QString& name, const QString& caption,

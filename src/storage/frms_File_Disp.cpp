@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <sys/stat.h>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"

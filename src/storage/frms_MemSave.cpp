@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "toolkit/Controls.h"
 
 frms_MemSave::frms_MemSave(QWidget* parent)

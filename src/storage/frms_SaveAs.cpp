@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/AppState.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/DataFiles.h"
 #include "storage/StorageNames.h"

@@ -1,5 +1,6 @@
 #include "CountText.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 QString xfunCountText(int64_t count) {
@@ -11,4 +12,8 @@ QString xfunCountText(int64_t count) {
         return c;
     }();
     return locale.toString(static_cast<qlonglong>(count));
+}
+
+QString xfunDateText() {
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm"));
 }

@@ -13,12 +13,13 @@
 #include <sys/stat.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/Main.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "storage/FileErrors.h"
+#include "toolkit/CountText.h"
 #include "toolkit/Twips.h"
 
 using testsupport::finish;
@@ -600,7 +601,7 @@ void AppTest::secondInstanceIsRefused() {
 }
 
 void AppTest::clockTextHasDayMonthYearHoursMinutes() {
-    const QString t = frms_RS_GRAPH_1::dateText();
+    const QString t = xfunDateText();
     QVERIFY2(QRegularExpression(
                  QStringLiteral("^\\d\\d-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-\\d{4} "
                                 "([01]\\d|2[0-3]):[0-5]\\d$"))

@@ -6,9 +6,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/AppState.h"
 #include "app/Main.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 
 namespace testsupport {
 

@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "dialogs/MsgBoxLayout.h"
 #include "dialogs/MsgBoxX.h"
@@ -702,10 +702,15 @@ void DialogsTest::everyDialogHasTheFixedFrame_data() {
         return new frms_Trigger(f, TriggerSettings{}, -128, 127);
     }) << QSize(360, 193);
     QTest::addRow("pen") << DialogMaker([](auto* f) { return new frms_set(f); }) << QSize(313, 193);
-    QTest::addRow("measurements") << DialogMaker([](auto* f) { return new frms_Measure(f); })
-                                  << QSize();
-    QTest::addRow("spectrum") << DialogMaker([](auto* f) { return new frms_Spectrum(f); })
-                              << QSize();
+    const auto analysis = [](frms_RS_GRAPH_1* f) {
+        return AnalysisSource{&f->rateChoice, [f] { return f->xfunAnalysisSpan(); }};
+    };
+    QTest::addRow("measurements") << DialogMaker([=](auto* f) {
+        return new frms_Measure(f, analysis(f));
+    }) << QSize();
+    QTest::addRow("spectrum") << DialogMaker([=](auto* f) {
+        return new frms_Spectrum(f, analysis(f));
+    }) << QSize();
 }
 
 // Whatever folder a dialog comes from, it has the same frame (a close box, no minimise or

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/GraphMath.h"
 #include "storage/FileErrors.h"
 #include "toolkit/HeldLabel.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/frms_Measure.h"
 #include "dialogs/frms_Spectrum.h"
 #include "graph/Measurements.h"

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "toolkit/PictureBox.h"
 
 using testsupport::finish;

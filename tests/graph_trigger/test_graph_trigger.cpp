@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/frms_Trigger.h"
 #include "dialogs/frms_X_Dimension.h"
 #include "dialogs/frms_set.h"

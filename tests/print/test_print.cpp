@@ -21,8 +21,8 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "print/DrawTarget.h"
 #include "print/PrintSub.h"
 #include "print/frms_Print_test.h"

@@ -20,9 +20,9 @@
 
 #include "NetworkServers.h"
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/NoticeQueue.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"

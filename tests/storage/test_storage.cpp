@@ -28,11 +28,12 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/GraphMath.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
+#include "storage/FileView.h"
 #include "storage/StorageNames.h"
 #include "storage/frms_File_Disp.h"
 #include "toolkit/FileNames.h"
@@ -844,7 +845,7 @@ void StorageTest::cancellingReadFile() {
     QVERIFY(form->Timer1->isActive());
     QCOMPARE(form->Timer1->interval(), 100);
 
-    form->xsubDataFileClose();
+    FileView::close();
     QCOMPARE(app().iFileNo, -1);
     QCOMPARE(::fcntl(fd, F_GETFD), -1);
     finish(form);
@@ -905,7 +906,7 @@ void StorageTest::fileNamedOnTheCommandLine() {
     QCOMPARE(s.strDataDir, dir.filePath(QStringLiteral("data"))); // "From File" opens there next
 
     // A missing file: the message "From File" gives, and File mode without a file.
-    form->xsubDataFileClose();
+    FileView::close();
     auto seen = runAnswering(
         [form, &dir] { form->xsubFileFromCommandLine(dir.filePath(QStringLiteral("gone.log"))); },
         {answer(1)});
@@ -949,13 +950,13 @@ void StorageTest::namesAreBytes() {
     form->xsubFileFromCommandLine(xfunNameFromBytes(folder + name));
     QVERIFY(s.iFileNo >= 0);
     QCOMPARE(s.lFileLen, int64_t(300));
-    form->xsubDataFileClose();
+    FileView::close();
 
     // From the list of "Read File".
     runAnswering([form] { form->cmd_File_Click(); }, {chooseFile(xfunNameFromBytes(name))});
     QVERIFY(s.iFileNo >= 0);
     QCOMPARE(s.lFileLen, int64_t(300));
-    form->xsubDataFileClose();
+    FileView::close();
 
     // Saved under such a name.
     const QByteArray copy = name + ".2";

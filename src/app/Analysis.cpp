@@ -1,14 +1,16 @@
 #include <QCheckBox>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/frms_Measure.h"
 #include "dialogs/frms_Spectrum.h"
 
 namespace {
 // Brings a window up beside the main window, made at its first opening.
 template <typename Window> void openWindow(frms_RS_GRAPH_1* form, Window*& window) {
-    if (!window) window = new Window(form);
+    if (!window)
+        window = new Window(
+            form, AnalysisSource{&form->rateChoice, [form] { return form->xfunAnalysisSpan(); }});
     window->show();
     window->raise();
     window->activateWindow();

@@ -1,14 +1,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScrollBar>
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "storage/DataFiles.h"
-#include "storage/FileErrors.h"
+#include "storage/FileView.h"
 #include "storage/frms_File_Disp.h"
 #include "toolkit/CountText.h"
 #include "toolkit/FileNames.h"
@@ -44,25 +41,9 @@ void frms_RS_GRAPH_1::xsubFileModeEnter() {
 void frms_RS_GRAPH_1::xsubFileChosenShow() {
     AppState& s = app();
     if (!s.strSelFile.isEmpty()) {
-        xsubDataFileClose();
         setWindowTitle(s.strAppTitle + QStringLiteral(" File ") + s.strSelFile);
         s.strDispFile = s.strSelFile;
-
-        int code = 0;
-        const int fd = appSub::xfunOpenForRead(s.strSelFile, code);
-        struct stat st {};
-        if (fd >= 0 && ::fstat(fd, &st) != 0) {
-            code = appSub::fileErrCodeFromErrno(errno, s.strSelFile);
-            ::close(fd);
-        }
-        if (code != 0) {
-            appSub::xsubFileErrMsg(code);
-            s.iFileNo = -1;
-            return;
-        }
-        s.iFileNo = fd;
-        s.lFileLen = st.st_size;
-        s.lFileTop = 0;
+        if (!FileView::open(s.strSelFile)) return;
         s.iDispMode = kDispFile;
         lbl_data_su->setText(xfunCountText(s.lFileLen));
 
@@ -75,11 +56,4 @@ void frms_RS_GRAPH_1::xsubFileChosenShow() {
         lbl_data_su->clear();
     }
     rearmTimer1(100);
-}
-
-void frms_RS_GRAPH_1::xsubDataFileClose() {
-    AppState& s = app();
-    if (s.iFileNo == -1) return;
-    ::close(s.iFileNo);
-    s.iFileNo = -1;
 }

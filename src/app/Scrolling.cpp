@@ -1,7 +1,7 @@
 #include <QScrollBar>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/ScrollMath.h"
 
 // The File and Memory views show one screen of a longer series; these helpers give the series

@@ -2,8 +2,8 @@
 #include <QRadioButton>
 #include <algorithm>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/GraphMath.h"
 #include "toolkit/Colors.h"
 #include "toolkit/PictureBox.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "Modes.h"
 #include "SerialEngine.h"
-#include "graph/Trigger.h"
+#include "app/state/Modes.h"
+#include "app/state/RingView.h"
 
 // One record of the channel table; only channel 0 carries a trace.
 struct ChannelRecord {
@@ -63,7 +63,7 @@ struct AppState {
     QString strFlow;
 
     // File view (64-bit so files of 2 GiB and more work) and memory view
-    int iFileNo = -1; // POSIX descriptor of the file shown in File mode
+    int iFileNo = -1; // POSIX descriptor of the file shown in File mode (see FileView)
     int64_t lFileLen = 0;
     int64_t lFileTop = 0;
     QString strDispFile;
@@ -143,8 +143,5 @@ RingView xfunRingView();
 void xsubCtrlNameInit();
 
 int16_t xfunTestData();
-
-// Entry point: returns the process exit code.
-int Main(int argc, char** argv);
 
 } // namespace ini

@@ -1,10 +1,10 @@
-#include "AppState.h"
+#include "app/state/AppState.h"
 
 #include <QDir>
 #include <algorithm>
 #include <cassert>
 
-#include "Settings.h"
+#include "app/state/Places.h"
 
 AppState& app() {
     static AppState state;

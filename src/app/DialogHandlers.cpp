@@ -1,9 +1,12 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
-#include "frms_X_Dimension.h"
+#include "app/state/AppState.h"
+#include "dialogs/frms_X_Dimension.h"
+#include "dialogs/frms_set.h"
+#include "print/frms_Print_test.h"
+#include "toolkit/PictureBox.h"
 
 void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     AppState& s = app();
@@ -30,4 +33,29 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
 
     rearmTimer1(10);
     iRedrawReq = 1;
+}
+
+void frms_RS_GRAPH_1::Cmd_set_Click() {
+    AppState& s = app();
+    s.lSetWidth = s.lLineWidth;
+    s.lSetColor = s.lPenColor;
+    s.iLiveDraw = 0;
+    frms_set(this).exec();
+
+    // Applied after Cancel too: the transfer values then still hold the unchanged pen.
+    s.iLiveDraw = 1;
+    s.lPenColor = s.lSetColor;
+    s.lLineWidth = s.lSetWidth;
+    s.ChData[0].lColor = s.lSetColor;
+    pic_graph->setDrawWidth(s.lLineWidth);
+    xsubCurXClamp();
+    xsubCurXPlace();
+    rearmTimer1(10);
+    iRedrawReq = 1;
+}
+
+void frms_RS_GRAPH_1::Cmd_Print_Click() {
+    // The receive timer keeps running under the modal dialog, so the live graph goes on.
+    frms_Print_test dialog(this);
+    dialog.exec();
 }

@@ -1,8 +1,8 @@
 #include <QDateTime>
 #include <QFile>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/Msg.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"

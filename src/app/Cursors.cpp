@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/GraphMath.h"
 #include "graph/ScrollMath.h"
 #include "toolkit/CountText.h"

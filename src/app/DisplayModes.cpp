@@ -1,9 +1,13 @@
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
+#include "serial/PortNotices.h"
+#include "serial/frms_ScanningSelect.h"
+#include "storage/FileView.h"
 #include "toolkit/Colors.h"
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
@@ -69,7 +73,7 @@ void frms_RS_GRAPH_1::xsubDispFile() {
 
 void frms_RS_GRAPH_1::Cmd_scanning_Click() {
     app().iDispMode = kDispScanning;
-    xsubDataFileClose();
+    FileView::close();
     HScroll1->setVisible(false);
     HScroll2->setVisible(false);
     xsubCurXPlace();
@@ -78,4 +82,68 @@ void frms_RS_GRAPH_1::Cmd_scanning_Click() {
 
 void frms_RS_GRAPH_1::xsubLogButton() {
     setBackColor(Cmd_Log, app().iLogOn == 1 ? kRed : kLightGrey);
+}
+
+void frms_RS_GRAPH_1::Cmd_test_Click() {
+    AppState& s = app();
+    s.iLiveDraw = 0;
+    {
+        frms_ScanningSelect dialog(this);
+        dialog.exec();
+    }
+    xsubDispSource();
+    if (s.iScanSource == kSourceOff) xsubTriggerDisarm();
+    iRedrawReq = 1;
+    iClearReq = 1;
+    s.iLiveDraw = 1;
+    xsubPortLabels();
+}
+
+void frms_RS_GRAPH_1::xsubDispSource() {
+    switch (app().iScanSource) {
+    case kSourceCom:
+        Cmd_Test->setText(QStringLiteral("COM ON"));
+        break;
+    case kSourceTest:
+        Cmd_Test->setText(QStringLiteral("Test"));
+        break;
+    case kSourceOff:
+        Cmd_Test->setText(QStringLiteral("COM OFF"));
+        break;
+    default:
+        break;
+    }
+    xsubLineButtons();
+}
+
+void frms_RS_GRAPH_1::xsubLineButtons() {
+    const AppState& s = app();
+    const bool open = s.iPortOpen == 1;
+    if (open) {
+        uint8_t status = 0;
+        s.engine->ReadModemStatus(status);
+        const auto showLine = [](const std::array<QPushButton*, 2>& buttons, bool on) {
+            setBackColor(buttons[0], on ? kGreen : kLightGrey);
+            setBackColor(buttons[1], on ? kLightGrey : kRed);
+        };
+        showLine(Cmd_RTS, (status & 0x01) != 0);
+        showLine(Cmd_DTR, (status & 0x02) != 0);
+    }
+    const QString note = xfunLineControlNote(s.strPortName);
+    for (QPushButton* b : {Cmd_DTR[0], Cmd_DTR[1], Cmd_RTS[0], Cmd_RTS[1]}) {
+        b->setEnabled(open && note.isEmpty());
+        b->setToolTip(note);
+    }
+}
+
+void frms_RS_GRAPH_1::Cmd_DTR_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8002) : int16_t(0x0002));
+    xsubLineButtons();
+}
+
+void frms_RS_GRAPH_1::Cmd_RTS_Click(int index) {
+    if (app().iPortOpen == 1)
+        app().engine->SetLineSt(index == 0 ? int16_t(0x8001) : int16_t(0x0001));
+    xsubLineButtons();
 }

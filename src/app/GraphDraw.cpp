@@ -2,22 +2,17 @@
 #include <QPointF>
 #include <QScopeGuard>
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 #include <vector>
 
-#include "app/AppState.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "graph/GraphMath.h"
-#include "storage/FileErrors.h"
+#include "storage/FileView.h"
 #include "toolkit/Colors.h"
 #include "toolkit/PictureBox.h"
 
 namespace {
-
-// The file ended before the bytes its length promised (it shrank while shown).
-constexpr int kErrReadPastEnd = 62;
 
 struct PaneFrame {
     float X0, W, Y0, H;
@@ -44,14 +39,6 @@ struct TracePoints {
 
 bool validChannel(int16_t ch) {
     return ch >= 0 && ch <= 8;
-}
-
-// Ends File mode's use of the data file after a failed read.
-void dropDataFile(int err) {
-    AppState& s = app();
-    appSub::xsubFileErrMsg(err);
-    if (s.iFileNo != -1) ::close(s.iFileNo);
-    s.iFileNo = -1;
 }
 
 } // namespace
@@ -149,78 +136,13 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
     pic_graph->setForeColor(ch.lColor);
     pic_graph->Cls();
 
-    int64_t size = 0;
-    int64_t start = 0;
-    if (s.iDispMode != kDispFile) {
-        size = s.lMemCount;
-        start = s.lMemTop;
-    } else {
-        if (s.iFileNo == -1) {
-            xsubScaleLineDraw();
-            return;
-        }
-        size = s.lFileLen;
-        start = s.lFileTop;
-    }
-    const auto n = static_cast<int32_t>(std::min<int64_t>(size, ch.iXDim));
-    if (s.iDispMode == kDispFile && !xfunLastDataSeek(start, n)) return;
-
+    const ViewScreen view = xfunViewScreen();
+    if (!view.positioned) return;
     xsubScaleLineDraw();
-    for (int32_t i = 0; i < n && start + i < size; ++i) {
-        const uint8_t b = xfunLastDataGet(i);
-        m_shown.push_back(b);
-        xsubPlotPoint(static_cast<int16_t>(i), xfunSignedValue(b, ch.iSigned), ch.iXDim - 1,
-                      ch.iYMax - ch.iYMin, ch.iYMin, fr.W, fr.H, fr.X0, fr.Y0);
-    }
-}
-
-bool frms_RS_GRAPH_1::xfunLastDataSeek(int64_t start, int32_t count) {
-    m_fileScreenLen = 0;
-    m_fileScreenNext = 0;
-    m_fileScreenErr = kErrReadPastEnd;
-    const int fd = app().iFileNo;
-    if (fd == -1) return false;
-
-    // One screen is at most a few hundred bytes: read it whole now, so drawing it costs one call.
-    const int32_t want = std::clamp<int32_t>(count, 0, static_cast<int32_t>(m_fileScreen.size()));
-    while (m_fileScreenLen < want) {
-        const ssize_t got =
-            ::pread(fd, m_fileScreen.data() + m_fileScreenLen,
-                    static_cast<size_t>(want - m_fileScreenLen), start + m_fileScreenLen);
-        if (got > 0) {
-            m_fileScreenLen += static_cast<int32_t>(got);
-            continue;
-        }
-        if (got < 0 && errno == EINTR) continue;
-        if (got == 0) break;
-        const int err = errno;
-        const int code = appSub::fileErrCodeFromErrno(err);
-        if (m_fileScreenLen == 0 && (err == EBADF || err == ESPIPE)) {
-            // The file cannot be positioned at all: nothing of this screen can be drawn.
-            dropDataFile(code);
-            return false;
-        }
-        // The bytes before the failure are good; the failure shows when the view reaches it,
-        // and the rest of the screen reads as 0.
-        m_fileScreenErr = code;
-        break;
-    }
-    return true;
-}
-
-uint8_t frms_RS_GRAPH_1::xfunLastDataGet(int32_t l) {
-    AppState& s = app();
-    if (s.iDispMode != kDispFile) {
-        const int64_t at = static_cast<int64_t>(s.lMemTop) + l;
-        if (at < 0 || at >= static_cast<int64_t>(s.bMemBuf.size())) return 0;
-        return s.bMemBuf[static_cast<size_t>(at)];
-    }
-    if (s.iFileNo == -1) return 0;
-    if (m_fileScreenNext >= m_fileScreenLen) {
-        dropDataFile(m_fileScreenErr);
-        return 0;
-    }
-    return m_fileScreen[static_cast<size_t>(m_fileScreenNext++)];
+    m_shown = view.samples;
+    for (size_t i = 0; i < view.samples.size(); ++i)
+        xsubPlotPoint(static_cast<int16_t>(i), xfunSignedValue(view.samples[i], ch.iSigned),
+                      ch.iXDim - 1, ch.iYMax - ch.iYMin, ch.iYMin, fr.W, fr.H, fr.X0, fr.Y0);
 }
 
 void frms_RS_GRAPH_1::xsubScaleLineDraw() {

@@ -2,8 +2,8 @@
 #include <QLabel>
 #include <QMenu>
 
-#include "app/AppState.h"
 #include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
 #include "dialogs/frms_Trigger.h"
 #include "graph/GraphMath.h"
 #include "toolkit/PictureBox.h"

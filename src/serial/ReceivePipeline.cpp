@@ -1,0 +1,140 @@
+#include "serial/ReceivePipeline.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "app/state/AppState.h"
+#include "serial/PortNotices.h"
+#include "storage/FileErrors.h"
+
+namespace {
+
+// How often a lost port is tried again.
+constexpr int kReconnectMs = 1000;
+
+void addToCount(int32_t added) {
+    int32_t& count = app().lRcvCount;
+    count = static_cast<int32_t>(std::min<int64_t>(int64_t{count} + added, kRcvCountMax));
+}
+
+} // namespace
+
+ReceivePipeline::ReceivePipeline(QObject* parent)
+    : QObject(parent), reconnectTimer(new QTimer(this)) {
+    reconnectTimer->setObjectName(QStringLiteral("Timer_Reconnect"));
+    reconnectTimer->setInterval(kReconnectMs);
+}
+
+ReceivePipeline::Tick ReceivePipeline::tick() {
+    AppState& s = app();
+    Tick t;
+    if (s.iScanSource == kSourceTest) {
+        ini::xsubRingAdd(0, ini::xfunTestData());
+        addToCount(1);
+        t.samplesAdded = true;
+    } else if (s.iScanSource == kSourceCom && s.iPortOpen == 1) {
+        fetchFromPort(t);
+    }
+    dropsCheck();
+    return t;
+}
+
+void ReceivePipeline::fetchFromPort(Tick& t) {
+    AppState& s = app();
+    int32_t count = 0;
+    int32_t scratch = 0;
+    s.engine->RcvDataFirst(count, scratch, s.iLogOn, s.iLogSt, s.lRcvAux);
+    m_fetchWasFull = count >= tessavue::SerialEngine::kMaxBytesPerFetch;
+    if (s.iLogSt != tessavue::SerialEngine::kLogContinues && s.iLogOn == 1) {
+        s.iLogOn = 0;
+        s.engine->LogStop();
+        s.strLogFile.clear();
+        t.logEnded = true;
+        // The engine closed the log because a write failed (its errno) or its reader fell
+        // behind, not at the size limit: the user must learn that the log is incomplete.
+        if (s.iLogSt > 0)
+            emit notice(appSub::fileErrText(appSub::fileErrCodeFromErrno(s.iLogSt)));
+        else if (s.iLogSt == tessavue::SerialEngine::kLogStalled)
+            emit notice(xfunLogStalledText());
+    }
+    if (count != 0) {
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t value = 0;
+            s.engine->RcvDataNext(value, static_cast<int16_t>(i));
+            ini::xsubRingAdd(0, value);
+        }
+        addToCount(count);
+        t.samplesAdded = true;
+    }
+    uint8_t status = 0;
+    s.engine->ReadModemStatus(status);
+    t.modemStatus = status;
+    if (s.engine->portLost()) {
+        s.engine->CloseCommPort();
+        s.iPortOpen = 0;
+        s.iPortLost = 1;
+        t.portLost = true;
+        reconnectTimer->start();
+        emit notice(xfunPortLostText(s.strPortName));
+    }
+}
+
+void ReceivePipeline::dropsCheck() {
+    // Told once the count holds still for a tick, so a burst of drops gives one notice.
+    const uint64_t dropped = app().engine->droppedBytes();
+    if (dropped < m_droppedSeen) m_droppedReported = 0; // the engine counts afresh
+    const bool burstOver = dropped > m_droppedReported && dropped == m_droppedSeen;
+    m_droppedSeen = dropped;
+    if (!burstOver) return;
+    const uint64_t lost = dropped - m_droppedReported;
+    m_droppedReported = dropped;
+    emit notice(xfunBytesLostText(lost));
+}
+
+bool ReceivePipeline::reconnect() {
+    AppState& s = app();
+    const bool wanted = s.iPortLost == 1 && s.iScanSource == kSourceCom && s.iPortOpen == 0;
+    if (wanted && s.engine->reopenCommPort() != -1) return false;
+    reconnectTimer->stop();
+    if (!wanted) return false;
+    s.iPortOpen = 1;
+    s.iPortLost = 0;
+    return true;
+}
+
+int16_t ini::xfunTestData() {
+    AppState& s = app();
+    switch (s.iTestKind) {
+    case 0:
+        s.bSawLevel = s.bSawLevel == 255 ? 0 : s.bSawLevel + 1;
+        return s.bSawLevel;
+    case 1: {
+        const float sine = static_cast<float>(std::sin(s.dSinAngle * std::numbers::pi / 180));
+        const auto v = static_cast<int32_t>(std::nearbyint(static_cast<double>(sine) * 100));
+        s.dSinAngle = s.dSinAngle < 359 ? s.dSinAngle + 1 : 0;
+        return static_cast<int16_t>(v & 0xFF);
+    }
+    case 2:
+        if (++s.iTriTick == 10) {
+            s.iTriTick = 0;
+            if (s.iTriDown == 0) {
+                s.iTriLevel += 10;
+                if (s.iTriLevel >= 127) {
+                    s.iTriLevel = 127;
+                    s.iTriDown = 1;
+                }
+            } else {
+                s.iTriLevel -= 10;
+                if (s.iTriLevel <= -128) {
+                    s.iTriLevel = -128;
+                    s.iTriDown = 0;
+                }
+            }
+        }
+        return static_cast<int16_t>(s.iTriLevel & 0xFF);
+    default:
+        return 0;
+    }
+}

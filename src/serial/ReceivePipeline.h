@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <optional>
+
+class QTimer;
+
+// Reception apart from the window. One tick fetches what the engine received (or makes one
+// test-pattern sample), stores it in the ring and counts it, ends a log the engine ended, and
+// watches for a lost device and for bytes the engine dropped; a lost port is tried again every
+// second until it is back. The window draws from what a tick reports; what the user must be
+// told comes out of notice(), to be shown from the event loop, never inside the tick.
+class ReceivePipeline : public QObject {
+    Q_OBJECT
+public:
+    // What one tick did that the window shows.
+    struct Tick {
+        bool samplesAdded = false; // lRcvCount and the ring have grown
+        bool logEnded = false;     // the engine ended the log: iLogOn 0, strLogFile ""
+        bool portLost = false;     // the device went away: the port is closed, being retried
+        std::optional<uint8_t> modemStatus; // read when the port is open
+    };
+
+    explicit ReceivePipeline(QObject* parent = nullptr);
+
+    Tick tick();
+    // The last fetch took all a fetch can hold: more is waiting in the engine.
+    bool fetchWasFull() const { return m_fetchWasFull; }
+    // Tries once to reopen the lost port, and stops retrying once it is open or no longer
+    // wanted. True when the port is open again.
+    bool reconnect();
+
+    // Fires every second while a lost port is being retried (objectName "Timer_Reconnect").
+    QTimer* const reconnectTimer;
+
+signals:
+    void notice(const QString& text);
+
+private:
+    void fetchFromPort(Tick& t);
+    void dropsCheck();
+
+    bool m_fetchWasFull = false;
+    uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
+    uint64_t m_droppedReported = 0; // the part of it the user has been told of
+};
