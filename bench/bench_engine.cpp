@@ -113,6 +113,7 @@ EngineFigures measureEngine(int master, const std::string& portName, uint64_t by
 
     // The program's receive tick: wake on each 1 ms boundary, fetch once, take every byte.
     EngineFigures figures;
+    std::vector<uint8_t> fetched(tessavue::SerialEngine::kMaxBytesPerFetch);
     const auto start = Clock::now();
     auto nextTick = start;
     auto lastArrival = start;
@@ -123,11 +124,9 @@ EngineFigures measureEngine(int master, const std::string& portName, uint64_t by
         int16_t logSt = 0;
         engine->RcvDataFirst(count, scratch, 0, logSt, aux);
         const uint64_t first = drained;
-        for (int32_t i = 0; i < count; ++i) {
-            uint8_t value = 0;
-            engine->RcvDataNext(value, static_cast<int16_t>(i));
-            figures.mismatched += value != pattern[(first + i) % patternPeriod];
-        }
+        engine->RcvDataAll(fetched.data(), count);
+        for (int32_t i = 0; i < count; ++i)
+            figures.mismatched += fetched[i] != pattern[(first + i) % patternPeriod];
         drained += static_cast<uint64_t>(count);
         if (count > 0) lastArrival = Clock::now();
         const bool sent =

@@ -10,9 +10,12 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -36,11 +39,29 @@ constexpr ssize_t kSlowReadBytes = 2048;
 // How long the reader lets a slow stream gather: 4 KiB at 3,000,000 baud take 13 ms.
 constexpr int kGatherMs = 10;
 
+// What the engine's caller asked to be told when bytes are waiting; readers call it, the caller
+// changes it, each on its own thread.
+class BytesWaitingCall {
+public:
+    void set(std::function<void()> call) {
+        std::lock_guard lock(mutex_);
+        call_ = std::move(call);
+    }
+    void operator()() {
+        std::lock_guard lock(mutex_);
+        if (call_) call_();
+    }
+
+private:
+    std::mutex mutex_;
+    std::function<void()> call_;
+};
+
 // An open port and the thread that moves its bytes into the pending buffer.
 class Port {
 public:
-    Port(std::unique_ptr<Transport> transport, int wakeFd)
-        : transport_(std::move(transport)), wakeFd_(wakeFd),
+    Port(std::unique_ptr<Transport> transport, int wakeFd, BytesWaitingCall& bytesWaiting)
+        : transport_(std::move(transport)), wakeFd_(wakeFd), bytesWaiting_(bytesWaiting),
           reader_([this] { readUntilStopped(); }) {}
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
@@ -60,7 +81,9 @@ public:
 
 private:
     void readUntilStopped() {
-        if (!readUntilWokenOrGone()) lineGone_.store(true, std::memory_order_release);
+        if (readUntilWokenOrGone()) return;
+        lineGone_.store(true, std::memory_order_release);
+        bytesWaiting_();
     }
 
     // Returns true when woken through wakeFd_, false when the line went away (unplugged
@@ -79,6 +102,7 @@ private:
             ssize_t received = read(transport_->fd(), buffer.data(), buffer.size());
             if (received > 0) {
                 transport_->received(buffer.data(), static_cast<size_t>(received), pending_);
+                bytesWaiting_();
                 // A slow stream gathers for a while rather than wake the reader for every few
                 // bytes; the kernel keeps far more than it brings meanwhile.
                 if (received < kSlowReadBytes && poll(&watched[1], 1, kGatherMs) > 0) return true;
@@ -92,6 +116,7 @@ private:
 
     const std::unique_ptr<Transport> transport_;
     const int wakeFd_;
+    BytesWaitingCall& bytesWaiting_;
     PendingBytes pending_{kPendingCapacity};
     std::atomic<bool> lineGone_{false};
     std::thread reader_; // last: it starts running in the constructor
@@ -147,6 +172,14 @@ public:
 
     void RcvDataNext(uint8_t& value, int16_t index) override {
         value = index >= 0 && static_cast<size_t>(index) < fetchedCount_ ? fetched_[index] : 0;
+    }
+
+    void RcvDataAll(uint8_t* out, int32_t count) override {
+        std::memcpy(out, fetched_.data(), std::min(static_cast<size_t>(count), fetchedCount_));
+    }
+
+    void setOnBytesWaiting(std::function<void()> onBytesWaiting) override {
+        bytesWaiting_.set(std::move(onBytesWaiting));
     }
 
     void ReadModemStatus(uint8_t& status) override {
@@ -212,7 +245,7 @@ private:
         if (!opened.transport) return opened.error;
         int wakeFd = eventfd(0, EFD_CLOEXEC);
         if (wakeFd < 0) return static_cast<int16_t>(errno);
-        port_ = std::make_unique<Port>(std::move(opened.transport), wakeFd);
+        port_ = std::make_unique<Port>(std::move(opened.transport), wakeFd, bytesWaiting_);
         // The reader runs while the transport agrees on the line with the far end.
         int16_t result = -1;
         waitUntil(
@@ -229,6 +262,7 @@ private:
 
     const std::function<void()> whileWaiting_;
     bool opening_ = false;
+    BytesWaitingCall bytesWaiting_; // before port_, whose reader calls it
     std::unique_ptr<Port> port_;
     std::string portName_;
     LineSettings settings_;                           // applied at every open

@@ -47,6 +47,21 @@ public:
     virtual void RcvDataFirst(int32_t& count, int32_t& scratch, int16_t logOn, int16_t& logSt,
                               int32_t& aux) = 0;
     virtual void RcvDataNext(uint8_t& value, int16_t index) = 0;
+    // The whole fetch at once: copies the first `count` bytes the last RcvDataFirst made ready
+    // (count no more than it reported) to out. An engine that keeps them in one place copies them
+    // in one go rather than a call per byte.
+    virtual void RcvDataAll(uint8_t* out, int32_t count) {
+        for (int32_t i = 0; i < count; ++i)
+            RcvDataNext(out[i], static_cast<int16_t>(i));
+    }
+
+    // Called on a reader thread each time bytes have joined the pending ones (or the line has
+    // gone), so that the caller can fetch soon after they arrive rather than on a fixed period.
+    // It must return quickly and never call into the engine. Once an empty function has been set,
+    // no call is under way or follows. An engine that calls nothing leaves the caller to poll.
+    virtual void setOnBytesWaiting(std::function<void()> onBytesWaiting) {
+        static_cast<void>(onBytesWaiting);
+    }
 
     // Bits: 0x01 RTS, 0x02 DTR, 0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 DCD.
     virtual void ReadModemStatus(uint8_t& status) = 0;

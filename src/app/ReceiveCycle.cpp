@@ -20,7 +20,8 @@ constexpr int64_t kMostTicksPerWake = 100;
 
 // A wake every millisecond would cost more than all that the ticks do, while their results are
 // painted some thirty times a second: the timer wakes every kReceiveWakeMs and runs the ticks due
-// since. A test pattern so still makes one sample a millisecond. A port's first tick fetches all
+// since. A test pattern so still makes one sample a millisecond. A port also wakes this as soon as
+// its reader has bytes, so they reach the picture within a frame. A port's first tick fetches all
 // that arrived; the ones after it run only while fetches come back full.
 void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
     const int64_t now = m_tickClock.elapsed();

@@ -347,6 +347,7 @@ void frms_RS_GRAPH_1::buildControls() {
 
 void frms_RS_GRAPH_1::connectHandlers() {
     connect(Timer_Receive, &QTimer::timeout, this, &frms_RS_GRAPH_1::xsubReceiveTicksDue);
+    connect(Reception, &ReceivePipeline::bytesWaiting, this, &frms_RS_GRAPH_1::xsubReceiveTicksDue);
     connect(Timer_date, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_date_Timer);
     connect(Timer1, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer1_Timer);
     connect(Timer_Start, &QTimer::timeout, this, &frms_RS_GRAPH_1::Timer_Start_Timer);

@@ -25,6 +25,22 @@ ReceivePipeline::ReceivePipeline(QObject* parent)
     : QObject(parent), reconnectTimer(new QTimer(this)) {
     reconnectTimer->setObjectName(QStringLiteral("Timer_Reconnect"));
     reconnectTimer->setInterval(kReconnectMs);
+    if (!app().engine) return;
+    app().engine->setOnBytesWaiting([this] {
+        if (m_wakePosted.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_wakePosted = false;
+                emit bytesWaiting();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+ReceivePipeline::~ReceivePipeline() {
+    // Returns once no reader is still calling into this object.
+    if (app().engine) app().engine->setOnBytesWaiting({});
 }
 
 ReceivePipeline::Tick ReceivePipeline::tick() {
@@ -60,11 +76,8 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
             emit notice(xfunLogStalledText());
     }
     if (count != 0) {
-        for (int32_t i = 0; i < count; ++i) {
-            uint8_t value = 0;
-            s.engine->RcvDataNext(value, static_cast<int16_t>(i));
-            ini::xsubRingAdd(0, value);
-        }
+        s.engine->RcvDataAll(m_fetched.data(), count);
+        ini::xsubRingAddBytes(0, m_fetched.data(), count);
         addToCount(count);
         t.samplesAdded = true;
     }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "SerialEngine.h"
 
 class QTimer;
 
@@ -22,7 +26,9 @@ public:
         std::optional<uint8_t> modemStatus; // read when the port is open
     };
 
+    // Asks the engine of the moment to tell when bytes are waiting (bytesWaiting()).
     explicit ReceivePipeline(QObject* parent = nullptr);
+    ~ReceivePipeline() override;
 
     Tick tick();
     // The last fetch took all a fetch can hold: more is waiting in the engine.
@@ -36,12 +42,18 @@ public:
 
 signals:
     void notice(const QString& text);
+    // The engine has received bytes (or lost the line) since the last fetch: a tick now finds them.
+    void bytesWaiting();
 
 private:
     void fetchFromPort(Tick& t);
     void dropsCheck();
 
+    std::vector<uint8_t> m_fetched =
+        std::vector<uint8_t>(tessavue::SerialEngine::kMaxBytesPerFetch);
     bool m_fetchWasFull = false;
+    // A bytesWaiting() is on its way through the event loop: the reader's next news joins it.
+    std::atomic<bool> m_wakePosted = false;
     uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
     uint64_t m_droppedReported = 0; // the part of it the user has been told of
 };

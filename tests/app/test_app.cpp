@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
@@ -53,6 +54,8 @@ private slots:
     void ringWindowReads_data();
     void ringWindowReads();
     void ringCountSaturatesAndClearEmptiesTheWindow();
+    void ringAddsAFetchAsByteByByte_data();
+    void ringAddsAFetchAsByteByByte();
 
     void firstStartWritesTheDocumentedSettingsFile();
     void settingsReadingStopsAtTheFirstBadField_data();
@@ -128,6 +131,39 @@ void AppTest::ringCountSaturatesAndClearEmptiesTheWindow() {
     QCOMPARE(app().ChData[0].lCount, 1);
     QCOMPARE(ini::xfunRingGet(0, 9), int16_t(0));
 #endif
+    app() = AppState{};
+}
+
+void AppTest::ringAddsAFetchAsByteByByte_data() {
+    QTest::addColumn<int>("before"); // bytes already in the ring
+    QTest::addColumn<int>("count");
+    QTest::addRow("inside the ring") << 10 << 1000;
+    QTest::addRow("a full fetch across the end") << 327000 << 32768;
+    QTest::addRow("ending on the end") << 327000 << 680;
+    QTest::addRow("more than the ring holds") << 5 << 400000;
+}
+
+void AppTest::ringAddsAFetchAsByteByByte() {
+    QFETCH(int, before);
+    QFETCH(int, count);
+    std::vector<uint8_t> fetch(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        fetch[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    const auto fill = [&](bool atOnce) {
+        app() = AppState{};
+        for (int i = 0; i < before; ++i)
+            ini::xsubRingAdd(0, static_cast<int16_t>(i % 13));
+        if (atOnce) {
+            ini::xsubRingAddBytes(0, fetch.data(), count);
+        } else {
+            for (uint8_t b : fetch)
+                ini::xsubRingAdd(0, b);
+        }
+        return std::tuple(app().bRingBuf, app().ChData[0].lWritePos, app().ChData[0].lCount,
+                          app().lRingTotal);
+    };
+    const auto oneByOne = fill(false);
+    QVERIFY(fill(true) == oneByOne);
     app() = AppState{};
 }
 

@@ -107,11 +107,9 @@ Received receive(SerialEngine& engine, size_t expected, int16_t logOn = 0) {
         int32_t count = 0, scratch = 0, aux = 0;
         int16_t logSt = 0;
         engine.RcvDataFirst(count, scratch, logOn, logSt, aux);
-        for (int32_t i = 0; i < count; ++i) {
-            uint8_t value = 0;
-            engine.RcvDataNext(value, static_cast<int16_t>(i));
-            received.bytes.push_back(value);
-        }
+        const size_t before = received.bytes.size();
+        received.bytes.resize(before + static_cast<size_t>(count));
+        engine.RcvDataAll(received.bytes.data() + before, count);
         if (logSt != SerialEngine::kLogContinues) received.logReports.push_back(logSt);
         if (count > 0) lastArrival = std::chrono::steady_clock::now();
         nextTick += 1ms;

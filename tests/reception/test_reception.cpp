@@ -92,6 +92,42 @@ private slots:
         QVERIFY(!reception.reconnectTimer->isActive());
     }
 
+    // The reader tells when bytes arrive and when the line goes, so the receive side need not
+    // poll for them; with nothing arriving it tells nothing.
+    void readerTellsWhenBytesWait() {
+        int master = -1;
+        int slave = -1;
+        QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+        const QByteArray path = ptsname(master);
+        AppState& s = app();
+        s.engine = tessavue::makeLinuxSerialEngine();
+        QCOMPARE(s.engine->OpenCommPort(path.toStdString()), int16_t(-1));
+        s.iScanSource = 0;
+        s.iPortOpen = 1;
+        ReceivePipeline reception;
+        QSignalSpy waiting(&reception, &ReceivePipeline::bytesWaiting);
+
+        const QByteArray sent = pattern(3000, 5);
+        QCOMPARE(::write(master, sent.constData(), sent.size()), ssize_t(sent.size()));
+        while (s.lRcvCount < sent.size()) {
+            QVERIFY(waiting.wait(5000));
+            reception.tick();
+        }
+        QCOMPARE(s.lRcvCount, sent.size());
+        const std::vector<uint8_t> kept = newest(sent.size());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(kept.data()), sent.size()), sent);
+
+        QTest::qWait(50); // news of the last reads still on its way
+        waiting.clear();
+        QTest::qWait(100);
+        QCOMPARE(waiting.size(), 0);
+
+        ::close(master);
+        ::close(slave);
+        QVERIFY(waiting.wait(5000));
+        QVERIFY(reception.tick().portLost);
+    }
+
     // The device goes while more than one fetch of its bytes waits in the engine: each tick
     // stores a full fetch, and the loss is reported only with the last of them.
     void deviceLostMidFetchKeepsWhatArrived() {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 #include "app/state/Places.h"
 
@@ -59,15 +60,27 @@ static bool validChannel(int16_t channel) {
 }
 
 void xsubRingAdd(int16_t channel, int16_t value) {
-    if (!validChannel(channel)) return;
+    const auto byte = static_cast<uint8_t>(value);
+    xsubRingAddBytes(channel, &byte, 1);
+}
+
+void xsubRingAddBytes(int16_t channel, const uint8_t* data, int32_t count) {
+    if (!validChannel(channel) || count <= 0) return;
     ChannelRecord& ch = app().ChData[channel];
     const bool posOk = ch.lWritePos >= 0 && ch.lWritePos < kRingSize;
     assert(posOk && "ring write position outside the ring");
     if (!posOk) return;
-    app().bRingBuf[ch.lWritePos] = static_cast<uint8_t>(value);
-    ch.lWritePos = ch.lWritePos < kRingSize - 1 ? ch.lWritePos + 1 : 0;
-    if (ch.lCount < kRingSize + 1) ++ch.lCount;
-    ++app().lRingTotal;
+    // More than the ring holds keeps only its newest part, where writing it all would have left it.
+    const int32_t kept = std::min(count, kRingSize);
+    const int32_t skipped = count - kept;
+    int32_t pos = static_cast<int32_t>((int64_t{ch.lWritePos} + skipped) % kRingSize);
+    const int32_t first = std::min(kept, kRingSize - pos);
+    std::memcpy(app().bRingBuf.data() + pos, data + skipped, static_cast<size_t>(first));
+    std::memcpy(app().bRingBuf.data(), data + skipped + first, static_cast<size_t>(kept - first));
+    pos += kept;
+    ch.lWritePos = pos >= kRingSize ? pos - kRingSize : pos;
+    ch.lCount = static_cast<int32_t>(std::min<int64_t>(int64_t{ch.lCount} + count, kRingSize + 1));
+    app().lRingTotal += count;
 }
 
 int16_t xfunRingGet(int32_t position, int16_t channel) {

@@ -132,6 +132,8 @@ void xsubSetDefaults(const QString& programDir);
 QString xfunHomeDir();
 
 void xsubRingAdd(int16_t channel, int16_t value);
+// Adds count bytes at once, as count calls of xsubRingAdd would.
+void xsubRingAddBytes(int16_t channel, const uint8_t* data, int32_t count);
 int16_t xfunRingGet(int32_t position, int16_t channel);
 // The samples xfunRingGet gives for positions 0 .. min(lCount, iXDim) - 1, copied in one go.
 std::vector<uint8_t> xfunRingScreen(int16_t channel);
