@@ -42,6 +42,18 @@ FakeEngine* useFakeEngine() {
     return raw;
 }
 
+// Opens the real engine on a fresh pseudo-terminal as the chosen port; the far end is `master`.
+// Returns the port's name, or an empty one when no pseudo-terminal could be had.
+QByteArray usePtyPort(int& master, int& slave) {
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    const QByteArray path = ptsname(master);
+    app().engine = tessavue::makeLinuxSerialEngine();
+    if (app().engine->OpenCommPort(path.toStdString()) != -1) return {};
+    app().iScanSource = 0;
+    app().iPortOpen = 1;
+    return path;
+}
+
 } // namespace
 
 class ReceptionTest : public QObject {
@@ -55,14 +67,10 @@ private slots:
     void goneDeviceIsClosedToldAndRetried() {
         int master = -1;
         int slave = -1;
-        QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
-        const QByteArray path = ptsname(master);
+        const QByteArray path = usePtyPort(master, slave);
+        QVERIFY(!path.isEmpty());
         AppState& s = app();
-        s.engine = tessavue::makeLinuxSerialEngine();
-        QCOMPARE(s.engine->OpenCommPort(path.toStdString()), int16_t(-1));
         s.strPortName = QString::fromLocal8Bit(path);
-        s.iScanSource = 0;
-        s.iPortOpen = 1;
         ReceivePipeline reception;
         QSignalSpy notices(&reception, &ReceivePipeline::notice);
 
@@ -97,13 +105,8 @@ private slots:
     void readerTellsWhenBytesWait() {
         int master = -1;
         int slave = -1;
-        QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
-        const QByteArray path = ptsname(master);
+        QVERIFY(!usePtyPort(master, slave).isEmpty());
         AppState& s = app();
-        s.engine = tessavue::makeLinuxSerialEngine();
-        QCOMPARE(s.engine->OpenCommPort(path.toStdString()), int16_t(-1));
-        s.iScanSource = 0;
-        s.iPortOpen = 1;
         ReceivePipeline reception;
         QSignalSpy waiting(&reception, &ReceivePipeline::bytesWaiting);
 
