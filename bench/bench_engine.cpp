@@ -2,6 +2,10 @@
 // next to `cat` reading a pty of its own for the same time as the reference. Both feed random
 // bytes into the pty master as fast as the other side takes them. Then the same through ser2net
 // exporting a pty over RFC 2217: 10 MiB at the fastest rate the engine sets.
+// With --soak SECONDS it instead streams a pty at 3,000,000 baud's pace (300,000 bytes a second)
+// for that long, drained once a frame as the window drains a moving stream, checks every byte,
+// and reports the longest a write into the pty waited: on a real UART, a wait for room that
+// outlasts its buffer would have lost bytes.
 #include "NetworkServers.h"
 #include "SerialEngine.h"
 
@@ -17,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
@@ -49,8 +54,8 @@ std::vector<uint8_t> makePattern() {
 const std::vector<uint8_t> pattern = makePattern();
 
 // Writes the stream from `position` on; a chunk never runs past the end of the pattern.
-ssize_t writeStream(int fd, uint64_t position) {
-    return write(fd, pattern.data() + position % patternPeriod, kWriteChunk);
+ssize_t writeStream(int fd, uint64_t position, size_t chunk = kWriteChunk) {
+    return write(fd, pattern.data() + position % patternPeriod, std::min(chunk, kWriteChunk));
 }
 
 double megabytesPerSecond(uint64_t bytes, Clock::duration time) {
@@ -89,36 +94,55 @@ struct EngineFigures {
     double megabytesPerSecond = 0;
     uint64_t lost = 0;
     uint64_t mismatched = 0;
+    double longestWriteMs = 0;
 };
 
-// Sends for kRunTime, or bytesToSend bytes when not 0, into the master of the pty behind portName.
-EngineFigures measureEngine(int master, const std::string& portName, uint64_t bytesToSend) {
+// How a stream is sent and taken.
+struct Stream {
+    Clock::duration runTime = kRunTime; // sends this long, unless bytesToSend is not 0
+    uint64_t bytesToSend = 0;
+    size_t bytesPer10Ms = 0; // the line's pace; 0: as fast as the pty takes them
+    Clock::duration drainEvery = 1ms;
+    std::string lineParams = "4000000,0,8,0,0";
+};
+
+// Sends a stream into the master of the pty behind portName and drains the engine meanwhile.
+EngineFigures measureEngine(int master, const std::string& portName, const Stream& stream) {
     auto engine = tessavue::makeLinuxSerialEngine();
-    engine->SetCommPortParam("4000000,0,8,0,0");
+    engine->SetCommPortParam(stream.lineParams);
     if (engine->OpenCommPort(portName) != -1) return {};
 
     std::atomic<uint64_t> written = 0, drained = 0;
     std::atomic<bool> stopWriting = false;
+    Clock::duration longestWrite{};
     std::thread writer([&] {
-        while (!stopWriting && (bytesToSend == 0 || written < bytesToSend)) {
+        auto nextWrite = Clock::now();
+        while (!stopWriting && (stream.bytesToSend == 0 || written < stream.bytesToSend)) {
             if (written - drained > kMostAhead) {
                 std::this_thread::sleep_for(100us);
                 continue;
             }
-            ssize_t n = writeStream(master, written);
+            const size_t chunk = stream.bytesPer10Ms ? stream.bytesPer10Ms : kWriteChunk;
+            const auto before = Clock::now();
+            ssize_t n = writeStream(master, written, chunk);
+            longestWrite = std::max(longestWrite, Clock::now() - before);
             if (n <= 0) break;
             written += static_cast<uint64_t>(n);
+            if (stream.bytesPer10Ms == 0) continue;
+            nextWrite += 10ms;
+            std::this_thread::sleep_until(nextWrite);
         }
     });
 
-    // The program's receive tick: wake on each 1 ms boundary, fetch once, take every byte.
+    // The program's receive cadence: wake on each drainEvery boundary, fetch once, take every
+    // byte.
     EngineFigures figures;
     std::vector<uint8_t> fetched(tessavue::SerialEngine::kMaxBytesPerFetch);
     const auto start = Clock::now();
     auto nextTick = start;
     auto lastArrival = start;
     while (!stopWriting || (drained < written && Clock::now() - lastArrival < 2s)) {
-        nextTick += 1ms;
+        nextTick += stream.drainEvery;
         std::this_thread::sleep_until(nextTick);
         int32_t count = 0, scratch = 0, aux = 0;
         int16_t logSt = 0;
@@ -129,8 +153,8 @@ EngineFigures measureEngine(int master, const std::string& portName, uint64_t by
             figures.mismatched += fetched[i] != pattern[(first + i) % patternPeriod];
         drained += static_cast<uint64_t>(count);
         if (count > 0) lastArrival = Clock::now();
-        const bool sent =
-            bytesToSend == 0 ? Clock::now() - start >= kRunTime : written >= bytesToSend;
+        const bool sent = stream.bytesToSend == 0 ? Clock::now() - start >= stream.runTime
+                                                  : written >= stream.bytesToSend;
         if (!stopWriting && sent) {
             stopWriting = true;
             writer.join(); // finishes its last write while the engine keeps reading
@@ -138,16 +162,17 @@ EngineFigures measureEngine(int master, const std::string& portName, uint64_t by
     }
     figures.megabytesPerSecond = megabytesPerSecond(drained, lastArrival - start);
     figures.lost = written - drained; // what the engine dropped is among these
+    figures.longestWriteMs = std::chrono::duration<double, std::milli>(longestWrite).count();
     engine->CloseCommPort();
     return figures;
 }
 
-EngineFigures measureDevice() {
+EngineFigures measureDevice(const Stream& stream) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
     const std::string path = ptsname(master);
     close(slave);
-    const EngineFigures figures = measureEngine(master, path, 0);
+    const EngineFigures figures = measureEngine(master, path, stream);
     close(master);
     return figures;
 }
@@ -160,7 +185,8 @@ EngineFigures measureNetwork() {
     EngineFigures figures;
     {
         Ser2net server(QString::fromLocal8Bit(ptsname(master)), Ser2net::Mode::Rfc2217);
-        figures = measureEngine(master, server.portName().toStdString(), kNetworkBytes);
+        figures =
+            measureEngine(master, server.portName().toStdString(), {.bytesToSend = kNetworkBytes});
     }
     close(slave);
     close(master);
@@ -169,10 +195,23 @@ EngineFigures measureNetwork() {
 
 } // namespace
 
+int soak(int seconds) {
+    const EngineFigures figures = measureDevice({.runTime = std::chrono::seconds(seconds),
+                                                 .bytesPer10Ms = 3000,
+                                                 .drainEvery = 28ms,
+                                                 .lineParams = "3000000,0,8,0,0"});
+    std::printf("soak_seconds=%d soak_lost_bytes=%llu soak_mismatched_bytes=%llu "
+                "soak_longest_write_ms=%.1f\n",
+                seconds, static_cast<unsigned long long>(figures.lost),
+                static_cast<unsigned long long>(figures.mismatched), figures.longestWriteMs);
+    return figures.lost == 0 && figures.mismatched == 0 && figures.megabytesPerSecond > 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--soak") return soak(std::atoi(argv[2]));
     QCoreApplication application(argc, argv); // for starting ser2net
     const double cat = measureCat();
-    const EngineFigures engine = measureDevice();
+    const EngineFigures engine = measureDevice({});
     const EngineFigures network = measureNetwork();
     std::printf("engine_MBps=%.1f cat_MBps=%.1f lost_bytes=%llu mismatched_bytes=%llu "
                 "network_MBps=%.1f network_lost_bytes=%llu\n",

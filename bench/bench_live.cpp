@@ -16,6 +16,7 @@
 // (i) latency: the main window on the real engine reads a pseudo-terminal this benchmark writes
 //     at the line's byte rate; the time from writing a step between two levels into it to the
 //     end of the first paint of the pane whose picture shows it, over kLatencySteps steps.
+// With --side-by-side only (h) and (i) run (a few minutes), and the last line has their figures.
 // Last line: tick_redraw_us=<x> cpu_percent_115200=<y> cpu_percent_3000000=<z>
 // paint_fps_3000000=<w> cpu_percent_lost=<v> cpu_percent_trigger_3000000=<u>
 // cpu_percent_analysis_3000000=<t> cpu_ratio_to_plain_115200=<r> cpu_ratio_to_plain_3000000=<q>
@@ -671,6 +672,37 @@ QString ratioFigure(double v) {
     return std::isnan(v) ? QStringLiteral("nan") : QString::number(v, 'f', 2);
 }
 
+// (h) and (i) at both rates; their figures as the last line gives them.
+QString sideBySideAndLatency(const QString& buildDir) {
+    const QString rates[2] = {QStringLiteral("115200"), QStringLiteral("3000000")};
+    double ratio[2];
+    std::pair<double, double> latency[2];
+    for (int r = 0; r < 2; ++r) {
+        const auto [program, plain] = cpuSideBySide(buildDir, rates[r], kMeasureSeconds);
+        ratio[r] = program / plain;
+        std::printf("side by side at %s baud for %d s: the program %s %%, the plain Qt program "
+                    "%s %% of one core\n",
+                    qPrintable(rates[r]), kMeasureSeconds, qPrintable(figure(program)),
+                    qPrintable(figure(plain)));
+        latency[r] = latencyMs(rates[r]);
+        std::printf("latency at %s baud over %d steps: median %s ms, worst %s ms\n",
+                    qPrintable(rates[r]), kLatencySteps, qPrintable(figure(latency[r].first)),
+                    qPrintable(figure(latency[r].second)));
+        std::fflush(stdout);
+    }
+    return QStringLiteral("cpu_ratio_to_plain_115200=%1 cpu_ratio_to_plain_3000000=%2 "
+                          "latency_ms_median_115200=%3 latency_ms_worst_115200=%4 "
+                          "latency_ms_median_3000000=%5 latency_ms_worst_3000000=%6")
+        .arg(ratioFigure(ratio[0]), ratioFigure(ratio[1]), figure(latency[0].first),
+             figure(latency[0].second), figure(latency[1].first), figure(latency[1].second));
+}
+
+void printLoadAverage() {
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly))
+        std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -681,14 +713,20 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (paneFpsChild) return countPanePaints(QString::fromLocal8Bit(argv[2]));
     if (latencyChild) return measureLatency(QString::fromLatin1(argv[2]));
+    const QString buildDir =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    const QString sideBySide = sideBySideAndLatency(buildDir);
+    if (argc == 2 && qstrcmp(argv[1], "--side-by-side") == 0) {
+        printLoadAverage();
+        std::printf("%s\n", qPrintable(sideBySide));
+        return 0;
+    }
 
     QTemporaryDir programDir;
     const double tickUs = timeTick(programDir.path());
     std::printf("tick with %d bytes, %d samples a screen: median %.1f us over %d ticks\n",
                 kBytesPerTick, kSamplesPerScreen, tickUs, kTimedTicks);
 
-    const QString buildDir =
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
     const double cpuSlow = programCpuPercent(buildDir, QStringLiteral("115200"), kMeasureSeconds);
     std::printf("program streaming at 115,200 baud for %d s: %s %% of one core\n", kMeasureSeconds,
                 qPrintable(figure(cpuSlow)));
@@ -727,37 +765,13 @@ int main(int argc, char** argv) {
                 "%d s: %s %% of one core\n",
                 kMeasureSeconds, qPrintable(figure(cpuAnalysis)));
 
-    // (h) and (i) at both rates.
-    const QString rates[2] = {QStringLiteral("115200"), QStringLiteral("3000000")};
-    double ratio[2];
-    std::pair<double, double> latency[2];
-    for (int r = 0; r < 2; ++r) {
-        const auto [program, plain] = cpuSideBySide(buildDir, rates[r], kMeasureSeconds);
-        ratio[r] = program / plain;
-        std::printf("side by side at %s baud for %d s: the program %s %%, the plain Qt program "
-                    "%s %% of one core\n",
-                    qPrintable(rates[r]), kMeasureSeconds, qPrintable(figure(program)),
-                    qPrintable(figure(plain)));
-        latency[r] = latencyMs(rates[r]);
-        std::printf("latency at %s baud over %d steps: median %s ms, worst %s ms\n",
-                    qPrintable(rates[r]), kLatencySteps, qPrintable(figure(latency[r].first)),
-                    qPrintable(figure(latency[r].second)));
-    }
-
-    QFile load(QStringLiteral("/proc/loadavg"));
-    if (load.open(QIODevice::ReadOnly))
-        std::printf("load average at the end: %s\n", load.readLine().trimmed().constData());
+    printLoadAverage();
     std::printf("tick_redraw_us=%.1f cpu_percent_115200=%s cpu_percent_3000000=%s "
                 "paint_fps_3000000=%s cpu_percent_lost=%s cpu_percent_trigger_3000000=%s "
-                "cpu_percent_analysis_3000000=%s cpu_ratio_to_plain_115200=%s "
-                "cpu_ratio_to_plain_3000000=%s latency_ms_median_115200=%s "
-                "latency_ms_worst_115200=%s latency_ms_median_3000000=%s "
-                "latency_ms_worst_3000000=%s\n",
+                "cpu_percent_analysis_3000000=%s %s\n",
                 tickUs, qPrintable(figure(cpuSlow)), qPrintable(figure(cpuFast)),
                 qPrintable(figure(fps)), qPrintable(figure(cpuLost)),
                 qPrintable(figure(cpuTrigger)), qPrintable(figure(cpuAnalysis)),
-                qPrintable(ratioFigure(ratio[0])), qPrintable(ratioFigure(ratio[1])),
-                qPrintable(figure(latency[0].first)), qPrintable(figure(latency[0].second)),
-                qPrintable(figure(latency[1].first)), qPrintable(figure(latency[1].second)));
+                qPrintable(sideBySide));
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -33,11 +34,15 @@ namespace {
 
 // Room for minutes of backlog at the highest rates while the GUI thread is held up.
 constexpr size_t kPendingCapacity = 64 * 1024 * 1024;
-// A read that gives less than this means the line is not ahead of the reader: half of what the
-// terminal's line buffer holds, which a read never exceeds.
-constexpr ssize_t kSlowReadBytes = 2048;
-// How long the reader lets a slow stream gather: 4 KiB at 3,000,000 baud take 13 ms.
-constexpr int kGatherMs = 10;
+// The terminal's line buffer holds 4 KiB; beyond it the kernel keeps bytes in smaller buffers
+// that a burst can exhaust. Between reads the reader lets three quarters of it gather, at the
+// rate the last read showed, so a read takes many bytes at once and the buffer keeps a margin.
+constexpr double kGatherBytes = 3072;
+// The longest gather: at 3,000,000 baud the buffer fills in 13.6 ms. A step waits for it, so it
+// stays well under a frame.
+constexpr std::chrono::microseconds kGatherMost{10000};
+// A shorter gather is not worth a sleep: the line is ahead of the reader, which reads on at once.
+constexpr std::chrono::microseconds kGatherLeast{1000};
 
 // What the engine's caller asked to be told when bytes are waiting; readers call it, the caller
 // changes it, each on its own thread.
@@ -93,6 +98,7 @@ private:
     bool readUntilWokenOrGone() {
         std::array<uint8_t, 64 * 1024> buffer;
         pollfd watched[2] = {{transport_->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        auto lastRead = std::chrono::steady_clock::now();
         for (;;) {
             if (poll(watched, 2, -1) < 0) {
                 if (errno == EINTR) continue;
@@ -103,9 +109,14 @@ private:
             if (received > 0) {
                 transport_->received(buffer.data(), static_cast<size_t>(received), pending_);
                 bytesWaiting_();
-                // A slow stream gathers for a while rather than wake the reader for every few
-                // bytes; the kernel keeps far more than it brings meanwhile.
-                if (received < kSlowReadBytes && poll(&watched[1], 1, kGatherMs) > 0) return true;
+                const auto now = std::chrono::steady_clock::now();
+                const auto gather = std::min<std::chrono::microseconds>(
+                    kGatherMost, std::chrono::duration_cast<std::chrono::microseconds>(
+                                     (now - lastRead) * (kGatherBytes / received)));
+                lastRead = now;
+                if (gather < kGatherLeast) continue;
+                const timespec wait{0, static_cast<long>(gather.count()) * 1000};
+                if (ppoll(&watched[1], 1, &wait, nullptr) > 0) return true;
                 continue;
             }
             bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
@@ -178,8 +189,9 @@ public:
         std::memcpy(out, fetched_.data(), std::min(static_cast<size_t>(count), fetchedCount_));
     }
 
-    void setOnBytesWaiting(std::function<void()> onBytesWaiting) override {
+    bool setOnBytesWaiting(std::function<void()> onBytesWaiting) override {
         bytesWaiting_.set(std::move(onBytesWaiting));
+        return true;
     }
 
     void ReadModemStatus(uint8_t& status) override {

@@ -58,9 +58,11 @@ public:
     // Called on a reader thread each time bytes have joined the pending ones (or the line has
     // gone), so that the caller can fetch soon after they arrive rather than on a fixed period.
     // It must return quickly and never call into the engine. Once an empty function has been set,
-    // no call is under way or follows. An engine that calls nothing leaves the caller to poll.
-    virtual void setOnBytesWaiting(std::function<void()> onBytesWaiting) {
+    // no call is under way or follows. True when the engine calls it; one that calls nothing
+    // leaves the caller to poll.
+    virtual bool setOnBytesWaiting(std::function<void()> onBytesWaiting) {
         static_cast<void>(onBytesWaiting);
+        return false;
     }
 
     // Bits: 0x01 RTS, 0x02 DTR, 0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 DCD.

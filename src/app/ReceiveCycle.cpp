@@ -20,9 +20,10 @@ constexpr int64_t kMostTicksPerWake = 100;
 
 // A wake every millisecond would cost more than all that the ticks do, while their results are
 // painted some thirty times a second: the timer wakes every kReceiveWakeMs and runs the ticks due
-// since. A test pattern so still makes one sample a millisecond. A port also wakes this as soon as
-// its reader has bytes, so they reach the picture within a frame. A port's first tick fetches all
-// that arrived; the ones after it run only while fetches come back full.
+// since. A test pattern so still makes one sample a millisecond. A port whose reader tells of its
+// bytes wakes this once a frame while they stream, right after a read, so the picture painted at
+// once shows them; the timer then only polls behind it. A port's first tick fetches all that
+// arrived; the ones after it run only while fetches come back full.
 void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
     const int64_t now = m_tickClock.elapsed();
     const int64_t due = std::clamp<int64_t>(now - m_tickClockDone, 1, kMostTicksPerWake);
@@ -31,6 +32,12 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
         Timer_Receive_Timer();
         if (app().iScanSource != kSourceTest && !Reception->fetchWasFull()) break;
     }
+    if (!Timer_Receive->isActive()) return;
+    const bool told = app().iScanSource == kSourceCom && Reception->engineTells();
+    if (told)
+        Timer_Receive->start(kReceivePollMs);
+    else if (Timer_Receive->interval() != kReceiveWakeMs)
+        Timer_Receive->start(kReceiveWakeMs);
 }
 
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {

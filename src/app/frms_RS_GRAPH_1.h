@@ -28,6 +28,10 @@ class frms_Spectrum;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
+// While the port's reader tells of bytes, the receive timer only polls behind its news, this long
+// after the last wake: for the lamps, a line gone and the last bytes of a burst, which came too
+// soon after a fetch to be told of. A stream's news comes sooner, so the poll never fires then.
+constexpr int kReceivePollMs = 45;
 
 // The main window: the graph pane, the display and command buttons, the line parameters with
 // their lamps, the cursors and the timers that drive reception. Its handlers are defined in

@@ -2,17 +2,28 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
 #include "app/state/AppState.h"
 #include "serial/PortNotices.h"
 #include "storage/FileErrors.h"
+#include "toolkit/RepaintThrottle.h"
 
 namespace {
 
 // How often a lost port is tried again.
 constexpr int kReconnectMs = 1000;
+
+// News closer than a frame after a fetch would wake the window for a picture it cannot paint yet.
+constexpr int64_t kFrameNs = int64_t{kScreenPaintIntervalMs} * 1000000;
+
+int64_t steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 void addToCount(int32_t added) {
     int32_t& count = app().lRcvCount;
@@ -26,7 +37,8 @@ ReceivePipeline::ReceivePipeline(QObject* parent)
     reconnectTimer->setObjectName(QStringLiteral("Timer_Reconnect"));
     reconnectTimer->setInterval(kReconnectMs);
     if (!app().engine) return;
-    app().engine->setOnBytesWaiting([this] {
+    m_engineTells = app().engine->setOnBytesWaiting([this] {
+        if (steadyNs() - m_lastFetchNs.load(std::memory_order_relaxed) < kFrameNs) return;
         if (m_wakePosted.exchange(true)) return;
         QMetaObject::invokeMethod(
             this,
@@ -76,6 +88,7 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
             emit notice(xfunLogStalledText());
     }
     if (count != 0) {
+        m_lastFetchNs.store(steadyNs(), std::memory_order_relaxed);
         s.engine->RcvDataAll(m_fetched.data(), count);
         ini::xsubRingAddBytes(0, m_fetched.data(), count);
         addToCount(count);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     Tick tick();
     // The last fetch took all a fetch can hold: more is waiting in the engine.
     bool fetchWasFull() const { return m_fetchWasFull; }
+    // The engine tells of bytes through bytesWaiting(); without it only polling finds them.
+    bool engineTells() const { return m_engineTells; }
     // Tries once to reopen the lost port, and stops retrying once it is open or no longer
     // wanted. True when the port is open again.
     bool reconnect();
@@ -42,7 +45,10 @@ public:
 
 signals:
     void notice(const QString& text);
-    // The engine has received bytes (or lost the line) since the last fetch: a tick now finds them.
+    // The engine has received bytes (or lost the line) since the last fetch: a tick now finds
+    // them. While a stream moves this comes at most once a frame: news within a frame of a fetch
+    // that brought bytes is held back, as the picture could not show it sooner anyway, and what
+    // it told of waits for the next news or the poll.
     void bytesWaiting();
 
 private:
@@ -52,8 +58,12 @@ private:
     std::vector<uint8_t> m_fetched =
         std::vector<uint8_t>(tessavue::SerialEngine::kMaxBytesPerFetch);
     bool m_fetchWasFull = false;
+    bool m_engineTells = false;
     // A bytesWaiting() is on its way through the event loop: the reader's next news joins it.
     std::atomic<bool> m_wakePosted = false;
+    // When the last fetch that brought bytes was made, on the steady clock (nanoseconds); read by
+    // the reader threads.
+    std::atomic<int64_t> m_lastFetchNs = INT64_MIN / 2;
     uint64_t m_droppedSeen = 0;     // the engine's drop count at the previous tick
     uint64_t m_droppedReported = 0; // the part of it the user has been told of
 };

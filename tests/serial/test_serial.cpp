@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 #include "NetworkServers.h"
@@ -26,6 +28,7 @@
 #include "dialogs/NoticeQueue.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
+#include "serial/ReceivePipeline.h"
 #include "serial/SerialEngineMaker.h"
 #include "serial/frms_ScanningSelect.h"
 #include "storage/FileErrors.h"
@@ -187,6 +190,7 @@ private slots:
     void dialogOutcomes_data();
     void dialogOutcomes();
     void okOpensARealPort();
+    void streamIsFetchedOnceAFrame();
     void failedOkKeepsTheDialogOpen();
     void openFailureSaysWhy();
     void persistentNamesAreOfferedAndShown();
@@ -832,6 +836,55 @@ void SerialTest::okOpensARealPort() {
     QCOMPARE(form->lbl_data_su->text(), QStringLiteral("4"));
     for (int row = 0; row < 6; ++row)
         QVERIFY(unlit(form, row)); // a pty has no modem lines
+    finish(form);
+}
+
+// A stream at 115,200 baud's pace through a real pty, with the window's own timers: the reader's
+// news wakes the window about once a frame, not at every read, and every byte arrives, the last
+// ones too, which came too soon after a fetch to be told of.
+void SerialTest::streamIsFetchedOnceAFrame() {
+    Pty pty;
+    QVERIFY(!pty.path().isEmpty());
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    QCOMPARE(app().engine->OpenCommPort(pty.path().toStdString()), int16_t(-1));
+    app().iScanSource = kSourceCom;
+    app().iPortOpen = 1;
+    QSignalSpy news(form->Reception, &ReceivePipeline::bytesWaiting);
+    form->Timer_Start->start();
+
+    constexpr int kBytesPer10Ms = 115;
+    constexpr int kChunks = 150;
+    QByteArray sent;
+    for (int i = 0; i < kBytesPer10Ms * kChunks; ++i)
+        sent.append(static_cast<char>(i * 13));
+    std::thread writer([&] {
+        auto next = std::chrono::steady_clock::now();
+        for (int c = 0; c < kChunks; ++c) {
+            if (!pty.send(sent.mid(c * kBytesPer10Ms, kBytesPer10Ms))) return;
+            next += std::chrono::milliseconds(10);
+            std::this_thread::sleep_until(next);
+        }
+    });
+    QElapsedTimer streaming;
+    streaming.start();
+    while (streaming.elapsed() < kChunks * 10)
+        QTest::qWait(5);
+    writer.join();
+    const double perSecond = news.size() * 1000.0 / static_cast<double>(streaming.elapsed());
+    QVERIFY2(perSecond >= 5 && perSecond <= 40, qPrintable(QString::number(perSecond)));
+    QCOMPARE(form->Timer_Receive->interval(), kReceivePollMs);
+
+    QTRY_COMPARE(app().lRcvCount, int32_t(sent.size()));
+    const RingView ring = ini::xfunRingView();
+    QByteArray kept;
+    for (int64_t k = ring.total - sent.size(); k < ring.total; ++k)
+        kept.append(static_cast<char>(ring.data[ring.positionOf(k)]));
+    QCOMPARE(kept, sent);
+
+    // The test pattern has no reader to tell of it: the timer is its only wake again.
+    app().iScanSource = kSourceTest;
+    QTRY_COMPARE(form->Timer_Receive->interval(), kReceiveWakeMs);
     finish(form);
 }
 
