@@ -2,8 +2,8 @@
 
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
-#include "dialogs/frms_Spectrum.h"
 
 namespace {
 // Brings a window up beside the main window, made at its first opening.

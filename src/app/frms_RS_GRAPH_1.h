@@ -24,7 +24,7 @@ class NoticeQueue;
 class PictureBox;
 class ReceivePipeline;
 class frms_Measure;
-class frms_Spectrum;
+class frms_Fourier;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
@@ -146,7 +146,7 @@ public:
     std::vector<int16_t> xfunAnalysisSpan() const;
     RateChoice rateChoice;
     frms_Measure* frmMeasure = nullptr; // made at its first opening; closing hides it
-    frms_Spectrum* frmSpectrum = nullptr;
+    frms_Fourier* frmSpectrum = nullptr;
     std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own
 
     // The raw samples of the screen as the pane was last drawn, for the exports.

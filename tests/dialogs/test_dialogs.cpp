@@ -16,8 +16,8 @@
 #include "dialogs/Msg.h"
 #include "dialogs/MsgBoxLayout.h"
 #include "dialogs/MsgBoxX.h"
+#include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
-#include "dialogs/frms_Spectrum.h"
 #include "dialogs/frms_Trigger.h"
 #include "dialogs/frms_X_Dimension.h"
 #include "dialogs/frms_set.h"
@@ -709,7 +709,7 @@ void DialogsTest::everyDialogHasTheFixedFrame_data() {
         return new frms_Measure(f, analysis(f));
     }) << QSize();
     QTest::addRow("spectrum") << DialogMaker([=](auto* f) {
-        return new frms_Spectrum(f, analysis(f));
+        return new frms_Fourier(f, analysis(f));
     }) << QSize();
 }
 

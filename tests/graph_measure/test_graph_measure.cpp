@@ -16,10 +16,10 @@
 #include "TestSupport.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
-#include "dialogs/frms_Spectrum.h"
+#include "graph/Fourier.h"
 #include "graph/Measurements.h"
-#include "graph/Spectrum.h"
 
 namespace {
 
@@ -397,7 +397,7 @@ void GraphMeasureTest::spectrumWindow() {
     for (int i = 0; i < 720; ++i)
         t.form->Timer_Receive_Timer();
     t.menu(t.form->mnu_Spectrum);
-    frms_Spectrum* w = t.form->frmSpectrum;
+    frms_Fourier* w = t.form->frmSpectrum;
     QVERIFY(w && w->isVisible() && !w->isModal());
     QCOMPARE(w->cmb_window->currentText(), QStringLiteral("ハニング"));
     QCOMPARE(w->lbl_rate->text(), QStringLiteral("1,000 /s"));

@@ -1,4 +1,4 @@
-#include "frms_Spectrum.h"
+#include "frms_Fourier.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "graph/Spectrum.h"
+#include "graph/Fourier.h"
 #include "toolkit/Colors.h"
 #include "toolkit/ControlNames.h"
 #include "toolkit/Controls.h"
@@ -16,12 +16,12 @@ const QString kNoValue = QStringLiteral("-----");
 constexpr double kGridStepDb = 20;
 } // namespace
 
-SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
+FourierPlot::FourierPlot(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAutoFillBackground(false);
 }
 
-void SpectrumPlot::setSpectrum(std::vector<double> levelsDb, int n, double rate, int peakBin) {
+void FourierPlot::setSpectrum(std::vector<double> levelsDb, int n, double rate, int peakBin) {
     // The scales' labels follow the length and the rate.
     if (n != m_n || rate != m_rate) m_furniture = QPixmap();
     m_levels = std::move(levelsDb);
@@ -31,37 +31,37 @@ void SpectrumPlot::setSpectrum(std::vector<double> levelsDb, int n, double rate,
     update();
 }
 
-void SpectrumPlot::setCursorBin(int bin) {
+void FourierPlot::setCursorBin(int bin) {
     if (bin == m_cursor) return;
     m_cursor = bin;
     update();
 }
 
-QRect SpectrumPlot::plotArea() const {
+QRect FourierPlot::plotArea() const {
     return rect().adjusted(44, 8, -12, -22);
 }
 
-int SpectrumPlot::binAt(int x) const {
+int FourierPlot::binAt(int x) const {
     const QRect a = plotArea();
     const int last = static_cast<int>(m_levels.size()) - 1;
     if (last < 1 || x < a.left() || x > a.right()) return -1;
     return static_cast<int>(std::lround(static_cast<double>(x - a.left()) / a.width() * last));
 }
 
-int SpectrumPlot::xOfBin(int bin) const {
+int FourierPlot::xOfBin(int bin) const {
     const QRect a = plotArea();
     const int last = std::max(static_cast<int>(m_levels.size()) - 1, 1);
     return a.left() + static_cast<int>(std::lround(static_cast<double>(bin) / last * a.width()));
 }
 
-int SpectrumPlot::yOfLevel(double db) const {
+int FourierPlot::yOfLevel(double db) const {
     const QRect a = plotArea();
     const double clipped = std::clamp(db, kBottomDb, kTopDb);
     return a.top() +
            static_cast<int>(std::lround((kTopDb - clipped) / (kTopDb - kBottomDb) * a.height()));
 }
 
-void SpectrumPlot::paintFurniture(QPainter& p) const {
+void FourierPlot::paintFurniture(QPainter& p) const {
     p.fillRect(rect(), Qt::white);
     const QRect a = plotArea();
     QFont f = font();
@@ -96,7 +96,7 @@ void SpectrumPlot::paintFurniture(QPainter& p) const {
     p.drawRect(a.adjusted(0, 0, -1, -1));
 }
 
-void SpectrumPlot::paintEvent(QPaintEvent*) {
+void FourierPlot::paintEvent(QPaintEvent*) {
     // The scales and their labels change seldom, and text costs most of a picture.
     const qreal ratio = devicePixelRatioF();
     if (m_furniture.isNull() || m_furniture.size() != size() * ratio) {
@@ -132,15 +132,15 @@ void SpectrumPlot::paintEvent(QPaintEvent*) {
     }
 }
 
-void SpectrumPlot::mouseMoveEvent(QMouseEvent* event) {
+void FourierPlot::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMovedPx(event->position().toPoint().x());
 }
 
-void SpectrumPlot::leaveEvent(QEvent*) {
+void FourierPlot::leaveEvent(QEvent*) {
     emit mouseMovedPx(-1);
 }
 
-frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
+frms_Fourier::frms_Fourier(QWidget* parent, AnalysisSource source)
     : AnalysisWindow(parent, std::move(source), QStringLiteral("frms_Spectrum"),
                      QStringLiteral("スペクトル"), 9600, 6720) {
     Label_window = control<QLabel>(this, QStringLiteral("Label_window"), {120, 570, 1380, 255},
@@ -150,12 +150,11 @@ frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
                           QStringLiteral("ブラックマン・ハリス"),
                           QStringLiteral("フラットトップ")});
     cmb_window->setCurrentIndex(static_cast<int>(SpectrumWindow::Hann));
-    connect(cmb_window, &QComboBox::currentIndexChanged, this, &frms_Spectrum::cmb_window_Click);
+    connect(cmb_window, &QComboBox::currentIndexChanged, this, &frms_Fourier::cmb_window_Click);
 
     pic_spectrum =
-        control<SpectrumPlot>(this, QStringLiteral("pic_spectrum"), {120, 960, 9360, 4800});
-    connect(pic_spectrum, &SpectrumPlot::mouseMovedPx, this,
-            &frms_Spectrum::pic_spectrum_MouseMove);
+        control<FourierPlot>(this, QStringLiteral("pic_spectrum"), {120, 960, 9360, 4800});
+    connect(pic_spectrum, &FourierPlot::mouseMovedPx, this, &frms_Fourier::pic_spectrum_MouseMove);
 
     lbl_peak = control<QLabel>(this, QStringLiteral("lbl_peak"), {120, 5880, 6000, 255});
     lbl_cursor = control<QLabel>(this, QStringLiteral("lbl_cursor"), {120, 6240, 6000, 255});
@@ -163,17 +162,17 @@ frms_Spectrum::frms_Spectrum(QWidget* parent, AnalysisSource source)
     placeButtons(5940);
 }
 
-void frms_Spectrum::cmb_window_Click() {
+void frms_Fourier::cmb_window_Click() {
     xsubRefreshNow();
 }
 
-QString frms_Spectrum::xfunBinText(int m) const {
+QString frms_Fourier::xfunBinText(int m) const {
     if (m < 0 || m >= static_cast<int>(m_levels.size())) return kNoValue;
     return xfunFrequencyText(static_cast<double>(m) / m_n, m_rate) + QStringLiteral(", ") +
            QString::number(m_levels[static_cast<size_t>(m)], 'f', 2) + QStringLiteral(" dB");
 }
 
-void frms_Spectrum::xsubShowSpan(const std::vector<int16_t>& span, double rate) {
+void frms_Fourier::xsubShowSpan(const std::vector<int16_t>& span, double rate) {
     m_levels = xfunSpectrumDb(span, static_cast<SpectrumWindow>(cmb_window->currentIndex()));
     m_n = static_cast<int>(span.size());
     m_rate = rate;
@@ -184,14 +183,14 @@ void frms_Spectrum::xsubShowSpan(const std::vector<int16_t>& span, double rate) 
     pic_spectrum_MouseMove(m_mouseX);
 }
 
-void frms_Spectrum::pic_spectrum_MouseMove(int x) {
+void frms_Fourier::pic_spectrum_MouseMove(int x) {
     m_mouseX = x;
     const int bin = x < 0 ? -1 : pic_spectrum->binAt(x);
     pic_spectrum->setCursorBin(bin);
     lbl_cursor->setText(QStringLiteral("カーソル: ") + xfunBinText(bin));
 }
 
-QString frms_Spectrum::xfunCopyText() const {
+QString frms_Fourier::xfunCopyText() const {
     QString csv =
         m_rate > 0 ? QStringLiteral("Bin,Hz,dB\n") : QStringLiteral("Bin,Cycles/sample,dB\n");
     for (size_t m = 0; m < m_levels.size(); ++m) {

@@ -8,13 +8,13 @@
 
 // The spectrum drawn: level in dB over frequency from 0 to half the rate, the peak marked and
 // the bin under the mouse lined.
-class SpectrumPlot : public QWidget {
+class FourierPlot : public QWidget {
     Q_OBJECT
 public:
     static constexpr double kTopDb = 10;
     static constexpr double kBottomDb = -110;
 
-    explicit SpectrumPlot(QWidget* parent);
+    explicit FourierPlot(QWidget* parent);
     void setSpectrum(std::vector<double> levelsDb, int n, double rate, int peakBin);
     void setCursorBin(int bin); // -1: none
     // The bin under pixel column x, or -1 off the plot.
@@ -43,10 +43,10 @@ private:
 };
 
 // The magnitude spectrum of the span, through the window function chosen.
-class frms_Spectrum : public AnalysisWindow {
+class frms_Fourier : public AnalysisWindow {
     Q_OBJECT
 public:
-    explicit frms_Spectrum(QWidget* parent, AnalysisSource source);
+    explicit frms_Fourier(QWidget* parent, AnalysisSource source);
 
     void cmb_window_Click();
     // The readout of the bin under the mouse (x in the plot's pixels, -1 when it has left).
@@ -54,7 +54,7 @@ public:
 
     QLabel* Label_window = nullptr;
     QComboBox* cmb_window = nullptr; // 矩形, ハニング, ブラックマン・ハリス, フラットトップ
-    SpectrumPlot* pic_spectrum = nullptr;
+    FourierPlot* pic_spectrum = nullptr;
     QLabel* lbl_peak = nullptr;
     QLabel* lbl_cursor = nullptr;
 

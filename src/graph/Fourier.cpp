@@ -1,4 +1,4 @@
-#include "graph/Spectrum.h"
+#include "graph/Fourier.h"
 
 #include <algorithm>
 #include <cmath>
