@@ -2,10 +2,12 @@
 // next to `cat` reading a pty of its own for the same time as the reference. Both feed random
 // bytes into the pty master as fast as the other side takes them. Then the same through ser2net
 // exporting a pty over RFC 2217: 10 MiB at the fastest rate the engine sets.
-// With --soak SECONDS it instead streams a pty at 3,000,000 baud's pace (300,000 bytes a second)
-// for that long, drained once a frame as the window drains a moving stream, checks every byte,
-// and reports the longest a write into the pty waited: on a real UART, a wait for room that
-// outlasts its buffer would have lost bytes.
+// With --soak SECONDS it instead streams a pty at 3,000,000 baud's pace (300 bytes every
+// millisecond, as evenly as a line brings them) for that long, drained once a frame as the window
+// drains a moving stream, and checks every byte. It looks at the terminal's 4 KiB line buffer
+// every millisecond and reports the most bytes seen waiting there and how many looks found it
+// full: a full line buffer throttles the line (or, behind it, fills the kernel's flip buffers,
+// where a real UART would lose bytes once they too are full).
 #include "NetworkServers.h"
 #include "SerialEngine.h"
 
@@ -13,6 +15,7 @@
 
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,6 +38,8 @@ namespace {
 constexpr auto kRunTime = 5s;
 constexpr uint64_t kNetworkBytes = 10 * 1024 * 1024;
 constexpr size_t kWriteChunk = 64 * 1024;
+// What the terminal's line discipline holds for its reader; it keeps one byte free.
+constexpr int kLineBufferBytes = 4096;
 // The drain can take ~32 MB/s; a pty takes far more. The writer stays at most this far ahead so
 // the engine's pending buffer never has to drop and every loss counted is a real one.
 constexpr uint64_t kMostAhead = 8 * 1024 * 1024;
@@ -94,16 +99,18 @@ struct EngineFigures {
     double megabytesPerSecond = 0;
     uint64_t lost = 0;
     uint64_t mismatched = 0;
-    double longestWriteMs = 0;
+    int mostWaiting = 0;    // in the watched terminal's line buffer
+    uint64_t fullLooks = 0; // looks that found it full
 };
 
 // How a stream is sent and taken.
 struct Stream {
     Clock::duration runTime = kRunTime; // sends this long, unless bytesToSend is not 0
     uint64_t bytesToSend = 0;
-    size_t bytesPer10Ms = 0; // the line's pace; 0: as fast as the pty takes them
+    size_t bytesPerMs = 0; // the line's pace; 0: as fast as the pty takes them
     Clock::duration drainEvery = 1ms;
     std::string lineParams = "4000000,0,8,0,0";
+    int watchedTerminal = -1; // a descriptor of the pty's terminal side, or -1
 };
 
 // Sends a stream into the master of the pty behind portName and drains the engine meanwhile.
@@ -114,7 +121,6 @@ EngineFigures measureEngine(int master, const std::string& portName, const Strea
 
     std::atomic<uint64_t> written = 0, drained = 0;
     std::atomic<bool> stopWriting = false;
-    Clock::duration longestWrite{};
     std::thread writer([&] {
         auto nextWrite = Clock::now();
         while (!stopWriting && (stream.bytesToSend == 0 || written < stream.bytesToSend)) {
@@ -122,21 +128,29 @@ EngineFigures measureEngine(int master, const std::string& portName, const Strea
                 std::this_thread::sleep_for(100us);
                 continue;
             }
-            const size_t chunk = stream.bytesPer10Ms ? stream.bytesPer10Ms : kWriteChunk;
-            const auto before = Clock::now();
+            const size_t chunk = stream.bytesPerMs ? stream.bytesPerMs : kWriteChunk;
             ssize_t n = writeStream(master, written, chunk);
-            longestWrite = std::max(longestWrite, Clock::now() - before);
             if (n <= 0) break;
             written += static_cast<uint64_t>(n);
-            if (stream.bytesPer10Ms == 0) continue;
-            nextWrite += 10ms;
+            if (stream.bytesPerMs == 0) continue;
+            nextWrite += 1ms;
             std::this_thread::sleep_until(nextWrite);
+        }
+    });
+
+    EngineFigures figures;
+    std::thread watcher([&] {
+        while (stream.watchedTerminal >= 0 && !stopWriting) {
+            int waiting = 0;
+            if (ioctl(stream.watchedTerminal, FIONREAD, &waiting) != 0) break;
+            figures.mostWaiting = std::max(figures.mostWaiting, waiting);
+            figures.fullLooks += waiting >= kLineBufferBytes - 1;
+            std::this_thread::sleep_for(1ms);
         }
     });
 
     // The program's receive cadence: wake on each drainEvery boundary, fetch once, take every
     // byte.
-    EngineFigures figures;
     std::vector<uint8_t> fetched(tessavue::SerialEngine::kMaxBytesPerFetch);
     const auto start = Clock::now();
     auto nextTick = start;
@@ -158,21 +172,26 @@ EngineFigures measureEngine(int master, const std::string& portName, const Strea
         if (!stopWriting && sent) {
             stopWriting = true;
             writer.join(); // finishes its last write while the engine keeps reading
+            watcher.join();
         }
     }
     figures.megabytesPerSecond = megabytesPerSecond(drained, lastArrival - start);
     figures.lost = written - drained; // what the engine dropped is among these
-    figures.longestWriteMs = std::chrono::duration<double, std::milli>(longestWrite).count();
     engine->CloseCommPort();
     return figures;
 }
 
-EngineFigures measureDevice(const Stream& stream) {
+// With watchTerminal, the pty's terminal side stays open beside the engine's, to be looked at.
+EngineFigures measureDevice(Stream stream, bool watchTerminal = false) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
     const std::string path = ptsname(master);
-    close(slave);
+    if (watchTerminal)
+        stream.watchedTerminal = slave;
+    else
+        close(slave);
     const EngineFigures figures = measureEngine(master, path, stream);
+    if (watchTerminal) close(slave);
     close(master);
     return figures;
 }
@@ -197,13 +216,15 @@ EngineFigures measureNetwork() {
 
 int soak(int seconds) {
     const EngineFigures figures = measureDevice({.runTime = std::chrono::seconds(seconds),
-                                                 .bytesPer10Ms = 3000,
+                                                 .bytesPerMs = 300,
                                                  .drainEvery = 28ms,
-                                                 .lineParams = "3000000,0,8,0,0"});
+                                                 .lineParams = "3000000,0,8,0,0"},
+                                                true);
     std::printf("soak_seconds=%d soak_lost_bytes=%llu soak_mismatched_bytes=%llu "
-                "soak_longest_write_ms=%.1f\n",
+                "soak_most_waiting_bytes=%d soak_full_looks=%llu\n",
                 seconds, static_cast<unsigned long long>(figures.lost),
-                static_cast<unsigned long long>(figures.mismatched), figures.longestWriteMs);
+                static_cast<unsigned long long>(figures.mismatched), figures.mostWaiting,
+                static_cast<unsigned long long>(figures.fullLooks));
     return figures.lost == 0 && figures.mismatched == 0 && figures.megabytesPerSecond > 0 ? 0 : 1;
 }
 

@@ -34,12 +34,13 @@ namespace {
 
 // Room for minutes of backlog at the highest rates while the GUI thread is held up.
 constexpr size_t kPendingCapacity = 64 * 1024 * 1024;
-// The terminal's line buffer holds 4 KiB; beyond it the kernel keeps bytes in smaller buffers
-// that a burst can exhaust. Between reads the reader lets three quarters of it gather, at the
-// rate the last read showed, so a read takes many bytes at once and the buffer keeps a margin.
+// The terminal's line buffer holds 4 KiB; once it is full the kernel throttles the line or keeps
+// what follows in its flip buffers, which a long enough hold-up fills too. Between reads the
+// reader lets three quarters of it gather, at the rate the last read showed, so a read takes many
+// bytes at once and the buffer keeps a quarter free for a reader held up.
 constexpr double kGatherBytes = 3072;
-// The longest gather: at 3,000,000 baud the buffer fills in 13.6 ms. A step waits for it, so it
-// stays well under a frame.
+// The longest gather, for slow lines: a step waits for it, so it stays well under a frame. At
+// 3,000,000 baud the line buffer fills in 13.6 ms.
 constexpr std::chrono::microseconds kGatherMost{10000};
 // A shorter gather is not worth a sleep: the line is ahead of the reader, which reads on at once.
 constexpr std::chrono::microseconds kGatherLeast{1000};
