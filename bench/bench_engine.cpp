@@ -110,11 +110,13 @@ struct Stream {
     size_t bytesPerMs = 0; // the line's pace; 0: as fast as the pty takes them
     Clock::duration drainEvery = 1ms;
     std::string lineParams = "4000000,0,8,0,0";
-    int watchedTerminal = -1; // a descriptor of the pty's terminal side, or -1
+    bool watchTerminal = false; // look at the pty's terminal side meanwhile (a device only)
 };
 
-// Sends a stream into the master of the pty behind portName and drains the engine meanwhile.
-EngineFigures measureEngine(int master, const std::string& portName, const Stream& stream) {
+// Sends a stream into the master of the pty behind portName and drains the engine meanwhile;
+// watchedTerminal, when not -1, is a descriptor of the pty's terminal side to look at.
+EngineFigures measureEngine(int master, const std::string& portName, const Stream& stream,
+                            int watchedTerminal = -1) {
     auto engine = tessavue::makeLinuxSerialEngine();
     engine->SetCommPortParam(stream.lineParams);
     if (engine->OpenCommPort(portName) != -1) return {};
@@ -140,9 +142,9 @@ EngineFigures measureEngine(int master, const std::string& portName, const Strea
 
     EngineFigures figures;
     std::thread watcher([&] {
-        while (stream.watchedTerminal >= 0 && !stopWriting) {
+        while (watchedTerminal >= 0 && !stopWriting) {
             int waiting = 0;
-            if (ioctl(stream.watchedTerminal, FIONREAD, &waiting) != 0) break;
+            if (ioctl(watchedTerminal, FIONREAD, &waiting) != 0) break;
             figures.mostWaiting = std::max(figures.mostWaiting, waiting);
             figures.fullLooks += waiting >= kLineBufferBytes - 1;
             std::this_thread::sleep_for(1ms);
@@ -181,17 +183,14 @@ EngineFigures measureEngine(int master, const std::string& portName, const Strea
     return figures;
 }
 
-// With watchTerminal, the pty's terminal side stays open beside the engine's, to be looked at.
-EngineFigures measureDevice(Stream stream, bool watchTerminal = false) {
+EngineFigures measureDevice(const Stream& stream) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
     const std::string path = ptsname(master);
-    if (watchTerminal)
-        stream.watchedTerminal = slave;
-    else
-        close(slave);
-    const EngineFigures figures = measureEngine(master, path, stream);
-    if (watchTerminal) close(slave);
+    // The engine opens the terminal side by its path; this descriptor only looks at it.
+    const EngineFigures figures =
+        measureEngine(master, path, stream, stream.watchTerminal ? slave : -1);
+    close(slave);
     close(master);
     return figures;
 }
@@ -218,8 +217,8 @@ int soak(int seconds) {
     const EngineFigures figures = measureDevice({.runTime = std::chrono::seconds(seconds),
                                                  .bytesPerMs = 300,
                                                  .drainEvery = 28ms,
-                                                 .lineParams = "3000000,0,8,0,0"},
-                                                true);
+                                                 .lineParams = "3000000,0,8,0,0",
+                                                 .watchTerminal = true});
     std::printf("soak_seconds=%d soak_lost_bytes=%llu soak_mismatched_bytes=%llu "
                 "soak_most_waiting_bytes=%d soak_full_looks=%llu\n",
                 seconds, static_cast<unsigned long long>(figures.lost),
