@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -86,6 +87,22 @@ public:
     // closed the connection, and every byte it delivered has been fetched. The port still counts as
     // open until CloseCommPort.
     virtual bool portLost() const = 0;
+    // Sending. Bytes go out behind a bounded queue on the engine's side; no call waits for the
+    // line. SendData queues what fits and returns how many bytes it took (fewer than size when the
+    // queue is full: flow control holds the line, or a network peer stops reading); what it took
+    // goes out in order unless the port is lost or closed, and nothing is sent again after a
+    // reconnect. An engine that cannot send takes nothing.
+    static constexpr size_t kSendQueueBytes = 64 * 1024;
+    virtual size_t SendData(const uint8_t* data, size_t size) {
+        static_cast<void>(data);
+        static_cast<void>(size);
+        return 0;
+    }
+    // Bytes taken by SendData that have not reached the line yet.
+    virtual size_t sendQueued() const { return 0; }
+    // Bytes written to the line since the engine was made.
+    virtual uint64_t sentBytes() const { return 0; }
+
     // Opens the port of the last OpenCommPort again, with the line parameters and the DTR/RTS
     // states last set; results as OpenCommPort.
     virtual int16_t reopenCommPort() = 0;
