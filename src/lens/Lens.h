@@ -26,26 +26,26 @@ struct Field {
 };
 enum class Checksum { None, Sum8, Xor8, Crc8, Crc16Modbus, Crc16CcittFalse, Crc32 };
 
-// A lens as its short text form says it: "byte", "text", "bin i16le*4",
+// A lens as its short text form says it (the command line's --lens, the .lens side files): "byte", "text", "bin i16le*4",
 // "bin sync=AA55 u8 i16le f32le sum8".
-struct Spec {
+struct Format {
     enum class Kind { Byte, Text, Binary };
     Kind kind = Kind::Byte;
     std::vector<Field> fields;      // Binary: one per channel, in frame order
     std::vector<uint8_t> sync;      // Binary: 0..4 sync bytes before the fields
     bool lengthByte = false;        // Binary: a length byte after the sync
     Checksum checksum = Checksum::None;
-    bool operator==(const Spec&) const = default;
+    bool operator==(const Format&) const = default;
 
     // Bytes of one frame (sync, length, fields, checksum); 0 for byte and text lenses.
     std::size_t frameBytes() const;
     bool isByte() const { return kind == Kind::Byte; }
 };
 
-// The text form back from a spec; parseSpec(formatSpec(s)) == s.
-std::string formatSpec(const Spec& spec);
+// The text form back from a format; parseFormat(toText(f)) == f.
+std::string toText(const Format& format);
 // nullopt, with a short reason in *error when asked, for a text that is not a lens.
-std::optional<Spec> parseSpec(std::string_view text, std::string* error = nullptr);
+std::optional<Format> parseFormat(std::string_view text, std::string* error = nullptr);
 
 // What the decoder met besides good frames; all counts since the last reset().
 struct Counters {
@@ -94,13 +94,13 @@ public:
     virtual uint64_t offset() const = 0;
 };
 
-std::unique_ptr<Decoder> makeDecoder(const Spec& spec);
+std::unique_ptr<Decoder> makeDecoder(const Format& format);
 
 // The first frame or line boundary at or after `from` in data, which holds the stream's bytes
 // from stream offset dataOffset on: text, just after the next line end; fixed frames, the next
 // offset with offset % frameBytes == phase; synced frames, the start of two good frames in a
 // row. nullopt when data holds none. Work is bounded by what it looks at, not by the stream.
-std::optional<uint64_t> findBoundary(const Spec& spec, const uint8_t* data, std::size_t n,
+std::optional<uint64_t> findBoundary(const Format& format, const uint8_t* data, std::size_t n,
                                      uint64_t dataOffset, uint64_t from, uint64_t phase = 0);
 
 } // namespace lens
