@@ -26,14 +26,14 @@ struct Field {
 };
 enum class Checksum { None, Sum8, Xor8, Crc8, Crc16Modbus, Crc16CcittFalse, Crc32 };
 
-// A lens as its short text form says it (the command line's --lens, the .lens side files): "byte", "text", "bin i16le*4",
-// "bin sync=AA55 u8 i16le f32le sum8".
+// A lens as its short text form says it (the command line's --lens, the .lens side files): "byte",
+// "text", "bin i16le*4", "bin sync=AA55 u8 i16le f32le sum8".
 struct Format {
     enum class Kind { Byte, Text, Binary };
     Kind kind = Kind::Byte;
-    std::vector<Field> fields;      // Binary: one per channel, in frame order
-    std::vector<uint8_t> sync;      // Binary: 0..4 sync bytes before the fields
-    bool lengthByte = false;        // Binary: a length byte after the sync
+    std::vector<Field> fields; // Binary: one per channel, in frame order
+    std::vector<uint8_t> sync; // Binary: 0..4 sync bytes before the fields
+    bool lengthByte = false;   // Binary: a length byte after the sync
     Checksum checksum = Checksum::None;
     bool operator==(const Format&) const = default;
 
@@ -49,13 +49,13 @@ std::optional<Format> parseFormat(std::string_view text, std::string* error = nu
 
 // What the decoder met besides good frames; all counts since the last reset().
 struct Counters {
-    uint64_t frames = 0;         // frames (binary) or data lines (text) delivered
-    uint64_t badChecksums = 0;   // binary: frames whose checksum failed
-    uint64_t resyncs = 0;        // binary with sync: times a lock was lost and searched again
-    uint64_t bytesSkipped = 0;   // bytes that belonged to no delivered frame or line
-    uint64_t textLines = 0;      // text: lines with no number, kept as text
-    uint64_t longLines = 0;      // text: lines over kMaxLineBytes, skipped
-    uint64_t droppedLabels = 0;  // text: labels beyond kMaxChannels, not given a channel
+    uint64_t frames = 0;        // frames (binary) or data lines (text) delivered
+    uint64_t badChecksums = 0;  // binary: frames whose checksum failed
+    uint64_t resyncs = 0;       // binary with sync: times a lock was lost and searched again
+    uint64_t bytesSkipped = 0;  // bytes that belonged to no delivered frame or line
+    uint64_t textLines = 0;     // text: lines with no number, kept as text
+    uint64_t longLines = 0;     // text: lines over kMaxLineBytes, skipped
+    uint64_t droppedLabels = 0; // text: labels beyond kMaxChannels, not given a channel
     bool operator==(const Counters&) const = default;
 };
 
