@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "Frames.h"
 
@@ -96,6 +99,49 @@ double readField(const uint8_t* p, const Field& field) {
     }
     }
     return 0;
+}
+
+template <typename T> uint64_t integerBits(double value) {
+    const double held = std::clamp(std::nearbyint(value), double(std::numeric_limits<T>::min()),
+                                   double(std::numeric_limits<T>::max()));
+    return static_cast<std::make_unsigned_t<T>>(static_cast<T>(held));
+}
+
+void writeField(uint8_t* p, const Field& field, double value) {
+    uint64_t bits = 0;
+    switch (field.type) {
+    case FieldType::U8:
+        bits = integerBits<uint8_t>(value);
+        break;
+    case FieldType::I8:
+        bits = integerBits<int8_t>(value);
+        break;
+    case FieldType::U16:
+        bits = integerBits<uint16_t>(value);
+        break;
+    case FieldType::I16:
+        bits = integerBits<int16_t>(value);
+        break;
+    case FieldType::U32:
+        bits = integerBits<uint32_t>(value);
+        break;
+    case FieldType::I32:
+        bits = integerBits<int32_t>(value);
+        break;
+    case FieldType::F32: {
+        float single = static_cast<float>(value);
+        uint32_t word;
+        std::memcpy(&word, &single, sizeof word);
+        bits = word;
+        break;
+    }
+    case FieldType::F64:
+        std::memcpy(&bits, &value, sizeof bits);
+        break;
+    }
+    const std::size_t n = fieldBytes(field.type);
+    for (std::size_t k = 0; k < n; ++k)
+        p[field.bigEndian ? n - 1 - k : k] = static_cast<uint8_t>(bits >> (8 * k));
 }
 
 // Fixed frames, with or without sync. The state is where the decoder stands (skipping to the
@@ -220,6 +266,23 @@ private:
 };
 
 } // namespace
+
+std::vector<uint8_t> encodeFrame(const Format& format, const double* values) {
+    const FrameLayout layout(format);
+    std::vector<uint8_t> frame(layout.size);
+    std::copy(format.sync.begin(), format.sync.end(), frame.begin());
+    if (format.lengthByte) frame[format.sync.size()] = static_cast<uint8_t>(layout.payload);
+    for (std::size_t k = 0; k < format.fields.size(); ++k)
+        writeField(frame.data() + layout.offsets[k], format.fields[k], values[k]);
+    uint8_t* sum = frame.data() + format.sync.size() + layout.covered;
+    const uint32_t value =
+        checksum(format.checksum, frame.data() + format.sync.size(), layout.covered);
+    const std::size_t n = checksumBytes(format.checksum);
+    const bool highFirst = format.checksum == Checksum::Crc16CcittFalse;
+    for (std::size_t k = 0; k < n; ++k)
+        sum[highFirst ? n - 1 - k : k] = static_cast<uint8_t>(value >> (8 * k));
+    return frame;
+}
 
 std::unique_ptr<Decoder> makeFrameDecoder(const Format& format) {
     return std::make_unique<FrameDecoder>(format);

@@ -116,7 +116,8 @@ public:
             while (q < end && *q != '\n' && *q != '\r')
                 ++q;
             const std::size_t length = static_cast<std::size_t>(q - p);
-            const bool whole = lineBytes_ == 0 && !dropping_ && length <= kMaxLineBytes;
+            // A line that lies whole in this feed is read where it is, without a copy.
+            const bool whole = q != end && lineBytes_ == 0 && !dropping_ && length <= kMaxLineBytes;
             if (!whole) keep(p, length);
             lineBytes_ += length;
             if (q == end) break;
@@ -243,12 +244,16 @@ private:
             std::fill(std::begin(values_), std::end(values_), kGap);
             std::size_t place = 0;
             for (const Item& item : items_) {
+                // A label with words after it ("debug: sensor 3 idle") makes no channel.
+                const bool words =
+                    item.reading == Reading::NotNumber || item.reading == Reading::Empty;
                 int channel = item.label.empty() ? placeChannel(place++, changed)
+                              : words            ? find(item.label)
                                                  : channelFor(item.label, changed);
-                if (channel < 0)
-                    ++counters_.droppedLabels;
-                else
+                if (channel >= 0)
                     values_[channel] = item.number;
+                else if (!words)
+                    ++counters_.droppedLabels;
             }
             if (changed) sink.channelsChanged();
             ++counters_.frames;
