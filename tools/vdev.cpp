@@ -23,11 +23,14 @@
 #include <string_view>
 #include <vector>
 
+#include "Lens.h"
+
 namespace {
 
 const char kUsage[] =
     "Usage: tessavue-vdev --link PATH [--baud N] [--wave saw|sine|triangle|random|file]\n"
-    "                     [--file F] [--seconds S] [--record R]\n"
+    "                     [--file F] [--format F [--garbage N]] [--banner TEXT]\n"
+    "                     [--seconds S] [--record R]\n"
     "\n"
     "Creates a pseudo-terminal, makes it reachable as the symlink PATH, prints PATH and\n"
     "streams bytes into it until stopped (Ctrl+C, SIGTERM) or for S seconds. Open PATH as the\n"
@@ -43,6 +46,13 @@ const char kUsage[] =
     "  --wave W        saw (0..255 repeating, default), sine and triangle (period 256 and 510\n"
     "                  bytes), random, or file (the bytes of --file, over and over)\n"
     "  --file F        the file for --wave file\n"
+    "  --format F      numbers instead of a wave, a sine and a cosine period of 256 samples:\n"
+    "                  labels (lines \"sin:0.7071\\tcos:0.7071\"), csv (lines \"0.7071,0.7071\"),\n"
+    "                  header (a line \"sin,cos\" first, then csv), or a binary lens such as\n"
+    "                  \"bin i16le*4\", \"bin f32le*8\" or \"bin sync=AA55 i16le*3 crc16modbus\"\n"
+    "                  (channel k a sine shifted by k/8 of a period); lines end in CR LF\n"
+    "  --garbage N     with a binary --format, 5 bytes that are no frame after every Nth frame\n"
+    "  --banner TEXT   send the line TEXT (and CR LF) once, first\n"
     "  --seconds S     stop after S seconds (default: run until stopped)\n"
     "  --record R      also write every byte sent into the file R\n"
     "\n"
@@ -67,6 +77,9 @@ struct Options {
     std::string wave = "saw";
     std::string file;
     std::string record;
+    std::string format;
+    std::string banner;
+    int garbageEvery = 0;
     std::optional<double> seconds;
 };
 
@@ -101,6 +114,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.file = value;
         } else if (name == "--record") {
             options.record = value;
+        } else if (name == "--format") {
+            options.format = value;
+        } else if (name == "--banner") {
+            options.banner = value;
+        } else if (name == "--garbage" && number && *number == std::floor(*number)) {
+            options.garbageEvery = static_cast<int>(std::min(*number, 1e9));
         } else if (name == "--baud" && number) {
             options.baud = *number;
         } else if (name == "--seconds" && number) {
@@ -151,6 +170,66 @@ std::optional<std::vector<uint8_t>> makePattern(const Options& options) {
         return std::nullopt;
     }
     return pattern;
+}
+
+// What the device sends: prefix once, then pattern over and over.
+struct Stream {
+    std::vector<uint8_t> prefix;
+    std::vector<uint8_t> pattern;
+};
+
+// One period of 256 samples in a --format: text lines of a sine and a cosine, or binary frames
+// whose channel k is a sine shifted by k/8 of a period, in the range its field type holds.
+std::optional<Stream> makeNumbers(const Options& options) {
+    Stream stream;
+    auto append = [](std::vector<uint8_t>& to, std::string_view text) {
+        to.insert(to.end(), text.begin(), text.end());
+    };
+    const std::string& f = options.format;
+    std::string why;
+    std::optional<lens::Format> lens;
+    if (f != "labels" && f != "csv" && f != "header") {
+        lens = lens::parseFormat(f, &why);
+        if (!lens || lens->kind != lens::Format::Kind::Binary) {
+            std::fprintf(stderr,
+                         "tessavue-vdev: --format '%s' is neither labels, csv, header nor "
+                         "a binary lens%s%s\n%s",
+                         f.c_str(), why.empty() ? "" : ": ", why.c_str(), kUsage);
+            return std::nullopt;
+        }
+    }
+    if (f == "header") append(stream.prefix, "sin,cos\r\n");
+    for (int i = 0; i < 256; ++i) {
+        const double angle = 2 * std::numbers::pi * i / 256;
+        if (!lens) {
+            char line[64];
+            std::snprintf(line, sizeof line,
+                          f == "labels" ? "sin:%.4f\tcos:%.4f\r\n" : "%.4f,%.4f\r\n",
+                          std::sin(angle), std::cos(angle));
+            append(stream.pattern, line);
+            continue;
+        }
+        std::vector<double> values;
+        for (const lens::Field& field : lens->fields) {
+            const bool floating =
+                field.type == lens::FieldType::F32 || field.type == lens::FieldType::F64;
+            const bool narrow =
+                field.type == lens::FieldType::U8 || field.type == lens::FieldType::I8;
+            const bool unsignedType = field.type == lens::FieldType::U8 ||
+                                      field.type == lens::FieldType::U16 ||
+                                      field.type == lens::FieldType::U32;
+            const double amplitude = floating ? 1 : narrow ? 100 : 1000;
+            const double wave = std::sin(angle + std::numbers::pi * double(values.size()) / 4);
+            values.push_back((unsignedType ? amplitude : 0) + amplitude * wave);
+        }
+        std::vector<uint8_t> frame = lens::encodeFrame(*lens, values.data());
+        stream.pattern.insert(stream.pattern.end(), frame.begin(), frame.end());
+        if (options.garbageEvery > 0 && (i + 1) % options.garbageEvery == 0)
+            for (uint8_t b : {0x13, 0x37, 0x00, 0xFF, 0x42}) // never the sync's first byte
+                stream.pattern.push_back(lens->sync.empty() || b != lens->sync[0] ? b
+                                                                                  : uint8_t(~b));
+    }
+    return stream;
 }
 
 // Makes link point at target, replacing a symlink left there by an earlier run.
@@ -233,8 +312,24 @@ double secondsSince(const timespec& start) {
 
 int main(int argc, char** argv) {
     std::optional<Options> options = parseOptions(argc, argv);
-    std::optional<std::vector<uint8_t>> pattern = options ? makePattern(*options) : std::nullopt;
-    if (!pattern) return 2;
+    std::optional<Stream> stream;
+    if (options && !options->format.empty()) {
+        stream = makeNumbers(*options);
+    } else if (options) {
+        if (std::optional<std::vector<uint8_t>> pattern = makePattern(*options))
+            stream = Stream{{}, std::move(*pattern)};
+    }
+    if (!stream) return 2;
+    if (!options->banner.empty()) {
+        const std::string line = options->banner + "\r\n";
+        stream->prefix.insert(stream->prefix.begin(), line.begin(), line.end());
+    }
+    // The n-th byte sent, counting from the first of the prefix.
+    auto byteAt = [&](uint64_t n) {
+        return n < stream->prefix.size()
+                   ? stream->prefix[n]
+                   : stream->pattern[(n - stream->prefix.size()) % stream->pattern.size()];
+    };
 
     FILE* record = nullptr;
     if (!options->record.empty() && !(record = std::fopen(options->record.c_str(), "wb"))) {
@@ -258,7 +353,7 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &start);
     const size_t mostPerTick = 64 * 1024; // a pty takes no more at once anyway
     uint64_t due = 0;
-    size_t position = 0;
+    uint64_t position = 0;
     std::vector<uint8_t> chunk;
     while (!stopRequested && !(options->seconds && secondsSince(start) >= *options->seconds)) {
         nanosleep(&tick, nullptr);
@@ -274,13 +369,13 @@ int main(int argc, char** argv) {
         uint64_t nowDue = static_cast<uint64_t>(secondsSince(start) * bytesPerSecond);
         chunk.clear();
         for (uint64_t i = 0; i < std::min<uint64_t>(nowDue - due, mostPerTick); ++i)
-            chunk.push_back((*pattern)[(position + i) % pattern->size()]);
+            chunk.push_back(byteAt(position + i));
         due = nowDue;
         ssize_t written = chunk.empty() || !device.pluggedIn()
                               ? 0
                               : write(device.master(), chunk.data(), chunk.size());
         if (written <= 0) continue;
-        position = (position + static_cast<size_t>(written)) % pattern->size();
+        position += static_cast<uint64_t>(written);
         if (record) std::fwrite(chunk.data(), 1, static_cast<size_t>(written), record);
     }
 
