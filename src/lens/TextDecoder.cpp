@@ -183,16 +183,17 @@ private:
             } else if (c == ',' || c == ';') {
                 ++commas;
                 ++i;
-            } else if (c == ':' || c == '=') {
-                words_.push_back({{}, commas});
-                commas = 0;
-                ++i;
             } else {
-                std::size_t j = i;
-                while (j < line.size() && !endsWord(line[j]))
-                    ++j;
-                words_.push_back({line.substr(i, j - i), commas});
+                // Filled in place: a word built aside and copied in stalls on its own stores.
+                Word& word = words_.emplace_back();
+                word.commasBefore = commas;
                 commas = 0;
+                std::size_t j = i + 1;
+                if (c != ':' && c != '=') {
+                    while (j < line.size() && !endsWord(line[j]))
+                        ++j;
+                    word.text = std::string_view(line.data() + i, j - i);
+                }
                 i = j;
             }
         }
@@ -203,9 +204,9 @@ private:
             const Word& word = words_[k];
             if (word.text.empty()) continue; // a separator with no name before it
             for (int e = first ? 0 : 1; e < word.commasBefore; ++e)
-                items_.push_back({});
+                items_.emplace_back();
             first = false;
-            Item item;
+            Item& item = items_.emplace_back();
             double scratch = 0;
             if (isMark(k + 1) && readNumber(word.text, scratch) == Reading::NotNumber) {
                 item.label = word.text;
@@ -217,7 +218,6 @@ private:
             }
             item.reading = readNumber(item.value, item.number);
             if (item.reading != Reading::Number) item.number = kGap;
-            items_.push_back(item);
         }
     }
 
