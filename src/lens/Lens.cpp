@@ -10,6 +10,12 @@ Format byteFrames() {
     format.fields = {Field{}};
     return format;
 }
+
+// A binary format made by hand that its own text form would not give (no fields, more than
+// kMaxChannels, sync of five bytes, ...) is read as the byte lens rather than trusted.
+bool usable(const Format& format) {
+    return format.kind != Format::Kind::Binary || parseFormat(toText(format)) == format;
+}
 } // namespace
 
 std::unique_ptr<Decoder> makeDecoder(const Format& format) {
@@ -17,7 +23,8 @@ std::unique_ptr<Decoder> makeDecoder(const Format& format) {
     case Format::Kind::Text:
         return makeTextDecoder();
     case Format::Kind::Binary:
-        return makeFrameDecoder(format);
+        if (usable(format)) return makeFrameDecoder(format);
+        break;
     case Format::Kind::Byte:
         break;
     }
@@ -28,7 +35,7 @@ std::optional<uint64_t> findBoundary(const Format& format, const uint8_t* data, 
                                      uint64_t dataOffset, uint64_t from, uint64_t phase) {
     if (from < dataOffset || from > dataOffset + n) return std::nullopt;
     if (format.kind == Format::Kind::Text) return findLineBoundary(data, n, dataOffset, from);
-    if (format.kind == Format::Kind::Byte) return from;
+    if (format.kind == Format::Kind::Byte || !usable(format)) return from;
     const FrameLayout layout(format);
     if (format.sync.empty()) {
         const uint64_t size = layout.size;

@@ -33,7 +33,10 @@ enum class Checksum { None, Sum8, Xor8, Crc8, Crc16Modbus, Crc16CcittFalse, Crc3
 uint32_t checksum(Checksum kind, const uint8_t* data, std::size_t n);
 
 // A lens as its short text form says it (the command line's --lens, the .lens side files): "byte",
-// "text", "bin i16le*4", "bin sync=AA55 u8 i16le f32le sum8".
+// "text", "bin i16le*4", "bin sync=AA55 u8 i16le f32le sum8". The words of "bin" follow the
+// frame: "sync=HEX" (1-4 bytes), "len", the fields (u8 i8, and u16 i16 u32 i32 f32 f64 each with
+// le or be; "*N" repeats one), a checksum (sum8 xor8 crc8 crc16modbus crc16ccitt crc32). Any
+// case on input; toText writes lower case, the sync in upper case hex, equal fields as "*N".
 struct Format {
     enum class Kind { Byte, Text, Binary };
     Kind kind = Kind::Byte;
@@ -65,7 +68,7 @@ struct Counters {
     uint64_t bytesSkipped = 0;  // bytes that belonged to no delivered frame or line
     uint64_t textLines = 0;     // text: lines with no number, kept as text
     uint64_t longLines = 0;     // text: lines over kMaxLineBytes, skipped
-    uint64_t droppedLabels = 0; // text: labels beyond kMaxChannels, not given a channel
+    uint64_t droppedLabels = 0; // text: values (labelled or by place) beyond kMaxChannels channels
     bool operator==(const Counters&) const = default;
 };
 
@@ -93,7 +96,9 @@ public:
     // Starts again at stream offset `offset`. midStream: the bytes do not begin at a boundary
     // (a port just opened, a view that starts inside a file): a text lens drops the first,
     // partial line; a fixed-frame lens without sync starts at the next offset o with
-    // o % frameBytes == phase; a synced lens searches for its lock.
+    // o % frameBytes == phase; a synced lens searches for its lock. A text lens keeps the
+    // channels it has named, so a view that starts again elsewhere in the same stream finds
+    // each label on its channel.
     virtual void reset(uint64_t offset, bool midStream, uint64_t phase = 0) = 0;
     // Decodes the next n bytes of the stream.
     virtual void feed(const uint8_t* data, std::size_t n, Sink& sink) = 0;
@@ -104,10 +109,13 @@ public:
     virtual uint64_t offset() const = 0;
 };
 
+// The byte lens, and a binary format that parseFormat(toText(format)) would not give back,
+// decode as one u8 channel.
 std::unique_ptr<Decoder> makeDecoder(const Format& format);
 
 // The first frame or line boundary at or after `from` in data, which holds the stream's bytes
-// from stream offset dataOffset on: text, just after the next line end; fixed frames, the next
+// from stream offset dataOffset on: text, just after the next line end (from itself when a line
+// end is just before it in data); fixed frames, the next
 // offset with offset % frameBytes == phase; synced frames, the start of two good frames in a
 // row. nullopt when data holds none. Work is bounded by what it looks at, not by the stream.
 std::optional<uint64_t> findBoundary(const Format& format, const uint8_t* data, std::size_t n,

@@ -466,6 +466,39 @@ private slots:
         }
     }
 
+    void lineBoundary_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("boundary"); // -1: none
+        QTest::newRow("after LF") << QByteArray("ab\ncd\n") << 1 << 3;
+        QTest::newRow("at a line start") << QByteArray("ab\ncd\n") << 3 << 3;
+        QTest::newRow("CRLF is one end") << QByteArray("ab\r\ncd") << 0 << 4;
+        QTest::newRow("between CR and LF") << QByteArray("ab\r\ncd") << 3 << 4;
+        QTest::newRow("after CR alone") << QByteArray("ab\rcd") << 3 << 3;
+        QTest::newRow("none") << QByteArray("abcd") << 0 << -1;
+    }
+    void lineBoundary() {
+        QFETCH(QByteArray, data);
+        QFETCH(int, from);
+        QFETCH(int, boundary);
+        std::optional<uint64_t> at = lens::findBoundary(format("text"), bytes(data),
+                                                        std::size_t(data.size()), 500, 500 + from);
+        QCOMPARE(at ? int(*at) - 500 : -1, boundary);
+    }
+
+    // A format made by hand that no text form gives is read as bytes, never trusted.
+    void handMadeFormats() {
+        Format none;
+        none.kind = Format::Kind::Binary;
+        Format tooMany = none;
+        tooMany.fields.resize(40);
+        for (const Format& f : {none, tooMany}) {
+            Run run = decode(f, "\x01\x02");
+            QCOMPARE(run.out.values(), QString("1;2"));
+            QCOMPARE(lens::findBoundary(f, bytes("ab"), 2, 0, 1), std::optional<uint64_t>(1));
+        }
+    }
+
     void fixedBoundaryIsThePhase() {
         const Format f = format("bin i16le*4"); // 8 bytes
         const QByteArray data(100, '\0');
