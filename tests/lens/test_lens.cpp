@@ -1,8 +1,13 @@
 // The lenses: their text forms, the text-line and frame decoders, and what they promise
 // whatever the bytes and however the stream is split.
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <fcntl.h>
+#include <numbers>
 #include <random>
+#include <unistd.h>
 
 #include "Lens.h"
 
@@ -557,6 +562,66 @@ private slots:
         for (std::size_t i = lens::kMaxChannels; i < run.out.frames.size(); ++i)
             for (double v : run.out.frames[i].values)
                 QVERIFY(std::isnan(v));
+    }
+
+    // What tessavue-vdev sends reads back through the lens it was made for: the banner kept
+    // apart, every sample of the sine in its place, and with garbage one resync a break,
+    // nothing invented and nothing lost.
+    void virtualDeviceStreams_data() {
+        QTest::addColumn<QString>("lens");
+        QTest::addColumn<QString>("vdevFormat");
+        QTest::addColumn<int>("textLines"); // the banner; a header line is listed too
+        QTest::newRow("labels") << "text"
+                                << "labels" << 1;
+        QTest::newRow("header") << "text"
+                                << "header" << 2;
+        QTest::newRow("synced, garbage") << "bin sync=AA55 i16le*3 crc16modbus"
+                                         << "bin sync=AA55 i16le*3 crc16modbus" << 0;
+    }
+    void virtualDeviceStreams() {
+        QFETCH(QString, lens);
+        QFETCH(QString, vdevFormat);
+        QFETCH(int, textLines);
+        QTemporaryDir dir;
+        const QString link = dir.filePath("tty");
+        QProcess vdev;
+        vdev.start(TESSAVUE_BUILD_DIR "/tools/tessavue-vdev",
+                   {"--link", link, "--baud", "115200", "--seconds", "1", "--banner",
+                    "Booting v1.2", "--format", vdevFormat, "--garbage", "40"});
+        QVERIFY(vdev.waitForReadyRead(10000));
+        const int fd = ::open(link.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        QByteArray received;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) // until the device goes
+            received.append(buffer, n);
+        ::close(fd);
+        QVERIFY(vdev.waitForFinished(10000));
+        QVERIFY(received.size() > 5000);
+
+        const Run run = decode(format(lens.toLatin1()), received);
+        const bool text = lens == "text";
+        QCOMPARE(joined(run.names), text ? QString("sin,cos") : QString("ch1,ch2,ch3"));
+        QCOMPARE(int(run.counters.textLines), textLines);
+        QCOMPARE(run.counters.badChecksums, uint64_t(0));
+        const std::size_t frames = run.out.frames.size();
+        QVERIFY(frames > 300);
+        if (!text) { // a break after every 40th frame of the 256 of a period
+            const uint64_t breaks = frames / 256 * 6 + std::min<uint64_t>(frames % 256 / 40, 6);
+            QVERIFY(run.counters.resyncs + 1 >= breaks && run.counters.resyncs <= breaks);
+            QCOMPARE(run.counters.bytesSkipped, 14 + 5 * run.counters.resyncs);
+        }
+        for (std::size_t j = 0; j < frames; ++j) {
+            const double angle = 2 * std::numbers::pi * double(j % 256) / 256;
+            const std::vector<double>& v = run.out.frames[j].values;
+            if (text) {
+                QVERIFY(std::abs(v[0] - std::sin(angle)) < 1e-4);
+                QVERIFY(std::abs(v[1] - std::cos(angle)) < 1e-4);
+            } else {
+                QCOMPARE(v[0], std::round(1000 * std::sin(angle)));
+                QCOMPARE(v[2], std::round(1000 * std::sin(angle + std::numbers::pi / 2)));
+            }
+        }
     }
 
     void nanStorm() {
