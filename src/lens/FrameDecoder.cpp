@@ -19,11 +19,16 @@ FrameLayout::FrameLayout(const Format& f) : format(f) {
     size = at + checksumBytes(f.checksum);
 }
 
-FrameLayout::Verdict FrameLayout::check(const uint8_t* p) const {
+bool FrameLayout::framed(const uint8_t* p) const {
     const std::size_t syncBytes = format.sync.size();
     for (std::size_t k = 0; k < syncBytes; ++k) // a loop: a call to memcmp costs more here
-        if (p[k] != format.sync[k]) return Verdict::NotAFrame;
-    if (format.lengthByte && p[syncBytes] != payload) return Verdict::NotAFrame;
+        if (p[k] != format.sync[k]) return false;
+    return !format.lengthByte || p[syncBytes] == payload;
+}
+
+FrameLayout::Verdict FrameLayout::check(const uint8_t* p) const {
+    const std::size_t syncBytes = format.sync.size();
+    if (!framed(p)) return Verdict::NotAFrame;
     if (format.checksum == Checksum::None) return Verdict::Good;
     const uint32_t sum = checksum(format.checksum, p + syncBytes, covered);
     const uint8_t* stored = p + syncBytes + covered;
@@ -59,7 +64,10 @@ std::optional<std::size_t> FrameLayout::findLock(const uint8_t* p, std::size_t n
             if (undecided) *undecided = i;
             return std::nullopt;
         }
-        if (check(p + i) == Verdict::Good && check(p + i + size) == Verdict::Good) return i;
+        // Both syncs before either checksum: most false starts cost no checksum at all.
+        if (framed(p + i) && framed(p + i + size) && check(p + i) == Verdict::Good &&
+            check(p + i + size) == Verdict::Good)
+            return i;
     }
 }
 

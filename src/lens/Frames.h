@@ -18,6 +18,8 @@ struct FrameLayout {
     std::size_t size = 0;             // the whole frame
 
     enum class Verdict { Good, NotAFrame, BadChecksum };
+    // The sync and the length byte are right (p holds at least size bytes).
+    bool framed(const uint8_t* p) const;
     // p holds at least size bytes.
     Verdict check(const uint8_t* p) const;
     // The first place at or after 0 where two good frames follow each other; nullopt and, in
