@@ -17,17 +17,11 @@ FrameLayout::FrameLayout(const Format& f) : format(f) {
     }
     covered = payload + (f.lengthByte ? 1 : 0);
     size = at + checksumBytes(f.checksum);
-}
-
-bool FrameLayout::framed(const uint8_t* p) const {
-    const std::size_t syncBytes = format.sync.size();
-    for (std::size_t k = 0; k < syncBytes; ++k) // a loop: a call to memcmp costs more here
-        if (p[k] != format.sync[k]) return false;
-    return !format.lengthByte || p[syncBytes] == payload;
+    syncBytes = std::min<std::size_t>(f.sync.size(), 4);
+    syncWord = syncOf(f.sync.data(), syncBytes);
 }
 
 FrameLayout::Verdict FrameLayout::check(const uint8_t* p) const {
-    const std::size_t syncBytes = format.sync.size();
     if (!framed(p)) return Verdict::NotAFrame;
     if (format.checksum == Checksum::None) return Verdict::Good;
     const uint32_t sum = checksum(format.checksum, p + syncBytes, covered);
@@ -55,9 +49,12 @@ std::optional<std::size_t> FrameLayout::findLock(const uint8_t* p, std::size_t n
                                                  std::size_t* undecided) const {
     // Every place is tried in turn, so a false start (the sync's first byte in the data, or
     // one good frame by chance) never hides a true one that begins inside it.
+    const uint8_t first = format.sync[0];
     for (std::size_t i = 0;; ++i) {
-        const void* first = i < n ? std::memchr(p + i, format.sync[0], n - i) : nullptr;
-        i = first ? static_cast<std::size_t>(static_cast<const uint8_t*>(first) - p) : n;
+        if (i < n && p[i] != first) { // memchr for the gaps, not for a sync byte next door
+            const void* at = std::memchr(p + i, first, n - i);
+            i = at ? static_cast<std::size_t>(static_cast<const uint8_t*>(at) - p) : n;
+        }
         if (n - i < 2 * size) {
             // Not enough to tell; a place whose first frame is plainly bad needs no more.
             if (n - i >= size && check(p + i) != Verdict::Good) continue;

@@ -16,10 +16,31 @@ struct FrameLayout {
     std::size_t payload = 0;          // field bytes
     std::size_t covered = 0;          // what the checksum covers: the length byte and the fields
     std::size_t size = 0;             // the whole frame
+    std::size_t syncBytes = 0;
+    uint32_t syncWord = 0; // the sync bytes as framed() loads them
 
     enum class Verdict { Good, NotAFrame, BadChecksum };
-    // The sync and the length byte are right (p holds at least size bytes).
-    bool framed(const uint8_t* p) const;
+    // The sync and the length byte are right (p holds at least size bytes). Inline: the lock
+    // search asks it at every place it tries.
+    bool framed(const uint8_t* p) const {
+        return syncOf(p, syncBytes) == syncWord && (!format.lengthByte || p[syncBytes] == payload);
+    }
+    // The first n (0..4) bytes at p as one word, assembled byte by byte: through memory it would
+    // stall on its own stores.
+    static uint32_t syncOf(const uint8_t* p, std::size_t n) {
+        switch (n) {
+        case 4:
+            return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+        case 3:
+            return p[0] | p[1] << 8 | p[2] << 16;
+        case 2:
+            return p[0] | p[1] << 8;
+        case 1:
+            return p[0];
+        default:
+            return 0;
+        }
+    }
     // p holds at least size bytes.
     Verdict check(const uint8_t* p) const;
     // The first place at or after 0 where two good frames follow each other; nullopt and, in
