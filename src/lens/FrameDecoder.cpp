@@ -164,6 +164,7 @@ RunReader runReader(const Field& field) {
 }
 
 template <typename T> uint64_t integerBits(double value) {
+    if (std::isnan(value)) return 0; // an integer field has no gap
     const double held = std::clamp(std::nearbyint(value), double(std::numeric_limits<T>::min()),
                                    double(std::numeric_limits<T>::max()));
     return static_cast<std::make_unsigned_t<T>>(static_cast<T>(held));

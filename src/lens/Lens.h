@@ -57,7 +57,8 @@ std::string toText(const Format& format);
 std::optional<Format> parseFormat(std::string_view text, std::string* error = nullptr);
 
 // The bytes of one binary frame carrying values[i] in field i (integers rounded and held to
-// their type's range), its sync, length byte and checksum in place: what a device would send.
+// their type's range, NaN as 0), its sync, length byte and checksum in place: what a device
+// would send.
 std::vector<uint8_t> encodeFrame(const Format& format, const double* values);
 
 // What the decoder met besides good frames; all counts since the last reset().
