@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "channels/AxisRange.h"
+#include "channels/ChannelStore.h"
 
 class ChannelStore;
 

@@ -39,6 +39,8 @@ void ChannelStore::setFormat(const lens::Format& format) {
 void ChannelStore::reset(uint64_t offset, bool midStream, uint64_t phase) {
     m_frames = 0;
     m_skippedSeen = 0;
+    m_resetOffset = offset;
+    m_firstStart.reset();
     m_text.clear();
     if (!m_decoder) return;
     m_decoder->reset(offset, midStream, phase);
@@ -86,6 +88,7 @@ void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
     s.m_ends[at] = end;
     const uint64_t skipped = s.counters().bytesSkipped + s.counters().longLines;
     s.m_skipped[at] = s.m_frames != 0 && skipped != s.m_skippedSeen;
+    if (s.m_frames == 0 && s.m_text.empty()) s.m_firstStart = s.m_resetOffset + skipped;
     s.m_skippedSeen = skipped;
     ++s.m_frames;
 }
@@ -163,6 +166,7 @@ std::optional<uint64_t> ChannelStore::boundaryFrom(int64_t from) const {
             hi = mid;
     }
     if (lo < m_frames) consider(frameEnd(lo));
+    if (oldest == 0 && m_firstStart) consider(*m_firstStart);
     for (const LensTextLine& t : m_text)
         consider(t.offset);
     return best;

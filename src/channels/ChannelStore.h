@@ -113,6 +113,9 @@ private:
     std::vector<uint64_t> m_ends;
     std::vector<bool> m_skipped;
     uint64_t m_frames = 0;
+    uint64_t m_resetOffset = 0;
+    // Where the first frame after the reset starts, when nothing but skipped bytes came before.
+    std::optional<uint64_t> m_firstStart;
     uint64_t m_skippedSeen = 0; // the decoder's skip count at the last frame
     bool m_channelsInFeed = false;
     Feed m_feed{this};

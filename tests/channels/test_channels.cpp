@@ -128,13 +128,17 @@ void ChannelsTest::boundaryAfterAStreamOffset() {
     ChannelStore s;
     s.setFormat(lensOf("text"));
     feed(s, "1\nhello\n22\n333\n");
-    // Frames end at 2, 11, 15; the text line starts at 2.
-    QCOMPARE(s.boundaryFrom(0), std::optional<uint64_t>(2));
+    // The stream starts at a boundary; frames end at 2, 11, 15; the text line starts at 2.
+    QCOMPARE(s.boundaryFrom(0), std::optional<uint64_t>(0));
+    QCOMPARE(s.boundaryFrom(1), std::optional<uint64_t>(2));
     QCOMPARE(s.boundaryFrom(2), std::optional<uint64_t>(2));
     QCOMPARE(s.boundaryFrom(3), std::optional<uint64_t>(11));
     QCOMPARE(s.boundaryFrom(12), std::optional<uint64_t>(15));
     QCOMPARE(s.boundaryFrom(16), std::nullopt);
-    QCOMPARE(s.boundaryFrom(-40), std::optional<uint64_t>(2));
+    QCOMPARE(s.boundaryFrom(-40), std::optional<uint64_t>(0));
+    s.reset(100, true); // a start inside a line: the first frame's start is known
+    feed(s, "tail\n5\n");
+    QCOMPARE(s.boundaryFrom(100), std::optional<uint64_t>(105));
 }
 
 void ChannelsTest::ticksAreRound_data() {
