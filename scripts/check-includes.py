@@ -3,13 +3,15 @@
 app/ includes the main window's header. Prints the folders lowest first when all is well.
 
 A folder is one node (src/app/state apart from src/app); an include is resolved as the compiler
-does: beside the file, then from src/, then from src/app/ and engine/."""
+does: beside the file, then from src/, then from src/app/, engine/ and src/lens/. The engine and
+the lenses sit at the bottom: they include nothing of ours outside their own folder."""
 import os
 import re
 import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-SEARCH = ["src", "src/app", "engine"]
+SEARCH = ["src", "src/app", "engine", "src/lens"]
+BOTTOM = ("engine", "src/lens")
 MAIN_FORM = "src/app/frms_RS_GRAPH_1.h"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -45,6 +47,8 @@ def main():
             if target == MAIN_FORM and not folder.startswith("src/app"):
                 faults.append(f"{path} includes the main window's header")
             other = os.path.dirname(target)
+            if folder in BOTTOM and other != folder:
+                faults.append(f"{path} includes {target}, above its layer")
             if other != folder:
                 edges[folder].setdefault(other, f"{path} -> {target}")
 

@@ -24,7 +24,13 @@ struct Field {
     bool bigEndian = false;
     bool operator==(const Field&) const = default;
 };
+// A frame's checksum covers what follows the sync: the length byte (when there is one) and the
+// fields. Its bytes close the frame: crc16modbus low byte first (as Modbus sends it), crc16ccitt
+// high byte first, crc32 low byte first; sum8 (the bytes added, modulo 256), xor8 and crc8
+// (polynomial 0x07, no reflection, start 0) take one byte.
 enum class Checksum { None, Sum8, Xor8, Crc8, Crc16Modbus, Crc16CcittFalse, Crc32 };
+// The checksum of n bytes, as the frame carries it (before its byte order).
+uint32_t checksum(Checksum kind, const uint8_t* data, std::size_t n);
 
 // A lens as its short text form says it (the command line's --lens, the .lens side files): "byte",
 // "text", "bin i16le*4", "bin sync=AA55 u8 i16le f32le sum8".
@@ -33,7 +39,7 @@ struct Format {
     Kind kind = Kind::Byte;
     std::vector<Field> fields; // Binary: one per channel, in frame order
     std::vector<uint8_t> sync; // Binary: 0..4 sync bytes before the fields
-    bool lengthByte = false;   // Binary: a length byte after the sync
+    bool lengthByte = false;   // Binary: after the sync, the number of field bytes (needs sync)
     Checksum checksum = Checksum::None;
     bool operator==(const Format&) const = default;
 
@@ -46,6 +52,10 @@ struct Format {
 std::string toText(const Format& format);
 // nullopt, with a short reason in *error when asked, for a text that is not a lens.
 std::optional<Format> parseFormat(std::string_view text, std::string* error = nullptr);
+
+// The bytes of one binary frame carrying values[i] in field i (integers rounded and held to
+// their type's range), its sync, length byte and checksum in place: what a device would send.
+std::vector<uint8_t> encodeFrame(const Format& format, const double* values);
 
 // What the decoder met besides good frames; all counts since the last reset().
 struct Counters {
