@@ -161,8 +161,8 @@ void LensUiTest::labelledTextLinesBecomeNamedChannels() {
 
     const QList<QByteArray> csv = st.form->xfunLensCsv().split('\n');
     QCOMPARE(csv[0].trimmed(), QByteArray("Frame,sin,cos"));
-    QCOMPARE(csv[4].trimmed(), "3," + QByteArray::number(sent[3].first) + "," +
-                                   QByteArray::number(sent[3].second));
+    QCOMPARE(csv[4].trimmed(),
+             "3," + QByteArray::number(sent[3].first) + "," + QByteArray::number(sent[3].second));
 
     // A click on the legend hides a channel.
     const QRectF row = st.form->pic_channels->legendRow(1);
@@ -182,11 +182,12 @@ void LensUiTest::syncedFramesResyncOnceOverGarbage() {
     st.form->xsubLensUse(f, false);
     QByteArray stream;
     auto frame = [&stream](int i) {
-        QByteArray body("\xAA\x55", 2);
+        QByteArray body;
         for (int v : {i, -i, 1000 + i})
             body.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+        // The checksum covers what follows the sync, low byte first.
         const uint16_t crc = crc16Modbus(body);
-        stream += body + char(crc & 0xFF) + char(crc >> 8);
+        stream += QByteArray("\xAA\x55", 2) + body + char(crc & 0xFF) + char(crc >> 8);
     };
     for (int i = 0; i < 50; ++i)
         frame(i);
