@@ -110,8 +110,8 @@ bool frms_RS_GRAPH_1::xfunLensOn() const {
 
 void frms_RS_GRAPH_1::xsubLensUse(const lens::Format& format, bool remember) {
     if (remember) writeLensChoice(lensSettingsPath(app().strSettingsFile), format);
-    m_lensLogFile.clear(); // a log begun through another lens has no side file to get
     if (format != Channels->format() || !xfunLensOn()) {
+        m_lensLogFile.clear(); // a log begun through another lens has no side file to get
         Channels->setFormat(format);
         ViewChannels->setFormat(format);
         Channels->reset(0, true);
@@ -143,6 +143,9 @@ void frms_RS_GRAPH_1::Cmd_Lens_Click() {
 void frms_RS_GRAPH_1::xsubLensFed(const uint8_t* bytes, int32_t count) {
     if (!xfunLensOn() || count <= 0) return;
     Channels->feed(bytes, static_cast<size_t>(count));
+    // Found while the frames after the log's start are still held, however long it runs.
+    if (!m_lensLogFile.isEmpty() && !m_lensLogBoundary)
+        m_lensLogBoundary = Channels->boundaryFrom(m_lensLogStart);
 }
 
 void frms_RS_GRAPH_1::xsubLensRestart() {
@@ -163,10 +166,11 @@ void frms_RS_GRAPH_1::xsubLensMemLoaded() {
 
 void frms_RS_GRAPH_1::xsubLensFileOpened() {
     const std::optional<LensSide> side = readLensSide(app().strDispFile);
+    xsubLensViewForget();
     m_fileLensPhase.reset();
     if (!side) return;
-    xsubLensUse(side->format, false);
     m_fileLensPhase = side->phase;
+    xsubLensUse(side->format, false);
 }
 
 void frms_RS_GRAPH_1::xsubLensDraw() {
@@ -261,14 +265,16 @@ QByteArray frms_RS_GRAPH_1::xfunLensCsv() const {
 void frms_RS_GRAPH_1::xsubLensLogStarted() {
     m_lensLogFile = xfunLensOn() ? app().strLogFile : QString();
     m_lensLogStart = int64_t(Channels->streamOffset());
+    m_lensLogBoundary = Channels->boundaryFrom(m_lensLogStart);
 }
 
 void frms_RS_GRAPH_1::xsubLensLogEnded() {
     const QString file = m_lensLogFile;
     m_lensLogFile.clear();
     if (file.isEmpty() || !xfunLensOn()) return;
-    if (const auto b = Channels->boundaryFrom(m_lensLogStart))
-        writeLensSide(file, {Channels->format(), uint64_t(int64_t(*b) - m_lensLogStart)});
+    if (m_lensLogBoundary)
+        writeLensSide(file,
+                      {Channels->format(), uint64_t(int64_t(*m_lensLogBoundary) - m_lensLogStart)});
 }
 
 void frms_RS_GRAPH_1::xsubLensMemSaved() {

@@ -347,6 +347,7 @@ private:
     int64_t m_memStreamStart = 0;            // the recent copy's first byte, in the live stream
     QString m_lensLogFile;                   // the log running since a lens was on
     int64_t m_lensLogStart = 0;              // its first byte, in the live stream
-    QElapsedTimer m_tickClock;               // since the receive ticks started
-    int64_t m_tickClockDone = 0;             // milliseconds of it whose ticks have run
+    std::optional<uint64_t> m_lensLogBoundary; // its first frame or line boundary, once passed
+    QElapsedTimer m_tickClock;                 // since the receive ticks started
+    int64_t m_tickClockDone = 0;               // milliseconds of it whose ticks have run
 };

@@ -14,12 +14,8 @@
 
 namespace {
 const char* const kLensKey = "lens/format";
-const char* const kUsualLenses[] = {"byte",
-                                    "text",
-                                    "bin u8*2",
-                                    "bin i16le*4",
-                                    "bin f32le*8",
-                                    "bin sync=AA55 i16le*3 crc16modbus"};
+const char* const kUsualLenses[] = {
+    "byte", "text", "bin u8*2", "bin i16le*4", "bin f32le*8", "bin sync=AA55 i16le*3 crc16modbus"};
 } // namespace
 
 QString lensSettingsPath(const QString& settingsFile) {
@@ -66,7 +62,8 @@ LensDialog::LensDialog(QWidget* parent, const lens::Format& current, std::vector
     setObjectName(QStringLiteral("frms_Lens"));
     setWindowTitle(QStringLiteral("データ形式"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("データ形式 (byte, text, bin i16le*4 ...):"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("データ形式 (byte, text, bin i16le*4 ...):"), this));
     Cmb_lens = new QComboBox(this);
     Cmb_lens->setObjectName(QStringLiteral("Cmb_lens"));
     Cmb_lens->setEditable(true);

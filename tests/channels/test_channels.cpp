@@ -147,8 +147,8 @@ void ChannelsTest::ticksAreRound_data() {
     QTest::addColumn<std::vector<double>>("want");
     QTest::addRow("0..100") << 0.0 << 100.0 << std::vector<double>{0, 20, 40, 60, 80, 100};
     QTest::addRow("-1..1") << -1.0 << 1.0 << std::vector<double>{-1, -0.5, 0, 0.5, 1};
-    QTest::addRow("tenths stay exact") << 0.0 << 0.5
-                                       << std::vector<double>{0, 0.1, 0.2, 0.3, 0.4, 0.5};
+    QTest::addRow("tenths stay exact")
+        << 0.0 << 0.5 << std::vector<double>{0, 0.1, 0.2, 0.3, 0.4, 0.5};
     QTest::addRow("odd ends") << 3.0 << 37.0 << std::vector<double>{10, 20, 30};
     QTest::addRow("empty range") << 5.0 << 5.0 << std::vector<double>{};
 }

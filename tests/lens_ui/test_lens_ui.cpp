@@ -1,7 +1,10 @@
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -73,8 +76,10 @@ private slots:
     void lensChoiceIsRememberedBesideTheSettings();
     void labelledTextLinesBecomeNamedChannels();
     void syncedFramesResyncOnceOverGarbage();
+    void liveMemoryAndFileShowTheSameFrames_data();
     void liveMemoryAndFileShowTheSameFrames();
     void byteViewComesBackUntouched();
+    void dialogPreviewsAndRemembersTheLens();
 };
 
 void LensUiTest::commandLineLens_data() {
@@ -207,25 +212,44 @@ void LensUiTest::syncedFramesResyncOnceOverGarbage() {
     finish(st.form);
 }
 
-void LensUiTest::liveMemoryAndFileShowTheSameFrames() {
-    QTemporaryDir dir;
-    auto st = startOnPort(dir.path());
-    st.form->xsubLensUse(lensOf("text"), false);
+void LensUiTest::liveMemoryAndFileShowTheSameFrames_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("before"); // the log starts after these bytes
+    QTest::addColumn<QByteArray>("during");
+    QTest::addColumn<QStringList>("names");
     QByteArray before;
     for (int i = 0; i < 30; ++i)
         before += "a:" + QByteArray::number(i) + ",b:" + QByteArray::number(i * 2) + "\n";
-    send(st, before + "a:99,b:9", 11); // the log starts inside a line
+    QByteArray during = "8\n";
+    for (int i = 0; i < 900; ++i) {
+        during += "b:" + QByteArray::number(i * 3) + ";a:" + QByteArray::number(-i) + "\n";
+        if (i % 100 == 50) during += "a note\n";
+    }
+    QTest::addRow("text, the log starting inside a line")
+        << "text" << before + "a:99,b:9" << during << QStringList{"a", "b"};
+    QByteArray frames;
+    for (int i = 0; i < 3000; ++i)
+        frames.append(char(i & 0xFF)).append(char(i >> 8)).append(char(0x80)).append(char(i % 5));
+    // An odd start: only the side file's phase tells where the file's frames begin.
+    QTest::addRow("i16le*2, the log starting inside a frame")
+        << "bin i16le*2" << frames.left(401) << frames.mid(401) << QStringList{"ch1", "ch2"};
+}
+
+void LensUiTest::liveMemoryAndFileShowTheSameFrames() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, during);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    auto st = startOnPort(dir.path());
+    st.form->xsubLensUse(lensOf(format.toLatin1().constData()), false);
+    send(st, before, 11);
     const QString log = dir.filePath(QStringLiteral("LOG1.DAT"));
     app().strLogFile = log;
     QCOMPARE(app().engine->LogStart(log.toStdString(), 0, 1 << 20), -1);
     app().iLogOn = 1;
     st.form->xsubLensLogStarted();
     const int64_t logStart = int64_t(st.form->Channels->streamOffset());
-    QByteArray during = "8\n";
-    for (int i = 0; i < 900; ++i) {
-        during += "b:" + QByteArray::number(i * 3) + ";a:" + QByteArray::number(-i) + "\n";
-        if (i % 100 == 50) during += "a note\n";
-    }
     send(st, during, 29);
     app().engine->LogStop();
     app().iLogOn = 0;
@@ -238,7 +262,7 @@ void LensUiTest::liveMemoryAndFileShowTheSameFrames() {
     }
     const std::optional<LensSide> side = readLensSide(log);
     QVERIFY(side.has_value());
-    QCOMPARE(side->format, lensOf("text"));
+    QCOMPARE(side->format, lensOf(format.toLatin1().constData()));
     const ChannelStore& live = *st.form->Channels;
     // The live frame that is the file's first.
     uint64_t first = 0;
@@ -250,7 +274,7 @@ void LensUiTest::liveMemoryAndFileShowTheSameFrames() {
         const ChannelStore& shown = *st.form->ViewChannels;
         QVERIFY(shown.frameCount() >= 50);
         for (uint64_t k = 0; k < 50; ++k)
-            for (const QString& name : {QStringLiteral("a"), QStringLiteral("b")})
+            for (const QString& name : names)
                 QCOMPARE(at(shown, name, k), at(live, name, liveOffset + pane.frameNumber(int(k))));
     };
     st.form->xsubFileFromCommandLine(log);
@@ -288,6 +312,33 @@ void LensUiTest::byteViewComesBackUntouched() {
     QVERIFY(!st.form->tbl_lens_cursors->isVisibleTo(st.form));
     st.form->Timer_Receive_Timer();
     QCOMPARE(st.form->pic_graph->grab().toImage(), before);
+    finish(st.form);
+}
+
+void LensUiTest::dialogPreviewsAndRemembersTheLens() {
+    QTemporaryDir dir;
+    auto st = startOnPort(dir.path());
+    send(st, "x\nsin:1\tcos:2\nsin:3\tcos:4\n");
+    QString preview;
+    bool usualOnesParse = true;
+    testsupport::onNextModal([&](QWidget* w) {
+        auto* d = qobject_cast<LensDialog*>(w);
+        QVERIFY(d);
+        for (int i = 0; i < d->Cmb_lens->count(); ++i)
+            usualOnesParse &= lens::parseFormat(d->Cmb_lens->itemText(i).toStdString()).has_value();
+        d->Cmb_lens->setEditText(QStringLiteral("bin wobble"));
+        QVERIFY(!d->Cmd_OK->isEnabled());
+        QVERIFY(!d->lbl_lens_error->text().isEmpty());
+        d->Cmb_lens->setEditText(QStringLiteral("text"));
+        preview = d->txt_preview->toPlainText();
+        d->Cmd_OK->click();
+    });
+    st.form->Cmd_Lens->click();
+    QVERIFY(usualOnesParse);
+    QCOMPARE(preview, QStringLiteral("sin\tcos\n1\t2\n3\t4"));
+    QVERIFY(st.form->xfunLensOn());
+    QCOMPARE(readLensChoice(lensSettingsPath(app().strSettingsFile)),
+             std::optional<lens::Format>(lensOf("text")));
     finish(st.form);
 }
 
