@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "lens/Lens.h"
+
 namespace ini {
 
 CommandLine xfunCommandLine(const QStringList& args) {
@@ -28,6 +30,16 @@ CommandLine xfunCommandLine(const QStringList& args) {
                     return fail(QStringLiteral("--port needs a port name"));
                 cl.port = joined ? arg.section(u'=', 1) : args[++i];
                 if (cl.port.isEmpty()) return fail(QStringLiteral("--port needs a port name"));
+            } else if (arg == QStringLiteral("--lens") ||
+                       arg.startsWith(QStringLiteral("--lens="))) {
+                const bool joined = arg.contains(u'=');
+                if (!joined && i + 1 >= args.size())
+                    return fail(QStringLiteral("--lens needs a data format"));
+                cl.lens = joined ? arg.section(u'=', 1) : args[++i];
+                std::string why;
+                if (!lens::parseFormat(cl.lens.toStdString(), &why))
+                    return fail(QStringLiteral("--lens '%1': %2")
+                                    .arg(cl.lens, QString::fromStdString(why)));
             } else {
                 return fail(QStringLiteral("unknown option '%1'").arg(arg));
             }
@@ -42,7 +54,7 @@ CommandLine xfunCommandLine(const QStringList& args) {
 
 QString xfunHelpText() {
     return QStringLiteral(
-        "Usage: tessavue [--port NAME] [FILE]\n"
+        "Usage: tessavue [--port NAME] [--lens FORMAT] [FILE]\n"
         "\n"
         "A serial-line monitor: every byte that arrives on a serial port is one point of a\n"
         "strip chart.\n"
@@ -53,6 +65,10 @@ QString xfunHelpText() {
         "                 rfc2217://HOST:PORT (a ser2net telnet(rfc2217) port) or\n"
         "                 tcp://HOST:PORT (bytes only), HOST an IPv6 address in [ ]; the\n"
         "                 saved port stays until another one is chosen in the program\n"
+        "  --lens FORMAT  see the stream as numbers for this run: text (numbers in text\n"
+        "                 lines, label:value), bin i16le*4 (binary fields), byte (one byte\n"
+        "                 a sample, the default); the choice made in the program is kept\n"
+        "                 in Tessavue.ini beside the settings file\n"
         "  -h, --help     show this help and exit\n"
         "  --version      show the version and exit\n"
         "\n"

@@ -11,6 +11,7 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     QString port;  // --port NAME: this run's port, "" for the saved one
+    QString lens;  // --lens FORMAT: this run's lens (a valid text form), "" for the saved one
     QString file;  // a data file to show in the File view, "" for none
     QString error; // what is wrong, for Action::Error
 };

@@ -51,6 +51,7 @@ void frms_RS_GRAPH_1::xsubCurXPlace() {
             w->setVisible(on);
     }
     xsubCurDeltaShow();
+    xsubLensCursors();
 }
 
 void frms_RS_GRAPH_1::xsubCurDeltaShow() {

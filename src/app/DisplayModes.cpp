@@ -92,6 +92,7 @@ void frms_RS_GRAPH_1::Cmd_test_Click() {
         dialog.exec();
     }
     xsubDispSource();
+    xsubLensRestart();
     if (s.iScanSource == kSourceOff) xsubTriggerDisarm();
     iRedrawReq = 1;
     iClearReq = 1;

@@ -44,6 +44,7 @@ void frms_RS_GRAPH_1::xsubFileChosenShow() {
         setWindowTitle(s.strAppTitle + QStringLiteral(" File ") + s.strSelFile);
         s.strDispFile = s.strSelFile;
         if (!FileView::open(s.strSelFile)) return;
+        xsubLensFileOpened();
         s.iDispMode = kDispFile;
         lbl_data_su->setText(xfunCountText(s.lFileLen));
 

@@ -126,6 +126,10 @@ void frms_RS_GRAPH_1::xsubGraphDrawLive(int16_t channel) {
 }
 
 void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
+    if (xfunLensOn()) {
+        xsubLensDraw();
+        return;
+    }
     xsubReadoutReset();
     m_shown.clear();
     const auto deltas = qScopeGuard([this] { xsubCurDeltaShow(); });
@@ -180,6 +184,7 @@ void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     xsubCurDeltaShow();
     xsubTriggerDisarm();
     if (s.engine) s.engine->LastClear();
+    xsubLensRestart();
 }
 
 void ini::xsubCtrlNameInit() {

@@ -9,6 +9,7 @@
 
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelPane.h"
 #include "graph/GraphMath.h"
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
@@ -26,14 +27,15 @@ void frms_RS_GRAPH_1::mnu_SaveImage_Click() {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    pic_graph->grab().save(&buffer, "PNG");
+    (xfunLensOn() ? static_cast<QWidget*>(pic_channels) : pic_graph)->grab().save(&buffer, "PNG");
     xsubExportSave(QStringLiteral("IMG"), QStringLiteral(".png"), QStringLiteral("Graph → PNG"),
                    QStringLiteral("画像をセーブします"), png);
 }
 
 void frms_RS_GRAPH_1::mnu_SaveCsv_Click() {
     xsubExportSave(QStringLiteral("CSV"), QStringLiteral(".csv"), QStringLiteral("Graph → CSV"),
-                   QStringLiteral("値をセーブします"), xfunShownCsv());
+                   QStringLiteral("値をセーブします"),
+                   xfunLensOn() ? xfunLensCsv() : xfunShownCsv());
 }
 
 void frms_RS_GRAPH_1::mnu_CopyValues_Click() {

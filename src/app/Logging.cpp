@@ -31,6 +31,7 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
             s.engine->LogStop();
             s.strLogFile.clear();
             s.iLogOn = 0;
+            xsubLensLogEnded();
         }
         return;
     }
@@ -48,6 +49,7 @@ void frms_RS_GRAPH_1::xsubLogToggle() {
                                               s.lLogMaxMB * kBytesPerMB);
     if (result == -1) {
         s.iLogOn = 1;
+        xsubLensLogStarted();
         return;
     }
     // The reason tells a pipe nobody reads (device not ready) from a folder that is missing.

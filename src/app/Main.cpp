@@ -118,6 +118,8 @@ int Main(int argc, char** argv) {
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     QApplication::setFont(font);
     frms_RS_GRAPH_1* form = xsubStartUp(programDir, cl.port);
+    if (const auto chosen = lens::parseFormat(cl.lens.toStdString()); !cl.lens.isEmpty() && chosen)
+        form->xsubLensUse(*chosen, false);
     if (!cl.file.isEmpty())
         QTimer::singleShot(0, form,
                            [form, file = cl.file] { form->xsubFileFromCommandLine(file); });

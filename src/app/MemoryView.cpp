@@ -19,6 +19,7 @@ void frms_RS_GRAPH_1::Cmd_Memory_Click() {
     iMemBusy = 1;
     MemoryView::xsubMemLoad();
     FileView::close();
+    xsubLensMemLoaded();
 
     s.iDispMode = kDispMemory;
     iScrollBusy = 1;
@@ -54,5 +55,6 @@ void frms_RS_GRAPH_1::xsubMemToFile() {
     if (s.iDlgOK == 1) {
         frms_File_Save progress(this);
         progress.exec();
+        xsubLensMemSaved();
     }
 }

@@ -43,7 +43,11 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     AppState& s = app();
     const ReceivePipeline::Tick t = Reception->tick();
-    if (t.logEnded) xsubLogButton();
+    xsubLensFed(t.bytes, t.byteCount);
+    if (t.logEnded) {
+        xsubLogButton();
+        xsubLensLogEnded();
+    }
     if (t.samplesAdded && s.iLiveDraw == 1 && s.iDispMode == kDispScanning) {
         // An armed trigger decides below whether the new samples change the picture.
         if (!trigger.armed()) {
@@ -75,8 +79,13 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         iYAxisReq = 0;
     }
     if (iRedrawReq == 1 && s.iDispMode == kDispScanning) {
-        if (iClearReq == 1) pic_graph->Cls();
-        xsubGraphDrawLive(0);
+        // While a lens is on, the byte pane keeps its picture beneath the channel pane.
+        if (xfunLensOn()) {
+            xsubLensDraw();
+        } else {
+            if (iClearReq == 1) pic_graph->Cls();
+            xsubGraphDrawLive(0);
+        }
         iRedrawReq = 0;
     }
     iClearReq = 0;
@@ -84,6 +93,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
 
 void frms_RS_GRAPH_1::Timer_Reconnect_Timer() {
     if (!Reception->reconnect()) return;
+    xsubLensRestart();
     xsubPortLabels();
     xsubLineButtons();
 }

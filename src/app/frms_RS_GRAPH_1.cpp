@@ -14,6 +14,7 @@
 
 #include "Settings.h"
 #include "app/state/AppState.h"
+#include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
 #include "serial/PortNotices.h"
@@ -343,6 +344,7 @@ void frms_RS_GRAPH_1::buildControls() {
     mnu_SaveCsv = menuItem(QStringLiteral("mnu_SaveCsv"), QStringLiteral("CSV として保存..."));
     mnu_CopyValues = menuItem(QStringLiteral("mnu_CopyValues"), QStringLiteral("値をコピー"));
     pic_graph->setContextMenuPolicy(Qt::CustomContextMenu);
+    xsubLensBuild();
 }
 
 void frms_RS_GRAPH_1::connectHandlers() {
@@ -422,6 +424,8 @@ void frms_RS_GRAPH_1::Form_Load() {
     lbl_date->setText(xfunDateText());
     xsubScalePanelLayout();
     xsubScaleLineDraw();
+    if (const auto chosen = readLensChoice(lensSettingsPath(s.strSettingsFile)))
+        xsubLensUse(*chosen, false);
     Timer_date->start();
     Timer1->start();
     Timer_Start->start();

@@ -5,10 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "graph/Measurements.h"
 #include "graph/Trigger.h"
+#include "lens/Lens.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -25,6 +28,11 @@ class PictureBox;
 class ReceivePipeline;
 class frms_Measure;
 class frms_Fourier;
+class ChannelStore;
+class ChannelPane;
+class LensView;
+class LensTextWindow;
+class QTableWidget;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
@@ -173,6 +181,47 @@ public:
     void xsubExportSave(const QString& prefix, const QString& extension, const QString& caption,
                         const QString& prompt, const QByteArray& bytes);
 
+    // ---- the stream through a lens (LensHandlers.cpp) ----
+    // The controls of the channel view, made with the window's.
+    void xsubLensBuild();
+    // Sees the stream through `format` from now on ("byte": today's pane); remember: the
+    // choice goes to the lens's settings file.
+    void xsubLensUse(const lens::Format& format, bool remember);
+    bool xfunLensOn() const;
+    void Cmd_Lens_Click();
+    // The bytes a receive tick brought, in the order they came.
+    void xsubLensFed(const uint8_t* data, int32_t count);
+    // A port was opened: what comes next does not start at a frame.
+    void xsubLensRestart();
+    // Draws the channel pane for the current display mode.
+    void xsubLensDraw();
+    // The cursor lines on the channel pane, their frame numbers and the cursors' table.
+    void xsubLensCursors();
+    // The File or Memory view holds other bytes now.
+    void xsubLensViewForget();
+    // After a log, a memory save or "To File": the side file of dataFile, when a lens was on.
+    void xsubLensLogStarted();
+    void xsubLensLogEnded();
+    void xsubLensMemSaved();
+    // The recent copy was fetched into the Memory view.
+    void xsubLensMemLoaded();
+    // A file is shown: its side file, when it has one, gives the lens it is seen through.
+    void xsubLensFileOpened();
+    // The channels of the screen as CSV: "Frame" and a column per channel.
+    QByteArray xfunLensCsv() const;
+    ChannelStore* Channels = nullptr;     // the live stream's channels
+    ChannelStore* ViewChannels = nullptr; // the screen of the File or Memory view
+    ChannelPane* pic_channels = nullptr;  // over the byte pane while a lens is on
+    QPushButton* Cmd_Lens = nullptr;
+    QTableWidget* tbl_lens_cursors = nullptr;
+    LensTextWindow* frmLensText = nullptr;
+    QMenu* mnu_Lens = nullptr;
+    QAction* mnu_LensChoose = nullptr;
+    QAction* mnu_LensText = nullptr;
+    QAction* mnu_LensRange = nullptr;
+    QAction* mnu_LensCsv = nullptr;
+    QAction* mnu_LensImage = nullptr;
+
     // ---- graph settings dialogs and printing (DialogHandlers.cpp) ----
     void cmd_x_dimension_Click();
     void Cmd_set_Click();
@@ -293,6 +342,12 @@ private:
     void buildControls();
     void connectHandlers();
     bool m_unloaded = false;
-    QElapsedTimer m_tickClock;   // since the receive ticks started
-    int64_t m_tickClockDone = 0; // milliseconds of it whose ticks have run
+    std::shared_ptr<LensView> m_lensView;    // made when a view through the lens is first drawn
+    std::optional<uint64_t> m_fileLensPhase; // the shown file's first boundary, from its side file
+    int64_t m_memStreamStart = 0;            // the recent copy's first byte, in the live stream
+    QString m_lensLogFile;                   // the log running since a lens was on
+    int64_t m_lensLogStart = 0;              // its first byte, in the live stream
+    std::optional<uint64_t> m_lensLogBoundary; // its first frame or line boundary, once passed
+    QElapsedTimer m_tickClock;                 // since the receive ticks started
+    int64_t m_tickClockDone = 0;               // milliseconds of it whose ticks have run
 };

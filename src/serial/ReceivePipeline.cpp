@@ -59,8 +59,11 @@ ReceivePipeline::Tick ReceivePipeline::tick() {
     AppState& s = app();
     Tick t;
     if (s.iScanSource == kSourceTest) {
-        ini::xsubRingAdd(0, ini::xfunTestData());
+        m_testByte = static_cast<uint8_t>(ini::xfunTestData());
+        ini::xsubRingAdd(0, m_testByte);
         addToCount(1);
+        t.bytes = &m_testByte;
+        t.byteCount = 1;
         t.samplesAdded = true;
     } else if (s.iScanSource == kSourceCom && s.iPortOpen == 1) {
         fetchFromPort(t);
@@ -93,6 +96,8 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
         ini::xsubRingAddBytes(0, m_fetched.data(), count);
         addToCount(count);
         t.samplesAdded = true;
+        t.bytes = m_fetched.data();
+        t.byteCount = count;
     }
     uint8_t status = 0;
     s.engine->ReadModemStatus(status);

@@ -25,6 +25,9 @@ public:
         bool logEnded = false;     // the engine ended the log: iLogOn 0, strLogFile ""
         bool portLost = false;     // the device went away: the port is closed, being retried
         std::optional<uint8_t> modemStatus; // read when the port is open
+        // The bytes the tick added, valid until the next tick: what a lens decodes.
+        const uint8_t* bytes = nullptr;
+        int32_t byteCount = 0;
     };
 
     // Asks the engine of the moment to tell when bytes are waiting (bytesWaiting()).
@@ -57,6 +60,7 @@ private:
 
     std::vector<uint8_t> m_fetched =
         std::vector<uint8_t>(tessavue::SerialEngine::kMaxBytesPerFetch);
+    uint8_t m_testByte = 0;
     bool m_fetchWasFull = false;
     bool m_engineTells = false;
     // A bytesWaiting() is on its way through the event loop: the reader's next news joins it.

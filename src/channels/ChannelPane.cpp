@@ -1,0 +1,231 @@
+#include "channels/ChannelPane.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "channels/ChannelStore.h"
+
+namespace {
+constexpr double kLegendRowPx = 14;
+constexpr double kLegendWidthPx = 150;
+const QColor kCursorColours[2] = {QColor(255, 0, 255), QColor(0, 0, 255)};
+
+QString valueText(double v) {
+    return std::isnan(v) ? QStringLiteral("---") : QString::number(v, 'g', 6);
+}
+} // namespace
+
+ChannelPane::ChannelPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ChannelPane"));
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ChannelPane::showLive(ChannelStore* store, int frames) {
+    showScreen(store, 0, frames, 0);
+    m_live = true;
+    follow();
+    refresh();
+}
+
+void ChannelPane::showScreen(ChannelStore* store, uint64_t first, int frames,
+                             std::optional<uint64_t> origin) {
+    if (store != m_store) {
+        for (auto& c : m_storeLinks)
+            disconnect(c);
+        m_store = store;
+        m_auto = {};
+        if (store) {
+            m_storeLinks[0] = connect(store, &ChannelStore::framesAdded, this, [this] {
+                if (!m_live) return;
+                follow();
+                refresh();
+            });
+            m_storeLinks[1] =
+                connect(store, &ChannelStore::channelsChanged, this, &ChannelPane::refresh);
+        }
+    }
+    m_live = false;
+    m_first = first;
+    m_frames = std::max(frames, 2);
+    m_origin = origin;
+    refresh();
+}
+
+void ChannelPane::follow() {
+    const uint64_t n = m_store ? m_store->frameCount() : 0;
+    const uint64_t oldest = m_store ? m_store->firstFrame() : 0;
+    m_first = std::max(oldest, n > uint64_t(m_frames) ? n - uint64_t(m_frames) : 0);
+    m_origin = 0;
+}
+
+void ChannelPane::setTypedRange(std::optional<axis::Range> range) {
+    if (range && !(range->hi > range->lo)) range.reset();
+    m_typed = range;
+    refresh();
+}
+
+void ChannelPane::setCursors(const std::array<std::optional<int>, 2>& at) {
+    if (at == m_cursors) return;
+    m_cursors = at;
+    update();
+}
+
+axis::Range ChannelPane::yRange() const {
+    if (m_typed) return *m_typed;
+    return m_auto.empty() ? axis::Range{-1, 1} : m_auto.range();
+}
+
+uint64_t ChannelPane::frameNumber(int k) const {
+    return m_origin.value_or(m_first) + uint64_t(k);
+}
+
+// The screen's values as the automatic range follows them; the picture is made when painted.
+void ChannelPane::refresh() {
+    if (m_store && !m_typed) {
+        double lo = INFINITY;
+        double hi = -INFINITY;
+        for (int c = 0; c < m_store->channelCount(); ++c) {
+            if (!m_store->channel(c).visible) continue;
+            for (int k = 0; k < m_frames; ++k) {
+                const double v = m_store->value(c, m_first + uint64_t(k));
+                if (!std::isfinite(v)) continue;
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        m_auto.show(lo, hi);
+    }
+    update();
+}
+
+double ChannelPane::xAt(int k) const {
+    return kLeft + (kRight - kLeft) * k / (m_frames - 1);
+}
+
+double ChannelPane::yAt(double v) const {
+    const axis::Range r = yRange();
+    return kBottom - (kBottom - kTop) * (v - r.lo) / (r.hi - r.lo);
+}
+
+QRectF ChannelPane::legendRow(int channel) const {
+    if (!m_store || channel < 0 || channel >= m_store->channelCount()) return {};
+    return {kRight - kLegendWidthPx - 4, kTop + 4 + kLegendRowPx * channel, kLegendWidthPx,
+            kLegendRowPx};
+}
+
+QString ChannelPane::countersText() const {
+    if (!m_store) return {};
+    const lens::Counters& c = m_store->counters();
+    QString t = QStringLiteral("frames %1").arg(c.frames);
+    if (m_store->format().kind == lens::Format::Kind::Binary)
+        t += QStringLiteral("  bad %1  resync %2").arg(c.badChecksums).arg(c.resyncs);
+    else
+        t += QStringLiteral("  text %1  long %2").arg(c.textLines).arg(c.longLines);
+    t += QStringLiteral("  skipped %1 B").arg(c.bytesSkipped);
+    if (c.droppedLabels != 0) t += QStringLiteral("  labels over 32: %1").arg(c.droppedLabels);
+    return t;
+}
+
+void ChannelPane::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    QFont small = font();
+    small.setPointSizeF(7.5);
+    p.setFont(small);
+
+    // The Y axis and its round ticks.
+    const axis::Range r = yRange();
+    for (double t : axis::ticks(r)) {
+        const double y = yAt(t);
+        p.setPen(QColor(0xC0, 0xC0, 0xC0));
+        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, y - 7, kLeft - 3, 14), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(t, 'g', 6));
+    }
+    // The X axis in frames.
+    for (double t : axis::ticks({double(frameNumber(0)), double(frameNumber(m_frames - 1))}, 8)) {
+        const double x = xAt(int(std::llround(t - double(frameNumber(0)))));
+        p.setPen(QColor(0xC0, 0xC0, 0xC0));
+        p.drawLine(QPointF(x, kTop), QPointF(x, kBottom));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(x - 40, kBottom + 1, 80, 12), Qt::AlignHCenter | Qt::AlignTop,
+                   QString::number(t, 'f', 0));
+    }
+    p.setPen(Qt::black);
+    p.drawLine(QPointF(kLeft, kTop), QPointF(kLeft, kBottom));
+    p.drawLine(QPointF(kLeft, kBottom), QPointF(kRight, kBottom));
+    p.drawText(QRectF(kLeft + 2, 0, kRight - kLeft - 2, kTop), Qt::AlignLeft | Qt::AlignVCenter,
+               countersText());
+    if (!m_store) return;
+
+    p.save();
+    p.setClipRect(QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop).adjusted(0, -1, 1, 1));
+    p.setRenderHint(QPainter::Antialiasing);
+    // Where bytes were skipped: a dotted mark across the plot.
+    p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1, Qt::DotLine));
+    for (int k = 1; k < m_frames; ++k)
+        if (m_store->skippedBefore(m_first + uint64_t(k)))
+            p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), kBottom));
+    for (int c = 0; c < m_store->channelCount(); ++c) {
+        const ChannelInfo& info = m_store->channel(c);
+        if (!info.visible) continue;
+        QPainterPath path;
+        bool drawing = false;
+        for (int k = 0; k < m_frames; ++k) {
+            const uint64_t f = m_first + uint64_t(k);
+            const double v = m_store->value(c, f);
+            if (!std::isfinite(v)) {
+                drawing = false;
+                continue;
+            }
+            const QPointF at(xAt(k), yAt(v));
+            if (drawing && !m_store->skippedBefore(f))
+                path.lineTo(at);
+            else
+                path.moveTo(at);
+            drawing = true;
+        }
+        p.setPen(QPen(info.colour, 1));
+        p.drawPath(path);
+    }
+    p.restore();
+
+    for (int i = 0; i < 2; ++i) {
+        if (!m_cursors[i] || *m_cursors[i] >= m_frames) continue;
+        p.setPen(kCursorColours[i]);
+        p.drawLine(QPointF(xAt(*m_cursors[i]), kTop), QPointF(xAt(*m_cursors[i]), kBottom));
+    }
+
+    // The legend: the newest value of the screen for each channel.
+    const uint64_t newest = std::min(m_first + uint64_t(m_frames), m_store->frameCount());
+    for (int c = 0; c < m_store->channelCount(); ++c) {
+        const ChannelInfo& info = m_store->channel(c);
+        const QRectF row = legendRow(c);
+        p.fillRect(row, QColor(255, 255, 255, 220));
+        p.fillRect(QRectF(row.left() + 2, row.top() + 3, 8, 8),
+                   info.visible ? info.colour : QColor(0xE0, 0xE0, 0xE0));
+        p.setPen(info.visible ? Qt::black : Qt::gray);
+        const double v = newest == 0 ? NAN : m_store->value(c, newest - 1);
+        p.drawText(row.adjusted(14, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, info.name);
+        p.drawText(row.adjusted(14, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter, valueText(v));
+    }
+}
+
+void ChannelPane::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !m_store) return;
+    for (int c = 0; c < m_store->channelCount(); ++c) {
+        if (!legendRow(c).contains(event->position())) continue;
+        m_store->setVisible(c, !m_store->channel(c).visible);
+        return;
+    }
+}
+
+void ChannelPane::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuAt(event->globalPos());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "channels/AxisRange.h"
+#include "channels/ChannelStore.h"
+
+class ChannelStore;
+
+// The pane that draws decoded channels where the byte pane is: each visible channel its own
+// polyline (broken at gaps and where bytes were skipped, which are marked), a legend with each
+// channel's colour, name and newest value (a click hides or shows it), a Y axis with round
+// ticks, automatic or typed, and X in frames. It shows a screen of a ChannelStore: `frames`
+// frames from `first`; the X labels count from `origin`. It owns no data.
+class ChannelPane : public QWidget {
+    Q_OBJECT
+public:
+    // The plot's frame in pixels, as the byte pane's axes lie.
+    static constexpr double kLeft = 48, kTop = 16, kRight = 568, kBottom = 336;
+
+    explicit ChannelPane(QWidget* parent = nullptr);
+
+    // The live screen: the newest `frames` frames of store, followed as it grows.
+    void showLive(ChannelStore* store, int frames);
+    // A fixed screen: frames from `first` of store, numbered from `origin` (nullopt: the
+    // numbers are not known, the labels count from the screen's start).
+    void showScreen(ChannelStore* store, uint64_t first, int frames,
+                    std::optional<uint64_t> origin);
+    // nullopt: automatic.
+    void setTypedRange(std::optional<axis::Range> range);
+    std::optional<axis::Range> typedRange() const { return m_typed; }
+    // X cursors: screen index of each, or nullopt when off.
+    void setCursors(const std::array<std::optional<int>, 2>& at);
+
+    axis::Range yRange() const;
+    uint64_t firstFrame() const { return m_first; }
+    int framesPerScreen() const { return m_frames; }
+    ChannelStore* store() const { return m_store; }
+    // The frame number screen index k has, as labelled.
+    uint64_t frameNumber(int k) const;
+    // Where channel i's legend row lies (empty when it has none).
+    QRectF legendRow(int channel) const;
+    // What the counters line says.
+    QString countersText() const;
+
+signals:
+    void contextMenuAt(const QPoint& global);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void follow();
+    void refresh();
+    double xAt(int k) const;
+    double yAt(double v) const;
+
+    QPointer<ChannelStore> m_store;
+    bool m_live = false;
+    uint64_t m_first = 0;
+    int m_frames = 200;
+    std::optional<uint64_t> m_origin;
+    std::optional<axis::Range> m_typed;
+    axis::AutoRange m_auto;
+    std::array<std::optional<int>, 2> m_cursors{};
+    QMetaObject::Connection m_storeLinks[2];
+};

@@ -1,0 +1,177 @@
+#include "channels/ChannelStore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
+const lens::Counters kNoCounters{};
+} // namespace
+
+ChannelStore::ChannelStore(std::size_t capacityFrames, QObject* parent)
+    : QObject(parent), m_capacity(std::max<std::size_t>(capacityFrames, 1)), m_ends(m_capacity, 0),
+      m_skipped(m_capacity, false) {}
+
+ChannelStore::~ChannelStore() = default;
+
+QColor ChannelStore::paletteColour(int index) {
+    // Hues far apart that stay readable on white, the first eight the most distinct.
+    static const QColor kPalette[] = {
+        QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+        QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x17, 0xbe, 0xcf),
+        QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
+        QColor(0xbc, 0xbd, 0x22), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00)};
+    constexpr int n = static_cast<int>(std::size(kPalette));
+    return kPalette[((index % n) + n) % n];
+}
+
+void ChannelStore::setFormat(const lens::Format& format) {
+    m_format = format;
+    m_decoder = format.isByte() ? nullptr : lens::makeDecoder(format);
+    m_channels.clear();
+    m_columns.clear();
+    reset(0, false);
+    syncChannels();
+    emit channelsChanged();
+}
+
+void ChannelStore::reset(uint64_t offset, bool midStream, uint64_t phase) {
+    m_frames = 0;
+    m_skippedSeen = 0;
+    m_resetOffset = offset;
+    m_firstStart.reset();
+    m_text.clear();
+    if (!m_decoder) return;
+    m_decoder->reset(offset, midStream, phase);
+    syncChannels();
+}
+
+uint64_t ChannelStore::streamOffset() const {
+    return m_decoder ? m_decoder->offset() : 0;
+}
+
+void ChannelStore::feed(const uint8_t* data, std::size_t n) {
+    if (!m_decoder || n == 0) return;
+    const uint64_t framesBefore = m_frames;
+    const std::size_t textBefore = m_text.size();
+    const bool textFull = textBefore == kTextLines;
+    const uint64_t textLinesBefore = counters().textLines;
+    m_channelsInFeed = false;
+    m_decoder->feed(data, n, m_feed);
+    if (m_channelsInFeed) emit channelsChanged();
+    if (m_frames != framesBefore) emit framesAdded();
+    if (m_text.size() != textBefore || (textFull && counters().textLines != textLinesBefore))
+        emit textAdded();
+}
+
+void ChannelStore::syncChannels() {
+    const std::vector<std::string> names =
+        m_decoder ? m_decoder->channelNames() : std::vector<std::string>{};
+    const std::size_t n = std::min<std::size_t>(names.size(), lens::kMaxChannels);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i == m_channels.size()) {
+            m_channels.push_back({QString(), paletteColour(static_cast<int>(i))});
+            // A channel that comes late has had gaps in every frame so far.
+            m_columns.emplace_back(m_capacity, kGap);
+        }
+        m_channels[i].name = QString::fromStdString(names[i]);
+    }
+}
+
+void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
+    ChannelStore& s = *store;
+    const std::size_t at = s.slot(s.m_frames);
+    const int n = static_cast<int>(s.m_columns.size());
+    for (int i = 0; i < n; ++i)
+        s.m_columns[static_cast<std::size_t>(i)][at] = i < count ? values[i] : kGap;
+    s.m_ends[at] = end;
+    const uint64_t skipped = s.counters().bytesSkipped + s.counters().longLines;
+    s.m_skipped[at] = s.m_frames != 0 && skipped != s.m_skippedSeen;
+    if (s.m_frames == 0 && s.m_text.empty()) s.m_firstStart = s.m_resetOffset + skipped;
+    s.m_skippedSeen = skipped;
+    ++s.m_frames;
+}
+
+void ChannelStore::Feed::text(uint64_t offset, std::string_view line) {
+    ChannelStore& s = *store;
+    if (s.m_text.size() == kTextLines) s.m_text.pop_front();
+    s.m_text.push_back(
+        {s.m_frames, offset, QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()))});
+}
+
+void ChannelStore::Feed::channelsChanged() {
+    store->syncChannels();
+    store->m_channelsInFeed = true;
+}
+
+void ChannelStore::setVisible(int index, bool visible) {
+    if (index < 0 || index >= channelCount()) return;
+    ChannelInfo& c = m_channels[static_cast<std::size_t>(index)];
+    if (c.visible == visible) return;
+    c.visible = visible;
+    emit channelsChanged();
+}
+
+void ChannelStore::setGainOffset(int index, double gain, double offset) {
+    if (index < 0 || index >= channelCount() || !std::isfinite(gain) || !std::isfinite(offset))
+        return;
+    ChannelInfo& c = m_channels[static_cast<std::size_t>(index)];
+    if (c.gain == gain && c.offset == offset) return;
+    c.gain = gain;
+    c.offset = offset;
+    emit channelsChanged();
+}
+
+uint64_t ChannelStore::firstFrame() const {
+    return m_frames > m_capacity ? m_frames - m_capacity : 0;
+}
+
+double ChannelStore::raw(int index, uint64_t frame) const {
+    if (index < 0 || index >= channelCount() || !held(frame)) return kGap;
+    return m_columns[static_cast<std::size_t>(index)][slot(frame)];
+}
+
+double ChannelStore::value(int index, uint64_t frame) const {
+    const double r = raw(index, frame);
+    if (std::isnan(r)) return r;
+    const ChannelInfo& c = m_channels[static_cast<std::size_t>(index)];
+    return r * c.gain + c.offset;
+}
+
+bool ChannelStore::skippedBefore(uint64_t frame) const {
+    return held(frame) && m_skipped[slot(frame)];
+}
+
+uint64_t ChannelStore::frameEnd(uint64_t frame) const {
+    return held(frame) ? m_ends[slot(frame)] : 0;
+}
+
+std::optional<uint64_t> ChannelStore::boundaryFrom(int64_t from) const {
+    // A boundary before the oldest frame held may have been dropped with the frames before it.
+    const uint64_t oldest = firstFrame();
+    if (oldest > 0 && int64_t(frameEnd(oldest)) > from) return std::nullopt;
+    std::optional<uint64_t> best;
+    const auto consider = [&](uint64_t at) {
+        if (int64_t(at) >= from && (!best || at < *best)) best = at;
+    };
+    // Frame ends rise with the frame number: the first one at or after `from` is the frame's.
+    uint64_t lo = oldest;
+    uint64_t hi = m_frames;
+    while (lo < hi) {
+        const uint64_t mid = lo + (hi - lo) / 2;
+        if (int64_t(frameEnd(mid)) < from)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo < m_frames) consider(frameEnd(lo));
+    if (oldest == 0 && m_firstStart) consider(*m_firstStart);
+    for (const LensTextLine& t : m_text)
+        consider(t.offset);
+    return best;
+}
+
+const lens::Counters& ChannelStore::counters() const {
+    return m_decoder ? m_decoder->counters() : kNoCounters;
+}
