@@ -316,6 +316,27 @@ Bytes joined(std::initializer_list<Bytes> parts) {
 // A server that agrees to COM-PORT-OPTION and says it purged, without waiting to be asked.
 const Bytes kAgrees = joined({{kIac, kDo, 44}, subnegotiation(44, {112, 3})});
 
+// What the far end of a line reads from fd until `expected` bytes or two seconds of silence.
+Bytes readFarEnd(int fd, size_t expected) {
+    Bytes bytes;
+    uint8_t buffer[65536];
+    pollfd readable{fd, POLLIN, 0};
+    while (bytes.size() < expected && poll(&readable, 1, 2000) > 0) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
+
+// Hands all of data to SendData, as fast as the queue takes it.
+void sendAll(SerialEngine& engine, const Bytes& data) {
+    for (size_t taken = 0; taken < data.size();) {
+        taken += engine.SendData(data.data() + taken, data.size() - taken);
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
 } // namespace
 
 class EngineTest : public QObject {
@@ -1043,6 +1064,82 @@ private slots:
             QCOMPARE(receive(*engine, meant.size()).bytes, meant);
             QTRY_VERIFY(engine->portLost());
         }
+    }
+
+    void sentBytesArriveExactly_data() {
+        QTest::addColumn<int>("way"); // 0 the device itself, 1 ser2net RFC 2217, 2 ser2net TCP
+        QTest::addRow("pty") << 0;
+        QTest::addRow("RFC 2217") << 1;
+        QTest::addRow("raw TCP") << 2;
+    }
+    void sentBytesArriveExactly() {
+        QFETCH(int, way);
+        Pty pty;
+        std::optional<Ser2net> server;
+        std::string name = pty.path();
+        if (way > 0) {
+            server.emplace(QString::fromStdString(pty.path()),
+                           way == 1 ? Ser2net::Mode::Rfc2217 : Ser2net::Mode::Raw);
+            name = server->portName().toStdString();
+        }
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(name), -1);
+        // Every value and runs of 0xFF, and more than the queue holds at once.
+        const Bytes sent =
+            joined({everyByteOrder(), randomBytes(200'000, 31), Bytes(70'000, 0xff)});
+        std::jthread sender([&] { sendAll(*engine, sent); });
+        QCOMPARE(readFarEnd(pty.master(), sent.size()), sent);
+        sender.join();
+        QTRY_COMPARE(engine->sendQueued(), size_t(0));
+        QCOMPARE(engine->sentBytes(), uint64_t(sent.size()));
+    }
+
+    void aFarEndThatStopsReadingFillsTheQueue_data() {
+        QTest::addColumn<bool>("network");
+        QTest::addRow("pty") << false;
+        QTest::addRow("tcp") << true;
+    }
+    void aFarEndThatStopsReadingFillsTheQueue() {
+        QFETCH(bool, network);
+        Pty pty;
+        ScriptedServer server({}, ScriptedServer::Reads::No, ScriptedServer::Then::Stays);
+        auto engine = makeLinuxSerialEngine();
+        QCOMPARE(engine->OpenCommPort(network ? "tcp://127.0.0.1:" + std::to_string(server.port())
+                                              : pty.path()),
+                 -1);
+        using Clock = std::chrono::steady_clock;
+        const Bytes block = randomBytes(4096, 37);
+        Bytes taken;
+        Clock::duration longest{};
+        const auto started = Clock::now();
+        // The line's own buffers fill first (megabytes on the loopback), then the queue.
+        while (Clock::now() - started < 20s) {
+            const auto before = Clock::now();
+            const size_t took = engine->SendData(block.data(), block.size());
+            longest = std::max(longest, Clock::now() - before);
+            taken.insert(taken.end(), block.begin(), block.begin() + took);
+            if (took < block.size() && engine->sendQueued() == SerialEngine::kSendQueueBytes) break;
+            if (took < block.size()) std::this_thread::sleep_for(1ms);
+        }
+        QCOMPARE(engine->sendQueued(), SerialEngine::kSendQueueBytes);
+        QCOMPARE(engine->SendData(block.data(), block.size()), size_t(0));
+        QVERIFY(longest < 10ms);
+        QVERIFY(!engine->portLost());
+        if (!network) {
+            // Nothing queued is lost once the far end reads again.
+            QCOMPARE(readFarEnd(pty.master(), taken.size()), taken);
+            QTRY_COMPARE(engine->sendQueued(), size_t(0));
+            // A device that goes away with bytes queued: the port is lost, nothing is kept to
+            // be sent again after a reconnect.
+            QCOMPARE(engine->SendData(block.data(), block.size()), block.size());
+            pty.closeMaster();
+            QTRY_VERIFY(engine->portLost());
+            QCOMPARE(engine->sendQueued(), size_t(0));
+            QCOMPARE(engine->SendData(block.data(), block.size()), size_t(0));
+        }
+        const auto closing = Clock::now();
+        engine->CloseCommPort();
+        QVERIFY(Clock::now() - closing < 100ms);
     }
 
     void lineSettingsReachTheDeviceBehindSer2net_data() {
