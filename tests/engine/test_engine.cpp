@@ -316,12 +316,14 @@ Bytes joined(std::initializer_list<Bytes> parts) {
 // A server that agrees to COM-PORT-OPTION and says it purged, without waiting to be asked.
 const Bytes kAgrees = joined({{kIac, kDo, 44}, subnegotiation(44, {112, 3})});
 
-// What the far end of a line reads from fd until `expected` bytes or two seconds of silence.
+// What the far end of a line reads from fd until `expected` bytes or two seconds of silence;
+// with none expected, what is there now.
 Bytes readFarEnd(int fd, size_t expected) {
     Bytes bytes;
     uint8_t buffer[65536];
     pollfd readable{fd, POLLIN, 0};
-    while (bytes.size() < expected && poll(&readable, 1, 2000) > 0) {
+    while (poll(&readable, 1, expected == 0 ? 0 : 2000) > 0 &&
+           (bytes.size() < expected || expected == 0)) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) break;
         bytes.insert(bytes.end(), buffer, buffer + n);
@@ -1096,17 +1098,24 @@ private slots:
 
     void aFarEndThatStopsReadingFillsTheQueue_data() {
         QTest::addColumn<bool>("network");
-        QTest::addRow("pty") << false;
-        QTest::addRow("tcp") << true;
+        QTest::addColumn<bool>("xoff"); // the far end holds the line by flow control
+        QTest::addRow("pty") << false << false;
+        QTest::addRow("pty held by XOFF") << false << true;
+        QTest::addRow("tcp") << true << false;
     }
     void aFarEndThatStopsReadingFillsTheQueue() {
         QFETCH(bool, network);
+        QFETCH(bool, xoff);
         Pty pty;
         ScriptedServer server({}, ScriptedServer::Reads::No, ScriptedServer::Then::Stays);
         auto engine = makeLinuxSerialEngine();
         QCOMPARE(engine->OpenCommPort(network ? "tcp://127.0.0.1:" + std::to_string(server.port())
                                               : pty.path()),
                  -1);
+        if (xoff) {
+            engine->SetCommPortParam("9600,0,8,0,2");
+            QVERIFY(pty.send({0x13}));
+        }
         using Clock = std::chrono::steady_clock;
         const Bytes block = randomBytes(4096, 37);
         Bytes taken;
@@ -1120,6 +1129,8 @@ private slots:
             taken.insert(taken.end(), block.begin(), block.begin() + took);
             if (took < block.size() && engine->sendQueued() == SerialEngine::kSendQueueBytes) break;
             if (took < block.size()) std::this_thread::sleep_for(1ms);
+            // Held by XOFF, the far end reads all along and gets nothing.
+            if (xoff) QCOMPARE(readFarEnd(pty.master(), 0), Bytes{});
         }
         QCOMPARE(engine->sendQueued(), SerialEngine::kSendQueueBytes);
         QCOMPARE(engine->SendData(block.data(), block.size()), size_t(0));
@@ -1127,6 +1138,7 @@ private slots:
         QVERIFY(!engine->portLost());
         if (!network) {
             // Nothing queued is lost once the far end reads again.
+            if (xoff) QVERIFY(pty.send({0x11}));
             QCOMPARE(readFarEnd(pty.master(), taken.size()), taken);
             QTRY_COMPARE(engine->sendQueued(), size_t(0));
             // A device that goes away with bytes queued: the port is lost, nothing is kept to
