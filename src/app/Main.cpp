@@ -52,6 +52,13 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
     s.iPortOpen = 0;
     if (!s.engine) s.engine = xfunMakeSerialEngine();
 
+    // The window is up before the port opens: a network port may take seconds to answer, and
+    // the window repaints meanwhile, as for every later connect.
+    auto* form = new frms_RS_GRAPH_1();
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->Form_Load();
+    form->show();
+
     if (s.iScanSource == kSourceCom) {
         s.iPortOpen = 1;
         const int16_t result = s.engine->OpenCommPort(xfunNameToBytes(s.strPortName).toStdString());
@@ -70,12 +77,9 @@ frms_RS_GRAPH_1* xsubStartUp(const QString& programDir, const QString& runPort) 
             s.engine->SetCommPortParam(params.toStdString());
             s.engine->ResetStatus();
         }
+        form->xsubPortLabels();
+        form->xsubDispSource();
     }
-
-    auto* form = new frms_RS_GRAPH_1();
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->Form_Load();
-    form->show();
     return form;
 }
 

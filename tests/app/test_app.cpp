@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -555,6 +557,11 @@ void AppTest::portThatCannotOpenGivesOneNoticeAndGoesOn() {
         noticeText = box->text();
         QCOMPARE(box->windowTitle(), QString());
         QCOMPARE(box->buttons().size(), 1);
+        // The window was up before the port was tried, as a slow network port needs.
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::any_of(windows.begin(), windows.end(), [](QWidget* window) {
+            return qobject_cast<frms_RS_GRAPH_1*>(window) && window->isVisible();
+        }));
         box->accept();
     });
     frms_RS_GRAPH_1* f = ini::xsubStartUp(dir.path());
