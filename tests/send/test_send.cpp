@@ -1,0 +1,286 @@
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeEngine.h"
+#include "send/SendBook.h"
+#include "send/SendLine.h"
+#include "send/Sender.h"
+
+Q_DECLARE_METATYPE(EntryMode)
+Q_DECLARE_METATYPE(LineEnding)
+
+namespace {
+
+// A sender on a fake engine whose port can be taken away.
+struct Bench {
+    FakeEngine engine;
+    bool open = true;
+    Sender sender{[this] {
+        return open ? Sender::Port{&engine, QString()}
+                    : Sender::Port{nullptr, QStringLiteral("ポートが開いていません｡")};
+    }};
+    QSignalSpy messages{&sender, &Sender::message};
+    QByteArray queued() const {
+        return QByteArray(reinterpret_cast<const char*>(engine.sendQueue.data()),
+                          static_cast<qsizetype>(engine.sendQueue.size()));
+    }
+};
+
+} // namespace
+
+class TestSend : public QObject {
+    Q_OBJECT
+private slots:
+    void parsesLines_data();
+    void parsesLines();
+    void refusesLines_data();
+    void refusesLines();
+    void refusesTenMegabyteLine();
+
+    void sendsNowOnlyWithPort();
+    void repeatsUntilStopped();
+    void fullQueueEndsRepeatOnceAndKeepsWhatWasQueued();
+    void lostPortEndsRepeatWithOneMessage();
+    void sendsFileRawAndByLines_data();
+    void sendsFileRawAndByLines();
+    void unreadableFileIsTold();
+
+    void bookKeepsHistoryAndCommandsAcrossRuns();
+};
+
+void TestSend::parsesLines_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<EntryMode>("mode");
+    QTest::addColumn<LineEnding>("ending");
+    QTest::addColumn<QByteArray>("bytes");
+    const auto T = EntryMode::Text;
+    const auto H = EntryMode::Hex;
+    QTest::addRow("plain text, CR LF")
+        << "start" << T << LineEnding::CrLf << QByteArray("start\r\n");
+    QTest::addRow("no ending") << "AT" << T << LineEnding::None << QByteArray("AT");
+    QTest::addRow("LF") << "AT" << T << LineEnding::Lf << QByteArray("AT\n");
+    QTest::addRow("CR") << "AT" << T << LineEnding::Cr << QByteArray("AT\r");
+    QTest::addRow("every escape") << "\\r\\n\\t\\\\" << T << LineEnding::None
+                                  << QByteArray("\r\n\t\\");
+    QTest::addRow("\\x with letters of both cases")
+        << "\\x02QPW\\x03\\xfF\\x00" << T << LineEnding::None
+        << QByteArray("\x02QPW\x03\xff\x00", 7);
+    QTest::addRow("\\x takes two digits only")
+        << "\\x414" << T << LineEnding::None << QByteArray("A4");
+    QTest::addRow("non-ASCII text as UTF-8")
+        << "温度" << T << LineEnding::None << QString("温度").toUtf8();
+    QTest::addRow("empty line sends its ending") << "" << T << LineEnding::Lf << QByteArray("\n");
+    QTest::addRow("hex with spaces")
+        << "02 51 03" << H << LineEnding::None << QByteArray("\x02\x51\x03");
+    QTest::addRow("hex run together, any case")
+        << "0aFf" << H << LineEnding::None << QByteArray("\x0a\xff");
+    QTest::addRow("hex with tabs and ending")
+        << " 41\t42 " << H << LineEnding::CrLf << QByteArray("AB\r\n");
+    QTest::addRow("hex 00 is a byte") << "00" << H << LineEnding::None << QByteArray(1, '\0');
+    QTest::addRow("text is not escaped in hex mode")
+        << "5C" << H << LineEnding::None << QByteArray("\\");
+}
+
+void TestSend::parsesLines() {
+    QFETCH(QString, line);
+    QFETCH(EntryMode, mode);
+    QFETCH(LineEnding, ending);
+    QFETCH(QByteArray, bytes);
+    const SendBytes r = xfunSendBytes(line, mode, ending);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QCOMPARE(r.bytes, bytes);
+}
+
+void TestSend::refusesLines_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<EntryMode>("mode");
+    QTest::addColumn<QString>("says");
+    const auto T = EntryMode::Text;
+    const auto H = EntryMode::Hex;
+    QTest::addRow("lone nibble at the end") << "02 51 0" << H << "1 桁だけ";
+    QTest::addRow("lone nibble between pairs") << "02 5 03" << H << "(4 文字目)";
+    QTest::addRow("three digits run together") << "025" << H << "(3 文字目)";
+    QTest::addRow("non-hex letter") << "02 5G" << H << "「G」";
+    QTest::addRow("0x prefix") << "0x02" << H << "「x」";
+    QTest::addRow("escape unknown") << "a\\q" << T << "\\q は使えません";
+    QTest::addRow("backslash at the end") << "abc\\" << T << "\\\\";
+    QTest::addRow("\\x with one digit") << "\\x4" << T << "16 進 2 桁";
+    QTest::addRow("\\x with non-hex") << "\\xg1" << T << "(1 文字目)";
+    QTest::addRow("just over the cap")
+        << QString(kMaxLineBytes - 1, u'a') << T << "65536 バイトまで";
+}
+
+void TestSend::refusesLines() {
+    QFETCH(QString, line);
+    QFETCH(EntryMode, mode);
+    QFETCH(QString, says);
+    const SendBytes r = xfunSendBytes(line, mode, LineEnding::CrLf);
+    QVERIFY(!r.ok());
+    QVERIFY(r.bytes.isEmpty());
+    QVERIFY2(r.error.contains(says), qPrintable(r.error));
+    QVERIFY(r.error.endsWith(u'｡') || r.error.endsWith(u')'));
+}
+
+void TestSend::refusesTenMegabyteLine() {
+    const QString line(10 * 1024 * 1024, u'x');
+    for (EntryMode mode : {EntryMode::Text, EntryMode::Hex}) {
+        const SendBytes r = xfunSendBytes(line, mode, LineEnding::None);
+        QVERIFY(!r.ok());
+        QVERIFY(r.error.contains(QStringLiteral("ファイル送信")));
+    }
+}
+
+void TestSend::sendsNowOnlyWithPort() {
+    Bench b;
+    QVERIFY(b.sender.sendNow("AT\r"));
+    QCOMPARE(b.queued(), QByteArray("AT\r"));
+    b.open = false;
+    QVERIFY(!b.sender.sendNow("AT\r"));
+    QCOMPARE(b.messages.size(), 1);
+    QCOMPARE(b.messages[0][0].toString(), QStringLiteral("ポートが開いていません｡"));
+    QCOMPARE(b.queued(), QByteArray("AT\r"));
+
+    // A line the queue has no room for goes not at all, rather than cut off.
+    b.open = true;
+    b.engine.sendQueue.assign(tessavue::SerialEngine::kSendQueueBytes - 2, 0);
+    QVERIFY(!b.sender.sendNow("AT\r"));
+    QCOMPARE(b.engine.sendQueue.size(), tessavue::SerialEngine::kSendQueueBytes - 2);
+    QVERIFY(b.messages.last()[0].toString().contains(QStringLiteral("いっぱい")));
+
+    // What the line took is counted.
+    b.engine.drainSendQueue();
+    QSignalSpy counted(&b.sender, &Sender::sentBytesChanged);
+    b.sender.refresh();
+    QCOMPARE(counted.size(), 1);
+    QCOMPARE(Sender::sentText(b.sender.sentBytes()), QStringLiteral("送信: 65534 バイト"));
+}
+
+void TestSend::repeatsUntilStopped() {
+    Bench b;
+    QVERIFY(!b.sender.startRepeat("x", 9));
+    QVERIFY(!b.sender.startRepeat("x", 3'600'001));
+    QCOMPARE(b.messages.size(), 2);
+    QVERIFY(b.sender.startRepeat("ping\n", 10));
+    QCOMPARE(b.sender.activity(), Sender::Activity::Repeating);
+    QTRY_VERIFY_WITH_TIMEOUT(b.sender.repeatCount() >= 5, 2000);
+    b.sender.stop();
+    const int count = b.sender.repeatCount();
+    QTest::qWait(50);
+    QCOMPARE(b.sender.repeatCount(), count);
+    QCOMPARE(b.queued(), QByteArray("ping\n").repeated(count));
+    QCOMPARE(b.messages.size(), 2); // the user's own stop needs no telling
+}
+
+void TestSend::fullQueueEndsRepeatOnceAndKeepsWhatWasQueued() {
+    Bench b;
+    b.engine.sendCapacity = 10; // the far end read nothing
+    QVERIFY(b.sender.startRepeat("abcd", 10));
+    QTRY_COMPARE_WITH_TIMEOUT(b.sender.activity(), Sender::Activity::Idle, 2000);
+    QCOMPARE(b.sender.repeatCount(), 2);
+    QCOMPARE(b.queued(), QByteArray("abcdabcdab"));
+    QCOMPARE(b.messages.size(), 1);
+    const QString text = b.messages[0][0].toString();
+    QVERIFY2(text.contains(QStringLiteral("いっぱい")) &&
+                 text.contains(QStringLiteral("4 バイトのうち 2 バイト")) &&
+                 text.contains(QStringLiteral("2 回")),
+             qPrintable(text));
+    QTest::qWait(50);
+    QCOMPARE(b.messages.size(), 1);
+}
+
+void TestSend::lostPortEndsRepeatWithOneMessage() {
+    Bench b;
+    QVERIFY(b.sender.startRepeat("x", 10));
+    QSignalSpy port(&b.sender, &Sender::portChanged);
+    b.open = false;
+    b.sender.refresh();
+    b.sender.refresh();
+    QTest::qWait(40);
+    QCOMPARE(b.sender.activity(), Sender::Activity::Idle);
+    QCOMPARE(b.messages.size(), 1);
+    QVERIFY(b.messages[0][0].toString().contains(QStringLiteral("ポートがなくなった")));
+    QCOMPARE(port.size(), 1);
+    QCOMPARE(port[0][0].toBool(), false);
+}
+
+void TestSend::sendsFileRawAndByLines_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addRow("raw, blocks of 3, every byte value")
+        << int(Sender::FileMode::Raw) << QByteArray("\x00\xff\r\nab\x7f", 7)
+        << QByteArray("\x00\xff\r\nab\x7f", 7);
+    QTest::addRow("lines, LF and CR LF, ended with CR LF; last line unended")
+        << int(Sender::FileMode::Lines) << QByteArray("a\nbb\r\n\nc")
+        << QByteArray("a\r\nbb\r\n\r\nc\r\n");
+}
+
+void TestSend::sendsFileRawAndByLines() {
+    QFETCH(int, mode);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, sent);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("data.bin"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    Bench b;
+    QSignalSpy progress(&b.sender, &Sender::progress);
+    QVERIFY(b.sender.startFile(f.fileName(), Sender::FileMode(mode), 3, 1, LineEnding::CrLf));
+    QTRY_COMPARE_WITH_TIMEOUT(b.sender.activity(), Sender::Activity::Idle, 2000);
+    QCOMPARE(b.queued(), sent);
+    QCOMPARE(progress.last()[0].toLongLong(), file.size());
+    QCOMPARE(progress.last()[1].toLongLong(), file.size());
+    QCOMPARE(b.messages.size(), 1);
+    QVERIFY(b.messages[0][0].toString().startsWith(QStringLiteral("ファイルを送りました")));
+}
+
+void TestSend::unreadableFileIsTold() {
+    Bench b;
+    QTemporaryDir dir;
+    for (const QString& path : {dir.filePath("missing.bin"), dir.path()}) {
+        b.messages.clear();
+        QVERIFY(!b.sender.startFile(path, Sender::FileMode::Raw, 16, 0, LineEnding::None));
+        QCOMPARE(b.messages.size(), 1);
+        QVERIFY2(b.messages[0][0].toString().contains(QStringLiteral("が読めません")),
+                 qPrintable(b.messages[0][0].toString()));
+        QCOMPARE(b.sender.activity(), Sender::Activity::Idle);
+    }
+    QVERIFY(b.engine.sendQueue.empty());
+}
+
+void TestSend::bookKeepsHistoryAndCommandsAcrossRuns() {
+    QTemporaryDir dir;
+    const QString path = SendBook::pathBeside(dir.filePath("Tessavue.OVR"));
+    QCOMPARE(QFileInfo(path).path(), dir.path());
+    {
+        SendBook book(path);
+        for (int i = 0; i < 120; ++i)
+            book.addHistory(QStringLiteral("line %1").arg(i));
+        book.addHistory(QStringLiteral("line 110")); // again: moves to the top, not twice
+        book.setCommand(0, {QStringLiteral("開始"), QStringLiteral("start"), EntryMode::Text,
+                            LineEnding::CrLf});
+        book.setCommand(11, {QStringLiteral("Q"), QStringLiteral("02 51 03"), EntryMode::Hex,
+                             LineEnding::None});
+    }
+    SendBook again(path);
+    QCOMPARE(again.history().size(), SendBook::kHistoryLines);
+    QCOMPARE(again.history().first(), QStringLiteral("line 110"));
+    QCOMPARE(again.history().count(QStringLiteral("line 110")), 1);
+    QCOMPARE(again.history().last(), QStringLiteral("line 20"));
+    QCOMPARE(again.command(0).line, QStringLiteral("start"));
+    QCOMPARE(again.command(0).ending, LineEnding::CrLf);
+    QCOMPARE(again.command(11).mode, EntryMode::Hex);
+    QVERIFY(again.command(5).name.isEmpty());
+
+    QFile damaged(path);
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("\xff\xfe[[[\n=\n");
+    damaged.close();
+    SendBook broken(path);
+    QVERIFY(broken.history().size() <= SendBook::kHistoryLines);
+}
+
+QTEST_MAIN(TestSend)
+#include "test_send.moc"
