@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "send/SendLine.h"
+
 namespace ini {
 
 CommandLine xfunCommandLine(const QStringList& args) {
@@ -28,6 +30,15 @@ CommandLine xfunCommandLine(const QStringList& args) {
                     return fail(QStringLiteral("--port needs a port name"));
                 cl.port = joined ? arg.section(u'=', 1) : args[++i];
                 if (cl.port.isEmpty()) return fail(QStringLiteral("--port needs a port name"));
+            } else if (arg == QStringLiteral("--send") ||
+                       arg.startsWith(QStringLiteral("--send="))) {
+                const bool joined = arg.contains(u'=');
+                if (!joined && i + 1 >= args.size())
+                    return fail(QStringLiteral("--send needs the text to send"));
+                const SendBytes b = xfunSendBytes(joined ? arg.section(u'=', 1) : args[++i],
+                                                  EntryMode::Text, LineEnding::None);
+                if (!b.ok()) return fail(QStringLiteral("--send: ") + b.error);
+                cl.send = b.bytes;
             } else {
                 return fail(QStringLiteral("unknown option '%1'").arg(arg));
             }
@@ -42,7 +53,7 @@ CommandLine xfunCommandLine(const QStringList& args) {
 
 QString xfunHelpText() {
     return QStringLiteral(
-        "Usage: tessavue [--port NAME] [FILE]\n"
+        "Usage: tessavue [--port NAME] [--send TEXT] [FILE]\n"
         "\n"
         "A serial-line monitor: every byte that arrives on a serial port is one point of a\n"
         "strip chart.\n"
@@ -53,6 +64,8 @@ QString xfunHelpText() {
         "                 rfc2217://HOST:PORT (a ser2net telnet(rfc2217) port) or\n"
         "                 tcp://HOST:PORT (bytes only), HOST an IPv6 address in [ ]; the\n"
         "                 saved port stays until another one is chosen in the program\n"
+        "  --send TEXT    send TEXT once the port is open; \\r \\n \\t \\\\ and \\xNN\n"
+        "                 stand for CR, LF, tab, a backslash and the byte NN (hex)\n"
         "  -h, --help     show this help and exit\n"
         "  --version      show the version and exit\n"
         "\n"

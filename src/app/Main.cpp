@@ -118,6 +118,7 @@ int Main(int argc, char** argv) {
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     QApplication::setFont(font);
     frms_RS_GRAPH_1* form = xsubStartUp(programDir, cl.port);
+    if (!cl.send.isEmpty()) form->xsubSendOnOpen(cl.send);
     if (!cl.file.isEmpty())
         QTimer::singleShot(0, form,
                            [form, file = cl.file] { form->xsubFileFromCommandLine(file); });

@@ -25,6 +25,9 @@ class PictureBox;
 class ReceivePipeline;
 class frms_Measure;
 class frms_Fourier;
+class frms_Send;
+class Sender;
+class SendBook;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
@@ -152,6 +155,18 @@ public:
     // The raw samples of the screen as the pane was last drawn, for the exports.
     std::vector<uint8_t> m_shown;
 
+    // ---- sending and the console (Talk.cpp) ----
+    void Cmd_SendWin_Click();
+    // The port sends go to: the open port's engine, or why there is none.
+    static Sender* xfunMakeSender(QObject* parent);
+    // After each receive tick: the sender looks at the port again.
+    void xsubTalkAfterTick();
+    // Sends bytes given on the command line once the port is open (now, or when it opens).
+    void xsubSendOnOpen(const QByteArray& bytes);
+    Sender* Talk = nullptr;
+    SendBook* SentBook = nullptr; // made with the send window
+    frms_Send* frmSend = nullptr;
+
     // ---- memory view, data files, logging, loading, export (MemoryView.cpp, Logging.cpp,
     // FileLoad.cpp, GraphExport.cpp) ----
     void Cmd_Memory_Click();
@@ -212,6 +227,7 @@ public:
     QPushButton* Cmd_Fin = nullptr;
     QPushButton* Cmd_X_Dimension = nullptr;
     QPushButton* Cmd_set = nullptr;
+    QPushButton* Cmd_SendWin = nullptr;
 
     QLabel* lblCOM = nullptr;
     QLabel* lblBPS = nullptr;
@@ -284,6 +300,7 @@ public:
     QAction* mnu_SaveImage = nullptr;
     QAction* mnu_SaveCsv = nullptr;
     QAction* mnu_CopyValues = nullptr;
+    QAction* mnu_Send = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -295,4 +312,5 @@ private:
     bool m_unloaded = false;
     QElapsedTimer m_tickClock;   // since the receive ticks started
     int64_t m_tickClockDone = 0; // milliseconds of it whose ticks have run
+    QByteArray m_sendOnOpen;     // the command line's bytes, until the port is open
 };
