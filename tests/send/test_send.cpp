@@ -2,10 +2,23 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
 #include "FakeEngine.h"
+#include "TestSupport.h"
+#include "app/CommandLine.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
+#include "app/state/Places.h"
 #include "send/SendBook.h"
 #include "send/SendLine.h"
 #include "send/Sender.h"
+#include "send/frms_Send.h"
 
 Q_DECLARE_METATYPE(EntryMode)
 Q_DECLARE_METATYPE(LineEnding)
@@ -47,7 +60,32 @@ private slots:
     void unreadableFileIsTold();
 
     void bookKeepsHistoryAndCommandsAcrossRuns();
+
+    void sendWindowSendsLinesAndKeepsThem();
+    void sendWindowIsGreyWithoutPort();
+    void commandLineSendsOnceThePortIsOpen();
 };
+
+namespace {
+
+// The main window on a fake engine with COM1 open, as a first run leaves it.
+testsupport::Started startOnCom(const QString& dir) {
+    QFile f(appSub::settingsPath(dir));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(appSub::toCp932(
+            QStringLiteral("0,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,"
+                           "0,0,0\r\n") +
+            dir + QStringLiteral(",1\r\n255\r\n,,1,,0\r\n0\r\n")));
+    f.close();
+    return testsupport::startWithFakeEngine(dir);
+}
+
+QByteArray queuedOf(const FakeEngine* e) {
+    return QByteArray(reinterpret_cast<const char*>(e->sendQueue.data()),
+                      static_cast<qsizetype>(e->sendQueue.size()));
+}
+
+} // namespace
 
 void TestSend::parsesLines_data() {
     QTest::addColumn<QString>("line");
@@ -280,6 +318,99 @@ void TestSend::bookKeepsHistoryAndCommandsAcrossRuns() {
     damaged.close();
     SendBook broken(path);
     QVERIFY(broken.history().size() <= SendBook::kHistoryLines);
+}
+
+void TestSend::sendWindowSendsLinesAndKeepsThem() {
+    QTemporaryDir dir;
+    QByteArray settingsBefore;
+    for (int run = 0; run < 2; ++run) {
+        testsupport::Started st = startOnCom(dir.path());
+        if (run == 0) {
+            QFile f(appSub::settingsPath(dir.path()));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            settingsBefore = f.readAll();
+        }
+        st.form->Cmd_SendWin->click();
+        frms_Send* w = st.form->frmSend;
+        QVERIFY(w && w->isVisible() && !w->isModal());
+        QVERIFY(w->cmdSend->isEnabled());
+        if (run == 0) {
+            w->txtLine->setText(QStringLiteral("start"));
+            QTest::keyClick(w->txtLine, Qt::Key_Return);
+            QCOMPARE(queuedOf(st.engine), QByteArray("start\r\n"));
+            QVERIFY(w->txtLine->text().isEmpty());
+            w->chkHex->setChecked(true);
+            w->txtLine->setText(QStringLiteral("02 5"));
+            QTest::keyClick(w->txtLine, Qt::Key_Return);
+            QVERIFY(w->lblStatus->text().contains(QStringLiteral("1 桁だけ")));
+            QCOMPARE(w->txtLine->text(), QStringLiteral("02 5")); // kept, to be put right
+            w->txtLine->setText(QStringLiteral("02 51 03"));
+            w->cboEnding->setCurrentIndex(0);
+            w->xsubCommandStore(1, QStringLiteral("Q"));
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QTest::keyClick(w->txtLine, Qt::Key_F2);
+            QCOMPARE(queuedOf(st.engine), QByteArray("start\r\n\x02\x51\x03"));
+        } else {
+            // The next run finds the history and the command again.
+            QCOMPARE(w->cmdCommand[1]->text(), QStringLiteral("F2 Q"));
+            QTest::keyClick(w->txtLine, Qt::Key_Up);
+            QCOMPARE(w->txtLine->text(), QStringLiteral("02 51 03"));
+            QTest::keyClick(w->txtLine, Qt::Key_Up);
+            QCOMPARE(w->txtLine->text(), QStringLiteral("start"));
+            QTest::keyClick(w->txtLine, Qt::Key_Down);
+            QTest::keyClick(w->txtLine, Qt::Key_Down);
+            QVERIFY(w->txtLine->text().isEmpty());
+        }
+        testsupport::finish(st.form);
+    }
+    // Sending has a file of its own; the settings file is as it was.
+    QVERIFY(QFile::exists(SendBook::pathBeside(appSub::settingsPath(dir.path()))));
+    QFile f(appSub::settingsPath(dir.path()));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), settingsBefore);
+}
+
+void TestSend::sendWindowIsGreyWithoutPort() {
+    QTemporaryDir dir;
+    testsupport::Started st = startOnCom(dir.path());
+    st.form->Cmd_SendWin->click();
+    frms_Send* w = st.form->frmSend;
+    QVERIFY(w->cmdSend->isEnabled());
+    w->txtLine->setText(QStringLiteral("ping"));
+    w->spnRepeatMs->setValue(10);
+    w->cmdRepeat->click();
+    QCOMPARE(st.form->Talk->activity(), Sender::Activity::Repeating);
+
+    st.engine->deviceGone = true; // unplugged: the next tick finds the port lost
+    st.form->Timer_Receive_Timer();
+    QVERIFY(!w->cmdSend->isEnabled());
+    QVERIFY(!w->cmdFile->isEnabled());
+    QVERIFY(w->cmdSend->toolTip().contains(QStringLiteral("送れません")));
+    QCOMPARE(st.form->Talk->activity(), Sender::Activity::Idle);
+    QVERIFY(w->lblStatus->text().contains(QStringLiteral("ポートがなくなった")));
+    const QByteArray before = queuedOf(st.engine);
+    w->cmdSend_Click();
+    QCOMPARE(queuedOf(st.engine), before);
+    testsupport::finish(st.form);
+}
+
+void TestSend::commandLineSendsOnceThePortIsOpen() {
+    const ini::CommandLine good =
+        ini::xfunCommandLine({QStringLiteral("--send"), QStringLiteral("start\\r\\n")});
+    QCOMPARE(good.send, QByteArray("start\r\n"));
+    QCOMPARE(ini::xfunCommandLine({QStringLiteral("--send=\\x41")}).send, QByteArray("A"));
+    for (const QStringList& bad : {QStringList{"--send"}, QStringList{"--send", "\\q"}}) {
+        const ini::CommandLine cl = ini::xfunCommandLine(bad);
+        QCOMPARE(cl.action, ini::CommandLine::Action::Error);
+        QVERIFY(cl.error.startsWith(QStringLiteral("--send")));
+    }
+
+    QTemporaryDir dir;
+    testsupport::Started st = startOnCom(dir.path());
+    st.form->xsubSendOnOpen(good.send);
+    st.form->Timer_Receive_Timer();
+    QCOMPARE(queuedOf(st.engine), QByteArray("start\r\n"));
+    testsupport::finish(st.form);
 }
 
 QTEST_MAIN(TestSend)
