@@ -249,6 +249,8 @@ void frms_RS_GRAPH_1::buildControls() {
                                    {11460, 5340, 1680, 360}, true);
     Cmd_SendWin = button(this, QStringLiteral("Cmd_SendWin"), QStringLiteral("送信..."),
                          {11460, 5850, 1680, 390});
+    Cmd_ConsoleWin = button(this, QStringLiteral("Cmd_ConsoleWin"), QStringLiteral("コンソール..."),
+                            {11460, 6300, 1680, 390});
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), {9660, 7260, 3480, 300});
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -348,6 +350,7 @@ void frms_RS_GRAPH_1::buildControls() {
     mnu_CopyValues = menuItem(QStringLiteral("mnu_CopyValues"), QStringLiteral("値をコピー"));
     mnu_Graph->addSeparator();
     mnu_Send = menuItem(QStringLiteral("mnu_Send"), QStringLiteral("送信..."));
+    mnu_Console = menuItem(QStringLiteral("mnu_Console"), QStringLiteral("コンソール..."));
     pic_graph->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
@@ -395,6 +398,8 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(mnu_CopyValues, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_CopyValues_Click);
     connect(Cmd_SendWin, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_SendWin_Click);
     connect(mnu_Send, &QAction::triggered, this, &frms_RS_GRAPH_1::Cmd_SendWin_Click);
+    connect(Cmd_ConsoleWin, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_ConsoleWin_Click);
+    connect(mnu_Console, &QAction::triggered, this, &frms_RS_GRAPH_1::Cmd_ConsoleWin_Click);
 }
 
 void frms_RS_GRAPH_1::Form_Load() {

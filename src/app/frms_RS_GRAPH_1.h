@@ -25,7 +25,9 @@ class PictureBox;
 class ReceivePipeline;
 class frms_Measure;
 class frms_Fourier;
+class frms_Console;
 class frms_Send;
+class ConsoleLog;
 class Sender;
 class SendBook;
 
@@ -157,15 +159,19 @@ public:
 
     // ---- sending and the console (Talk.cpp) ----
     void Cmd_SendWin_Click();
+    void Cmd_ConsoleWin_Click();
     // The port sends go to: the open port's engine, or why there is none.
     static Sender* xfunMakeSender(QObject* parent);
-    // After each receive tick: the sender looks at the port again.
+    // After each receive tick: the sender looks at the port again, an open console takes the
+    // new samples.
     void xsubTalkAfterTick();
     // Sends bytes given on the command line once the port is open (now, or when it opens).
     void xsubSendOnOpen(const QByteArray& bytes);
     Sender* Talk = nullptr;
     SendBook* SentBook = nullptr; // made with the send window
     frms_Send* frmSend = nullptr;
+    ConsoleLog* Console = nullptr; // made with the console window, fed while it shows
+    frms_Console* frmConsole = nullptr;
 
     // ---- memory view, data files, logging, loading, export (MemoryView.cpp, Logging.cpp,
     // FileLoad.cpp, GraphExport.cpp) ----
@@ -228,6 +234,7 @@ public:
     QPushButton* Cmd_X_Dimension = nullptr;
     QPushButton* Cmd_set = nullptr;
     QPushButton* Cmd_SendWin = nullptr;
+    QPushButton* Cmd_ConsoleWin = nullptr;
 
     QLabel* lblCOM = nullptr;
     QLabel* lblBPS = nullptr;
@@ -301,6 +308,7 @@ public:
     QAction* mnu_SaveCsv = nullptr;
     QAction* mnu_CopyValues = nullptr;
     QAction* mnu_Send = nullptr;
+    QAction* mnu_Console = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -18,6 +18,10 @@
 #include "send/SendBook.h"
 #include "send/SendLine.h"
 #include "send/Sender.h"
+#include <QPlainTextEdit>
+
+#include "send/ConsoleLog.h"
+#include "send/frms_Console.h"
 #include "send/frms_Send.h"
 
 Q_DECLARE_METATYPE(EntryMode)
@@ -64,6 +68,12 @@ private slots:
     void sendWindowSendsLinesAndKeepsThem();
     void sendWindowIsGreyWithoutPort();
     void commandLineSendsOnceThePortIsOpen();
+
+    void consoleText_data();
+    void consoleText();
+    void consoleHexCountsSamples();
+    void consoleKeepsOnlyTheNewestAndMarksSent();
+    void consoleWindowShowsBannerThenHex();
 };
 
 namespace {
@@ -410,6 +420,114 @@ void TestSend::commandLineSendsOnceThePortIsOpen() {
     st.form->xsubSendOnOpen(good.send);
     st.form->Timer_Receive_Timer();
     QCOMPARE(queuedOf(st.engine), QByteArray("start\r\n"));
+    testsupport::finish(st.form);
+}
+
+void TestSend::consoleText_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("cp932");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("controls as symbols, a line feed ends the line")
+        << QByteArray("a\r\n\t\x00\x1b\x7f", 7) << false
+        << QString::fromUtf16(u"a\u240d\u240a\n\u2409\u2400\u241b\u2421");
+    QTest::addRow("UTF-8 as characters")
+        << QString("温度 25℃").toUtf8() << false << QStringLiteral("温度 25℃");
+    QTest::addRow("invalid UTF-8 as bytes") << QByteArray("A\xff\xc0\x80"
+                                                          "B")
+                                            << false << QStringLiteral("A\\xFF\\xC0\\x80B");
+    QTest::addRow("a surrogate is no character")
+        << QByteArray("\xed\xa0\x80") << false << QStringLiteral("\\xED\\xA0\\x80");
+    QTest::addRow("cut off at the end")
+        << QByteArray("\xe6\xb8") << false << QStringLiteral("\\xE6\\xB8");
+    QTest::addRow("CP932 with half-width kana")
+        << appSub::toCp932(QStringLiteral("温度ｱ")) << true << QStringLiteral("温度ｱ");
+    QTest::addRow("CP932 lead byte alone") << QByteArray("\x93") << true << QStringLiteral("\\x93");
+    QTest::addRow("CP932 bytes read as UTF-8")
+        << appSub::toCp932(QStringLiteral("温")) << false << QStringLiteral("\\x89\\xB7");
+}
+
+void TestSend::consoleText() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, cp932);
+    QFETCH(QString, text);
+    QCOMPARE(xfunConsoleText(bytes, cp932), text);
+}
+
+void TestSend::consoleHexCountsSamples() {
+    const QString dump = xfunConsoleHex(QByteArray("0123456789abcdef\x00\xff", 18), 1000);
+    const QStringList rows = dump.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 2);
+    QVERIFY2(rows[0].startsWith(QStringLiteral("      1000  30 31")), qPrintable(rows[0]));
+    QVERIFY(rows[0].endsWith(QStringLiteral("0123456789abcdef")));
+    QVERIFY2(rows[1].startsWith(QStringLiteral("      1016  00 FF ")), qPrintable(rows[1]));
+    QVERIFY(rows[1].endsWith(QStringLiteral("  ..")));
+}
+
+void TestSend::consoleKeepsOnlyTheNewestAndMarksSent() {
+    std::vector<uint8_t> ring(64 * 1024);
+    RingView view{ring.data(), static_cast<int32_t>(ring.size()), 0, 0, 0};
+    auto add = [&](const QByteArray& bytes) {
+        for (char c : bytes) {
+            ring[static_cast<size_t>(view.writePos)] = static_cast<uint8_t>(c);
+            view.writePos = (view.writePos + 1) % view.size;
+            ++view.total;
+            view.held = std::min<int64_t>(view.held + 1, view.size);
+        }
+    };
+    ConsoleLog log;
+    add("before the console opened\n");
+    log.feed(view); // the first look starts at the newest
+    QVERIFY(log.render(ConsoleLog::View::Text, false).isEmpty());
+    add("OK\r\n");
+    log.feed(view);
+    log.markSent("AT\r\n");
+    add("rest");
+    log.feed(view);
+    QCOMPARE(log.render(ConsoleLog::View::Text, false),
+             QString::fromUtf16(u"OK\u240d\u240a\n▶ 送信: AT\u240d\u240a\nrest"));
+    log.setEcho(false);
+    log.markSent("hidden");
+    QVERIFY(!log.render(ConsoleLog::View::Text, false).contains(QStringLiteral("hidden")));
+
+    // A flood, past the ring's end and more than the console keeps: only the newest, numbered.
+    add(QByteArray(100 * 1024, 'x') + "END");
+    log.feed(view);
+    const QString hex = log.render(ConsoleLog::View::Hex, false);
+    QVERIFY(hex.endsWith(QStringLiteral("xxxxxxxxxxxxxEND\n")));
+    const int64_t first = view.total - ConsoleLog::kKeepBytes;
+    QVERIFY2(hex.startsWith(QStringLiteral("%1 ").arg(first, 10)), qPrintable(hex.left(20)));
+    QCOMPARE(hex.count(u'\n'), ConsoleLog::kKeepBytes / 16);
+}
+
+void TestSend::consoleWindowShowsBannerThenHex() {
+    QTemporaryDir dir;
+    testsupport::Started st = startOnCom(dir.path());
+    st.form->Cmd_ConsoleWin->click();
+    frms_Console* c = st.form->frmConsole;
+    QVERIFY(c && c->isVisible());
+    st.engine->push({'B', 'o', 'o', 't', ' ', 'v', '1', '\r', '\n'});
+    st.form->Timer_Receive_Timer();
+    c->xsubRedraw();
+    QCOMPARE(c->txtShown->toPlainText(), QString::fromUtf16(u"Boot v1\u240d\u240a\n"));
+    st.engine->push({0x02, 0xff, 0x00, 0x03});
+    st.form->Timer_Receive_Timer();
+    c->cboView->setCurrentIndex(2);
+    const QStringList rows = c->txtShown->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 1); // the numbers of the ring's samples, the banner's first
+    QVERIFY2(
+        rows[0].startsWith(QStringLiteral("         0  42 6F 6F 74 20 76 31 0D 0A 02 FF 00 03")),
+        qPrintable(rows[0]));
+
+    // Paused, the picture holds while bytes come; the search finds what is held.
+    c->chkPause->setChecked(true);
+    st.engine->push({'Z'});
+    st.form->Timer_Receive_Timer();
+    c->xsubRedraw();
+    QVERIFY(!c->txtShown->toPlainText().contains(u'Z'));
+    c->cboView->setCurrentIndex(0);
+    QVERIFY(c->xsubFind(QStringLiteral("v1")));
+    QVERIFY(!c->xsubFind(QStringLiteral("nowhere")));
+    QVERIFY(c->lblStatus->text().contains(QStringLiteral("見つかりません")));
     testsupport::finish(st.form);
 }
 
