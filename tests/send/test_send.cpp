@@ -19,6 +19,10 @@
 #include "send/SendLine.h"
 #include "send/Sender.h"
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
 
 #include "send/ConsoleLog.h"
 #include "send/frms_Console.h"
@@ -74,21 +78,50 @@ private slots:
     void consoleHexCountsSamples();
     void consoleKeepsOnlyTheNewestAndMarksSent();
     void consoleWindowShowsBannerThenHex();
+
+    void deviceStreamsOnceToldToStart();
+    void repeatEvery100msArrives50TimesIn5s();
 };
 
 namespace {
 
-// The main window on a fake engine with COM1 open, as a first run leaves it.
-testsupport::Started startOnCom(const QString& dir) {
+void writeSettingsFor(const QString& dir, const QString& port) {
     QFile f(appSub::settingsPath(dir));
     if (f.open(QIODevice::WriteOnly))
         f.write(appSub::toCp932(
-            QStringLiteral("0,COM1,9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,"
+            QStringLiteral("0,") + port +
+            QStringLiteral(",9600,なし,8 ビット,1 ビット,なし\r\n200\r\n1\r\n0,0,0,0\r\n0,"
                            "0,0,0\r\n") +
             dir + QStringLiteral(",1\r\n255\r\n,,1,,0\r\n0\r\n")));
-    f.close();
+}
+
+// The main window on a fake engine with COM1 open, as a first run leaves it.
+testsupport::Started startOnCom(const QString& dir) {
+    writeSettingsFor(dir, QStringLiteral("COM1"));
     return testsupport::startWithFakeEngine(dir);
 }
+
+// The main window on the real engine, on the device at path.
+frms_RS_GRAPH_1* startOnDevice(const QString& dir, const QString& path) {
+    writeSettingsFor(dir, path);
+    return testsupport::startWithEngine(dir, tessavue::makeLinuxSerialEngine());
+}
+
+// Runs receive ticks, as the receive timer would, until done() or ms have passed.
+bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        form->Timer_Receive_Timer();
+        QTest::qWait(10);
+    }
+    return done();
+}
+
+// Until the engine has a way to the line, what it is given goes nowhere: nothing to test yet.
+#define SKIP_WITHOUT_WRITE_PATH(engine)                                                            \
+    if ((engine)->sentBytes() == 0 && (engine)->sendQueued() == 0)                                 \
+    QSKIP("this engine takes nothing to send (SendData is the default); runs once it writes")
 
 QByteArray queuedOf(const FakeEngine* e) {
     return QByteArray(reinterpret_cast<const char*>(e->sendQueue.data()),
@@ -529,6 +562,67 @@ void TestSend::consoleWindowShowsBannerThenHex() {
     QVERIFY(!c->xsubFind(QStringLiteral("nowhere")));
     QVERIFY(c->lblStatus->text().contains(QStringLiteral("見つかりません")));
     testsupport::finish(st.form);
+}
+
+void TestSend::deviceStreamsOnceToldToStart() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyWaits");
+    QProcess vdev;
+    vdev.start(TESSAVUE_BUILD_DIR "/tools/tessavue-vdev",
+               {"--link", link, "--baud", "115200", "--wait-for", "start\\r\\n"});
+    QVERIFY(vdev.waitForReadyRead(10000));
+    QCOMPARE(vdev.readLine().trimmed(), link.toUtf8());
+    frms_RS_GRAPH_1* form = startOnDevice(dir.path(), link);
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    QVERIFY(!ticksUntil(
+        form, [] { return app().lRcvCount > 0; }, 300)); // it waits
+
+    form->Cmd_SendWin->click();
+    form->frmSend->txtLine->setText(QStringLiteral("start"));
+    form->frmSend->cboEnding->setCurrentIndex(int(LineEnding::CrLf));
+    QTest::keyClick(form->frmSend->txtLine, Qt::Key_Return);
+    QTest::qWait(100);
+    SKIP_WITHOUT_WRITE_PATH(app().engine);
+    QVERIFY(ticksUntil(
+        form, [] { return app().lRcvCount > 1000; }, 5000));
+    form->Timer_Receive_Timer();
+    QCOMPARE(form->frmSend->lblSent->text(), QStringLiteral("送信: 7 バイト"));
+    testsupport::finish(form);
+    vdev.terminate();
+    QVERIFY(vdev.waitForFinished(10000));
+}
+
+void TestSend::repeatEvery100msArrives50TimesIn5s() {
+    int master = -1;
+    int slave = -1;
+    QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+    const QString path = QString::fromLocal8Bit(ptsname(master));
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startOnDevice(dir.path(), path);
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    form->Cmd_SendWin->click();
+    frms_Send* w = form->frmSend;
+    w->txtLine->setText(QStringLiteral("ping"));
+    w->cboEnding->setCurrentIndex(int(LineEnding::Lf));
+    w->spnRepeatMs->setValue(100);
+    w->cmdRepeat->click();
+    QTest::qWait(50);
+    SKIP_WITHOUT_WRITE_PATH(app().engine);
+    QTest::qWait(5000 - 50);
+    w->cmdRepeat->click();
+    QCOMPARE(form->Talk->activity(), Sender::Activity::Idle);
+    QTest::qWait(200); // the last ones on their way through the line
+    QByteArray far;
+    char buffer[4096];
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        far.append(buffer, n);
+    const qsizetype arrived = far.count("ping\n");
+    QVERIFY2(arrived >= 49 && arrived <= 51, qPrintable(QString::number(arrived)));
+    QCOMPARE(far.size(), arrived * 5);
+    testsupport::finish(form);
+    ::close(master);
+    ::close(slave);
 }
 
 QTEST_MAIN(TestSend)
