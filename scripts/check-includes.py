@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Fails when the folders of the program include each other in a circle, or when a file outside
-app/ includes the main window's header. Prints the folders lowest first when all is well.
+"""Fails when the folders of the program include each other in a circle, when a file outside
+app/ includes the main window's header, or when a folder includes one of a layer above its own
+(LAYERS, lowest first; a folder not named there is held only to the circle rule). Prints the folders lowest first when all is well.
 
 A folder is one node (src/app/state apart from src/app); an include is resolved as the compiler
 does: beside the file, then from src/, then from src/app/ and engine/."""
@@ -11,6 +12,15 @@ import sys
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 SEARCH = ["src", "src/app", "engine"]
 MAIN_FORM = "src/app/frms_RS_GRAPH_1.h"
+LAYERS = [
+    ["engine"],
+    ["src/toolkit"],
+    ["src/app/state"],
+    ["src/graph", "src/dialogs", "src/storage", "src/serial", "src/print"],
+    ["src/send"],
+    ["src/app"],
+]
+LAYER_OF = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -45,6 +55,8 @@ def main():
             if target == MAIN_FORM and not folder.startswith("src/app"):
                 faults.append(f"{path} includes the main window's header")
             other = os.path.dirname(target)
+            if LAYER_OF.get(other, -1) > LAYER_OF.get(folder, len(LAYERS)):
+                faults.append(f"{path} includes {target}, a layer above its own")
             if other != folder:
                 edges[folder].setdefault(other, f"{path} -> {target}")
 
