@@ -39,7 +39,7 @@ int prepareDevice(int fd, const LineSettings& settings) {
 
 class DeviceTransport final : public Transport {
 public:
-    explicit DeviceTransport(int fd) : fd_(fd) {}
+    explicit DeviceTransport(int fd) : Transport(false), fd_(fd) {}
     DeviceTransport(const DeviceTransport&) = delete;
     DeviceTransport& operator=(const DeviceTransport&) = delete;
     ~DeviceTransport() override {

@@ -63,16 +63,20 @@ private:
     std::function<void()> call_;
 };
 
-// An open port and the thread that moves its bytes into the pending buffer.
+// An open port and the thread that moves its bytes into the pending buffer and writes what is
+// queued to go out.
 class Port {
 public:
     Port(std::unique_ptr<Transport> transport, int wakeFd, BytesWaitingCall& bytesWaiting)
         : transport_(std::move(transport)), wakeFd_(wakeFd), bytesWaiting_(bytesWaiting),
-          reader_([this] { readUntilStopped(); }) {}
+          reader_([this] { readUntilStopped(); }) {
+        transport_->outgoing().wakeWith(wakeFd_);
+    }
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
 
     ~Port() {
+        stopping_.store(true);
         uint64_t one = 1;
         while (write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
         }
@@ -81,31 +85,61 @@ public:
     }
 
     Transport& transport() { return *transport_; }
+    const Transport& transport() const { return *transport_; }
     PendingBytes& pending() { return pending_; }
     const PendingBytes& pending() const { return pending_; }
     bool lineGone() const { return lineGone_.load(std::memory_order_acquire); }
 
 private:
     void readUntilStopped() {
-        if (readUntilWokenOrGone()) return;
+        const bool stopped = readUntilStoppedOrGone();
+        // Nothing queued goes out later, on this connection or the next.
+        transport_->outgoing().close();
+        if (stopped) return;
         lineGone_.store(true, std::memory_order_release);
         bytesWaiting_();
     }
 
-    // Returns true when woken through wakeFd_, false when the line went away (unplugged
+    // True when the wake comes from the destructor; any other wake is for something queued.
+    bool stopRequested() {
+        uint64_t count = 0;
+        while (read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+        return stopping_.load();
+    }
+
+    // Writes what the line takes now; false when the far end takes no more of what it must.
+    bool writeQueued() {
+        Outgoing& outgoing = transport_->outgoing();
+        // A line that fails to take bytes may still have some to give: reading goes on until it
+        // ends, and then the port is lost.
+        if (!outgoing.write(transport_->fd(),
+                            [this](const uint8_t* data, size_t size, std::string& wire) {
+                                transport_->encode(data, size, wire);
+                            }))
+            outgoing.close();
+        // A server that does not read the answers it asks for is dropped rather than waited on.
+        return !outgoing.overrun();
+    }
+
+    // Returns true when stopped through wakeFd_, false when the line went away (unplugged
     // adapter, closed pty master, connection closed by the server): then it reports hang-up,
     // end of file or read errors for good, and looping on it would spin. The last bytes it gave
     // are pending by the time this returns.
-    bool readUntilWokenOrGone() {
+    bool readUntilStoppedOrGone() {
         std::array<uint8_t, 64 * 1024> buffer;
         pollfd watched[2] = {{transport_->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         auto lastRead = std::chrono::steady_clock::now();
         for (;;) {
+            if (!writeQueued()) return false;
+            watched[0].events =
+                static_cast<short>(POLLIN | (transport_->outgoing().waiting() ? POLLOUT : 0));
             if (poll(watched, 2, -1) < 0) {
                 if (errno == EINTR) continue;
                 return false;
             }
-            if (watched[1].revents != 0) return true;
+            if (watched[1].revents != 0 && stopRequested()) return true;
+            if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
             ssize_t received = read(transport_->fd(), buffer.data(), buffer.size());
             if (received > 0) {
                 transport_->received(buffer.data(), static_cast<size_t>(received), pending_);
@@ -117,7 +151,7 @@ private:
                 lastRead = now;
                 if (gather < kGatherLeast) continue;
                 const timespec wait{0, static_cast<long>(gather.count()) * 1000};
-                if (ppoll(&watched[1], 1, &wait, nullptr) > 0) return true;
+                if (ppoll(&watched[1], 1, &wait, nullptr) > 0 && stopRequested()) return true;
                 continue;
             }
             bool hungUp = watched[0].revents & (POLLHUP | POLLERR);
@@ -131,6 +165,7 @@ private:
     BytesWaitingCall& bytesWaiting_;
     PendingBytes pending_{kPendingCapacity};
     std::atomic<bool> lineGone_{false};
+    std::atomic<bool> stopping_{false};
     std::thread reader_; // last: it starts running in the constructor
 };
 
@@ -168,8 +203,24 @@ public:
     }
 
     void CloseCommPort() override {
-        if (port_) droppedBefore_ += port_->pending().dropped();
+        if (port_) {
+            droppedBefore_ += port_->pending().dropped();
+            ignoredBefore_ += port_->transport().ignoredMessages();
+            sentBefore_ += port_->transport().outgoing().sentData();
+        }
         port_.reset();
+    }
+
+    size_t SendData(const uint8_t* data, size_t size) override {
+        return port_ ? port_->transport().outgoing().queueData(data, size) : 0;
+    }
+
+    size_t sendQueued() const override {
+        return port_ ? port_->transport().outgoing().queuedData() : 0;
+    }
+
+    uint64_t sentBytes() const override {
+        return sentBefore_ + (port_ ? port_->transport().outgoing().sentData() : 0);
     }
 
     void RcvDataFirst(int32_t& count, int32_t& scratch, int16_t logOn, int16_t& logSt,
@@ -233,6 +284,10 @@ public:
         return droppedBefore_ + (port_ ? port_->pending().dropped() : 0);
     }
 
+    uint64_t ignoredMessages() const override {
+        return ignoredBefore_ + (port_ ? port_->transport().ignoredMessages() : 0);
+    }
+
     bool portLost() const override {
         // Gone first, then empty: the reader's last bytes are pending before it says gone.
         return port_ && port_->lineGone() && port_->pending().empty();
@@ -256,16 +311,21 @@ private:
                             ? Opened{nullptr, kOpenBadAddress}
                             : connectNetworkPort(*network, settings_, whileWaiting_);
         if (!opened.transport) return opened.error;
-        int wakeFd = eventfd(0, EFD_CLOEXEC);
+        int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wakeFd < 0) return static_cast<int16_t>(errno);
         port_ = std::make_unique<Port>(std::move(opened.transport), wakeFd, bytesWaiting_);
-        // The reader runs while the transport agrees on the line with the far end.
+        // The reader runs while the transport agrees on the line with the far end. A line that
+        // was agreed on and then went is an open followed by a loss: what it brought is kept.
         int16_t result = -1;
         waitUntil(
             [&] {
-                result = !port_              ? ECANCELED // closed from whileWaiting
-                         : port_->lineGone() ? ECONNRESET
-                                             : port_->transport().readiness();
+                if (!port_) {
+                    result = ECANCELED; // closed from whileWaiting
+                    return true;
+                }
+                const bool gone = port_->lineGone();
+                result = port_->transport().readiness();
+                if (result == Transport::kStillOpening && gone) result = ECONNRESET;
                 return result != Transport::kStillOpening;
             },
             whileWaiting_);
@@ -281,6 +341,8 @@ private:
     LineSettings settings_;                           // applied at every open
     std::array<std::optional<int16_t>, 2> lineCodes_; // RTS, DTR as last set on this port
     uint64_t droppedBefore_ = 0;                      // by ports closed since the last reset
+    uint64_t ignoredBefore_ = 0;                      // by ports closed
+    uint64_t sentBefore_ = 0;                         // by ports closed
     std::array<uint8_t, kMaxBytesPerFetch> fetched_{};
     size_t fetchedCount_ = 0;
     RecentBytes recent_{kRecentCopyBytes};

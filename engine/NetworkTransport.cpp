@@ -3,7 +3,6 @@
 #include "PendingBytes.h"
 #include "Transport.h"
 
-#include <libtelnet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,13 +11,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tessavue {
 
@@ -29,8 +31,6 @@ using std::chrono::milliseconds;
 
 constexpr auto kConnectTimeout = milliseconds(5000);
 constexpr auto kNegotiationTimeout = milliseconds(3000);
-// How long a control message may wait for room in the socket before it counts as failed.
-constexpr int kSendTimeoutMs = 1000;
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
@@ -69,26 +69,10 @@ void parseHostAndPort(std::string_view text, NetworkPort& port) {
     port.port = number;
 }
 
-// Sends all of data on a non-blocking socket; false when it fails or stays full too long.
-bool sendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t sent = send(fd, data, size, MSG_NOSIGNAL);
-        if (sent > 0) {
-            data += sent;
-            size -= static_cast<size_t>(sent);
-            continue;
-        }
-        if (sent < 0 && errno == EINTR) continue;
-        pollfd room{fd, POLLOUT, 0};
-        if (sent == 0 || errno != EAGAIN || poll(&room, 1, kSendTimeoutMs) <= 0) return false;
-    }
-    return true;
-}
-
 // The socket of a connected network port; bytes only.
 class TcpTransport : public Transport {
 public:
-    explicit TcpTransport(int fd) : fd_(fd) {}
+    explicit TcpTransport(int fd) : Transport(true), fd_(fd) {}
     TcpTransport(const TcpTransport&) = delete;
     TcpTransport& operator=(const TcpTransport&) = delete;
     ~TcpTransport() override { ::close(fd_); }
@@ -106,46 +90,61 @@ private:
     const int fd_;
 };
 
-// RFC 2217 over telnet, framed by libtelnet. The reader thread feeds what arrives through the
-// telnet parser while the caller's thread sends commands: one lock covers the parser and the
-// socket's sending side.
+// RFC 2217 over telnet. The reader thread parses what arrives while the caller's thread queues
+// commands; one lock covers the parser and the options' states. Whatever a server sends, only
+// bytes the telnet framing calls data reach the line's data: a subnegotiation is never data, is
+// bounded, and counts only for an option agreed on; nothing is ever decompressed.
 class Rfc2217Transport final : public TcpTransport {
 public:
     Rfc2217Transport(int fd, const LineSettings& settings)
-        : TcpTransport(fd), settings_(settings), deadline_(Clock::now() + kNegotiationTimeout),
-          telnet_(telnet_init(kOptions, &Rfc2217Transport::onEvent, 0, this)) {
+        : TcpTransport(fd), settings_(settings), deadline_(Clock::now() + kNegotiationTimeout) {
         std::lock_guard lock(mutex_);
         // Data bytes must pass untouched both ways; the rest is RFC 2217's.
-        telnet_negotiate(telnet_, TELNET_WILL, kComPortOption);
-        telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_BINARY);
-        telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_BINARY);
-        telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_SGA);
-        telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_SGA);
+        ask(us_, kWill, kComPortOption);
+        for (unsigned char option : {kBinaryOption, kSgaOption}) {
+            ask(us_, kWill, option);
+            ask(him_, kDo, option);
+        }
     }
-    ~Rfc2217Transport() override { telnet_free(telnet_); }
 
     int16_t readiness() const override {
         State state = state_.load();
         if (state == State::Purged) return -1;
         if (state == State::Refused) return SerialEngine::kOpenComPortRefused;
-        if (Clock::now() < deadline_) return kStillOpening;
-        // A server that never answered the offer is no RFC 2217 server.
-        return state == State::Agreed ? ETIMEDOUT : SerialEngine::kOpenComPortRefused;
+        return Clock::now() < deadline_ ? kStillOpening : SerialEngine::kOpenNoAnswer;
     }
 
     void received(const uint8_t* data, size_t size, PendingBytes& pending) override {
         std::lock_guard lock(mutex_);
-        pending_ = &pending;
-        telnet_recv(telnet_, reinterpret_cast<const char*>(data), size);
-        pending_ = nullptr;
+        delivered_.clear();
+        for (size_t i = 0; i < size;) {
+            if (read_ != Read::Data) {
+                step(data[i++]);
+                continue;
+            }
+            const auto* iac = static_cast<const uint8_t*>(std::memchr(data + i, kIac, size - i));
+            const size_t end = iac ? static_cast<size_t>(iac - data) : size;
+            deliver(data + i, end - i);
+            i = end;
+            if (iac) {
+                read_ = Read::Iac;
+                ++i;
+            }
+        }
+        pending.append(delivered_.data(), delivered_.size());
     }
+
+    void encode(const uint8_t* data, size_t size, std::string& wire) const override {
+        escape(data, size, wire);
+    }
+
+    uint64_t ignoredMessages() const override { return ignored_.load(); }
 
     bool applyLineSettings(const LineSettings& settings) override {
         std::lock_guard lock(mutex_);
         settings_ = settings;
-        sendFailed_ = false;
         if (state_ != State::Offered) sendLineSettings();
-        return !sendFailed_;
+        return !outgoing().overrun();
     }
 
     uint8_t modemStatus() override { return lines_.load() | (modemState_.load() & 0xf0); }
@@ -160,75 +159,166 @@ public:
 
 private:
     enum class State { Offered, Agreed, Refused, Purged };
+    // Where the parser is within the telnet framing.
+    enum class Read { Data, Iac, Option, SubOption, Sub, SubIac };
+    // An option's state on one side (RFC 1143, without the queue: we never change our mind).
+    enum class Q : uint8_t { No, WantYes, Yes };
 
-    static constexpr unsigned char kComPortOption = 44;
+    static constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251,
+                             kSb = 250, kSe = 240;
+    static constexpr unsigned char kBinaryOption = 0, kSgaOption = 3, kComPortOption = 44;
+    // Longer than any RFC 2217 message by far; a longer one is dropped whole.
+    static constexpr size_t kMostSubnegotiationBytes = 4096;
     // Commands from client to server; the server answers each with the code + 100.
     static constexpr unsigned char kSetBaudRate = 1, kSetDataSize = 2, kSetParity = 3,
                                    kSetStopSize = 4, kSetControl = 5, kSetLineStateMask = 10,
                                    kSetModemStateMask = 11, kPurgeData = 12;
-    static constexpr unsigned char kServerReply = 100, kNotifyModemState = 7;
+    static constexpr unsigned char kServerReply = 100, kNotifyLineState = 6, kNotifyModemState = 7;
     // SET-CONTROL values.
     static constexpr unsigned char kNoFlow = 1, kXonXoffFlow = 2, kHardwareFlow = 3, kAskDtr = 7,
                                    kDtrOn = 8, kDtrOff = 9, kAskRts = 10, kRtsOn = 11, kRtsOff = 12;
     static constexpr unsigned char kPurgeBoth = 3;
-    static constexpr telnet_telopt_t kOptions[] = {{TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
-                                                   {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
-                                                   {kComPortOption, TELNET_WILL, TELNET_DONT},
-                                                   {-1, 0, 0}};
 
-    static void onEvent(telnet_t*, telnet_event_t* event, void* self) {
-        static_cast<Rfc2217Transport*>(self)->handle(*event);
+    static void escape(const uint8_t* data, size_t size, std::string& wire) {
+        for (size_t i = 0; i < size; ++i) {
+            wire.push_back(static_cast<char>(data[i]));
+            if (data[i] == kIac) wire.push_back(static_cast<char>(kIac));
+        }
     }
 
-    // Runs under mutex_, from inside libtelnet.
-    void handle(const telnet_event_t& event) {
-        switch (event.type) {
-        case TELNET_EV_DATA:
-            // What arrives before the server has purged its buffers is stale.
-            if (state_ == State::Purged && pending_)
-                pending_->append(reinterpret_cast<const uint8_t*>(event.data.buffer),
-                                 event.data.size);
+    // What we will do ourselves (us_) and want the server to do (him_).
+    bool wanted(const std::array<Q, 256>& side, unsigned char option) const {
+        return option == kBinaryOption || option == kSgaOption ||
+               (option == kComPortOption && &side != &him_);
+    }
+
+    void ask(std::array<Q, 256>& side, uint8_t verb, unsigned char option) {
+        side[option] = Q::WantYes;
+        say(verb, option);
+    }
+
+    void say(uint8_t verb, unsigned char option) {
+        const char message[3] = {static_cast<char>(kIac), static_cast<char>(verb),
+                                 static_cast<char>(option)};
+        outgoing().queueControl({message, sizeof message});
+    }
+
+    // Runs under mutex_.
+    void step(uint8_t byte) {
+        switch (read_) {
+        case Read::Data:
             break;
-        case TELNET_EV_SEND:
-            if (!sendAll(fd(), event.data.buffer, event.data.size)) sendFailed_ = true;
+        case Read::Iac:
+            read_ = Read::Data;
+            if (byte == kIac) {
+                deliver(&byte, 1);
+            } else if (byte >= kWill && byte <= kDont) {
+                verb_ = byte;
+                read_ = Read::Option;
+            } else if (byte == kSb) {
+                read_ = Read::SubOption;
+            } // Other commands (NOP, GA, break, ...) mean nothing to a serial line's data.
             break;
-        case TELNET_EV_DO:
-            if (event.neg.telopt == kComPortOption && state_ == State::Offered) {
-                state_ = State::Agreed;
-                startLine();
+        case Read::Option:
+            read_ = Read::Data;
+            negotiated(verb_, byte);
+            break;
+        case Read::SubOption:
+            subOption_ = byte;
+            sub_.clear();
+            subTooLong_ = false;
+            read_ = Read::Sub;
+            break;
+        case Read::Sub:
+            if (byte == kIac)
+                read_ = Read::SubIac;
+            else
+                subByte(byte);
+            break;
+        case Read::SubIac:
+            if (byte == kIac) {
+                subByte(byte);
+                read_ = Read::Sub;
+            } else if (byte == kSe) {
+                read_ = Read::Data;
+                subnegotiated();
+            } else {
+                // A command inside a subnegotiation ends it unfinished; the command counts.
+                ++ignored_;
+                read_ = Read::Iac;
+                step(byte);
             }
-            break;
-        case TELNET_EV_DONT:
-            if (event.neg.telopt == kComPortOption && state_ == State::Offered)
-                state_ = State::Refused;
-            break;
-        case TELNET_EV_SUBNEGOTIATION:
-            if (event.sub.telopt == kComPortOption && event.sub.size >= 2)
-                serverSaid(static_cast<unsigned char>(event.sub.buffer[0]),
-                           static_cast<unsigned char>(event.sub.buffer[1]));
-            break;
-        default:
             break;
         }
     }
 
-    void serverSaid(unsigned char command, unsigned char value) {
+    void deliver(const uint8_t* data, size_t size) {
+        // What arrives before the server has purged its buffers is stale.
+        if (state_ == State::Purged) delivered_.insert(delivered_.end(), data, data + size);
+    }
+
+    void subByte(uint8_t byte) {
+        if (sub_.size() < kMostSubnegotiationBytes)
+            sub_.push_back(byte);
+        else
+            subTooLong_ = true;
+    }
+
+    void negotiated(uint8_t verb, unsigned char option) {
+        const bool enable = verb == kWill || verb == kDo;
+        std::array<Q, 256>& side = verb == kDo || verb == kDont ? us_ : him_;
+        const uint8_t yes = &side == &us_ ? kWill : kDo, no = &side == &us_ ? kWont : kDont;
+        if (enable && side[option] != Q::Yes) {
+            if (!wanted(side, option)) {
+                say(no, option);
+                return;
+            }
+            if (side[option] == Q::No) say(yes, option);
+            side[option] = Q::Yes;
+        } else if (!enable && side[option] != Q::No) {
+            if (side[option] == Q::Yes) say(no, option);
+            side[option] = Q::No;
+        }
+        if (option != kComPortOption) return;
+        if (enable && us_[option] == Q::Yes && state_ == State::Offered) {
+            state_ = State::Agreed;
+            startLine();
+        } else if (!enable && (state_ == State::Offered || state_ == State::Agreed)) {
+            state_ = State::Refused;
+        }
+    }
+
+    void subnegotiated() {
+        if (subTooLong_ || subOption_ != kComPortOption || us_[kComPortOption] != Q::Yes ||
+            sub_.empty() ||
+            !serverSaid(static_cast<unsigned char>(sub_[0]), sub_.size() - 1,
+                        static_cast<unsigned char>(sub_.back())))
+            ++ignored_;
+    }
+
+    // A COM-PORT message of `size` value bytes, `last` the last of them; false when it is not
+    // one the line's state may be taken from.
+    bool serverSaid(unsigned char command, size_t size, unsigned char last) {
+        const bool oneValue = size == 1;
         switch (command) {
         case kServerReply + kNotifyModemState:
-            modemState_ = value;
-            break;
+            if (oneValue) modemState_ = last;
+            return oneValue;
+        case kServerReply + kNotifyLineState:
+            return oneValue;
         case kServerReply + kSetControl:
+            if (!oneValue) return false;
             // The server tells what the line now is; that is what the lamps show.
-            if (value == kDtrOn || value == kDtrOff)
-                setBit(0x02, value == kDtrOn);
-            else if (value == kRtsOn || value == kRtsOff)
-                setBit(0x01, value == kRtsOn);
-            break;
+            if (last == kDtrOn || last == kDtrOff)
+                setBit(0x02, last == kDtrOn);
+            else if (last == kRtsOn || last == kRtsOff)
+                setBit(0x01, last == kRtsOn);
+            return true;
         case kServerReply + kPurgeData:
             if (state_ == State::Agreed) state_ = State::Purged;
-            break;
+            return true;
         default:
-            break;
+            return true;
         }
     }
 
@@ -266,11 +356,12 @@ private:
         sendCommand(command, &value, 1);
     }
 
-    // libtelnet doubles any 0xFF in the value.
     void sendCommand(unsigned char command, const unsigned char* value, size_t size) {
-        char message[5] = {static_cast<char>(command)};
-        std::copy_n(value, size, message + 1);
-        telnet_subnegotiation(telnet_, kComPortOption, message, size + 1);
+        std::string message = {static_cast<char>(kIac), static_cast<char>(kSb),
+                               static_cast<char>(kComPortOption), static_cast<char>(command)};
+        escape(value, size, message);
+        message += {static_cast<char>(kIac), static_cast<char>(kSe)};
+        outgoing().queueControl(message);
     }
 
     std::mutex mutex_;
@@ -279,9 +370,14 @@ private:
     std::atomic<State> state_{State::Offered};
     std::atomic<uint8_t> modemState_{0}; // as the server last notified it
     std::atomic<uint8_t> lines_{0};      // RTS 0x01 and DTR 0x02 as the server last reported them
-    PendingBytes* pending_ = nullptr;    // during received()
-    bool sendFailed_ = false;
-    telnet_t* const telnet_;
+    std::atomic<uint64_t> ignored_{0};
+    std::array<Q, 256> us_{}, him_{};
+    Read read_ = Read::Data;
+    uint8_t verb_ = 0;
+    unsigned char subOption_ = 0;
+    std::string sub_;
+    bool subTooLong_ = false;
+    std::vector<uint8_t> delivered_; // the data among what received() was given
 };
 
 // Keeps small control messages from waiting for more to send, and notices a server that went

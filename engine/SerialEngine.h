@@ -27,6 +27,7 @@ public:
     static constexpr int16_t kOpenHostNotFound = -2;
     static constexpr int16_t kOpenComPortRefused = -3; // the server will not do RFC 2217
     static constexpr int16_t kOpenBadAddress = -4;     // rfc2217:// or tcp:// without HOST:PORT
+    static constexpr int16_t kOpenNoAnswer = -5; // connected, but the server did not answer in time
 
     static constexpr int32_t kMaxBytesPerFetch = 32768;
     static constexpr int32_t kRecentCopyBytes = 327681;
@@ -82,6 +83,9 @@ public:
     // Bytes the readers had to throw away because the pending buffer was full, counted over
     // every port since the engine was made or ResetStatus was last called.
     virtual uint64_t droppedBytes() const = 0;
+    // Messages from network servers ignored as malformed, too long or about an option not agreed
+    // on, counted over every port since the engine was made (for the debug log).
+    virtual uint64_t ignoredMessages() const { return 0; }
 
     // True once the open port's device has gone (unplugged, hung up, I/O error) or its server has
     // closed the connection, and every byte it delivered has been fetched. The port still counts as

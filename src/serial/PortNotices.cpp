@@ -50,6 +50,8 @@ QString xfunPortOpenReason(const QString& portName, int16_t result) {
         return QStringLiteral(" (サーバーが接続を切りました｡)");
     case tessavue::SerialEngine::kOpenComPortRefused:
         return QStringLiteral(" (サーバーが RFC 2217 の COM-PORT-OPTION を拒否しました｡)");
+    case tessavue::SerialEngine::kOpenNoAnswer:
+        return QStringLiteral(" (サーバーが RFC 2217 の交渉に応答しませんでした｡)");
     case tessavue::SerialEngine::kOpenBadAddress:
         return QStringLiteral(" (ポート名は rfc2217://ホスト:ポート または tcp://ホスト:ポート "
                               "の形で指定してください｡)");

@@ -4,9 +4,11 @@
 #include <QThread>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -118,4 +120,41 @@ QString Ser2net::portName() const {
     return QStringLiteral("%1://127.0.0.1:%2")
         .arg(m_mode == Mode::Rfc2217 ? QLatin1String("rfc2217") : QLatin1String("tcp"))
         .arg(m_port);
+}
+
+ScriptedServer::ScriptedServer(std::vector<uint8_t> script, Reads reads, Then then)
+    : m_script(std::move(script)), m_reads(reads), m_then(then), m_thread([this] { serve(); }) {}
+
+ScriptedServer::~ScriptedServer() {
+    m_stop = true;
+    m_thread.join();
+}
+
+void ScriptedServer::serve() {
+    pollfd waiting{m_listener.fd(), POLLIN, 0};
+    while (!m_stop && poll(&waiting, 1, 20) == 0) {
+    }
+    if (m_stop) return;
+    const int client = accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    size_t sent = 0;
+    char ignored[65536];
+    pollfd watched{client, 0, 0};
+    while (!m_stop) {
+        watched.events = static_cast<short>((sent < m_script.size() ? POLLOUT : 0) |
+                                            (m_reads == Reads::Yes ? POLLIN : 0));
+        if (watched.events == 0 && m_then == Then::Closes) break;
+        if (poll(&watched, 1, 20) <= 0) continue;
+        if (watched.revents & (POLLERR | POLLHUP)) break;
+        if (watched.revents & POLLIN && recv(client, ignored, sizeof ignored, 0) == 0) break;
+        if (watched.revents & POLLOUT) {
+            const ssize_t n =
+                send(client, m_script.data() + sent, m_script.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno != EAGAIN) break;
+            if (n > 0) sent += static_cast<size_t>(n);
+            // A server that reads, once it has said everything, says so and still listens.
+            if (sent == m_script.size() && m_then == Then::Closes && m_reads == Reads::Yes)
+                shutdown(client, SHUT_WR);
+        }
+    }
+    ::close(client);
 }

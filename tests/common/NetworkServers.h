@@ -5,7 +5,9 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 // ser2net exporting a device on a free local port, as a lab's server exports its serial lines.
@@ -50,3 +52,28 @@ private:
 
 // A local TCP port nothing listens on (at the moment of asking).
 uint16_t freeLocalPort();
+
+// A server on the loopback for one client that sends exactly the bytes of its script, at once,
+// whatever the client says: for the tests of a network port against servers that misbehave.
+// It reads (and forgets) what the client sends only when told to, and after the script either
+// closes the connection or keeps it open until it is destroyed.
+class ScriptedServer {
+public:
+    enum class Reads { Yes, No };
+    enum class Then { Closes, Stays };
+    ScriptedServer(std::vector<uint8_t> script, Reads reads, Then then);
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+    ~ScriptedServer();
+    uint16_t port() const { return m_listener.port(); }
+
+private:
+    void serve();
+
+    Listener m_listener{1};
+    const std::vector<uint8_t> m_script;
+    const Reads m_reads;
+    const Then m_then;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread; // last: it starts running in the constructor
+};

@@ -35,6 +35,7 @@
 using namespace tessavue;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
+Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
@@ -282,6 +283,38 @@ Bytes everyByteOrder() {
         bytes.insert(bytes.end(), command.begin(), command.end());
     return bytes;
 }
+
+// Telnet pieces for scripted servers.
+constexpr uint8_t kIac = 255, kSb = 250, kSe = 240, kWill = 251, kWont = 252, kDo = 253,
+                  kDont = 254;
+
+// Data as a telnet server sends it: 0xFF doubled.
+Bytes escaped(const Bytes& data) {
+    Bytes wire;
+    for (uint8_t byte : data) {
+        wire.push_back(byte);
+        if (byte == kIac) wire.push_back(kIac);
+    }
+    return wire;
+}
+
+Bytes subnegotiation(uint8_t option, const Bytes& body) {
+    Bytes wire = {kIac, kSb, option};
+    const Bytes value = escaped(body);
+    wire.insert(wire.end(), value.begin(), value.end());
+    wire.insert(wire.end(), {kIac, kSe});
+    return wire;
+}
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A server that agrees to COM-PORT-OPTION and says it purged, without waiting to be asked.
+const Bytes kAgrees = joined({{kIac, kDo, 44}, subnegotiation(44, {112, 3})});
 
 } // namespace
 
@@ -826,7 +859,7 @@ private slots:
         QTest::addRow("timed out") << "queue full" << int(ETIMEDOUT);
         QTest::addRow("server refuses COM-PORT-OPTION")
             << "refuses" << int(SerialEngine::kOpenComPortRefused);
-        QTest::addRow("no telnet server") << "silent" << int(SerialEngine::kOpenComPortRefused);
+        QTest::addRow("no telnet server") << "silent" << int(SerialEngine::kOpenNoAnswer);
         QTest::addRow("server hangs up") << "hangs up" << int(ECONNRESET);
     }
     void networkOpenFailuresSayWhy() {
@@ -858,6 +891,158 @@ private slots:
         if (server == "queue full") QVERIFY2(waits > 100, qPrintable(QString::number(waits)));
         expectNothingFrom(*engine);
         QVERIFY(!engine->portLost());
+    }
+
+    void misbehavingServersNeverHoldTheCaller_data() {
+        QTest::addColumn<Bytes>("script");
+        QTest::addColumn<bool>("reads");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<Bytes>("data");
+        QTest::addColumn<uint>("lamps");
+        QTest::addColumn<bool>("ignoredSome");
+        const Bytes ab = bytesOf("ab"), cd = bytesOf("cd");
+        Bytes flood;
+        for (int i = 0; i < 16 * 1024 * 1024 / 3; ++i)
+            flood.insert(flood.end(), {kIac, kDo, 99});
+        const Bytes unterminated = joined({{kIac, kSb, 44, 7}, Bytes(100'000, 'x')});
+        const Bytes loud = randomBytes(65536, 29);
+        QTest::addRow("negotiation flood never read")
+            << joined({kAgrees, ab, flood}) << false << false << -1 << ab << 0u << false;
+        QTest::addRow("unterminated subnegotiation")
+            << joined({kAgrees, ab, unterminated}) << true << true << -1 << ab << 0u << false;
+        QTest::addRow("1 MiB subnegotiation")
+            << joined({kAgrees, ab, subnegotiation(44, Bytes(1 << 20, 0x50)), cd}) << true << true
+            << -1 << bytesOf("abcd") << 0u << true;
+        QTest::addRow("16 KiB + 2 subnegotiation")
+            << joined({kAgrees, ab, subnegotiation(44, Bytes(16386, 0xff)), cd}) << true << true
+            << -1 << bytesOf("abcd") << 0u << true;
+        QTest::addRow("COMPRESS2 unasked") << joined({kAgrees, ab, subnegotiation(86, {}), cd})
+                                           << true << true << -1 << bytesOf("abcd") << 0u << true;
+        QTest::addRow("COMPRESS2 refused")
+            << joined({{kIac, kWill, 86}, kAgrees, ab, subnegotiation(86, {}), cd}) << true << true
+            << -1 << bytesOf("abcd") << 0u << true;
+        QTest::addRow("64 KiB then close")
+            << joined({kAgrees, escaped(loud)}) << false << true << -1 << loud << 0u << false;
+        QTest::addRow("malformed notices")
+            << joined({kAgrees, subnegotiation(44, {107, 0x30}), subnegotiation(44, {107}),
+                       subnegotiation(44, {107, 0x50, 0x50}),
+                       subnegotiation(44, {107, 0x50, 0x50, 0x50}),
+                       subnegotiation(44, {107, 0x50, 0x50, 0x50, 0x50, 0x50}),
+                       subnegotiation(44, {106, 1, 2}), ab})
+            << true << false << -1 << ab << 0x30u << true;
+        QTest::addRow("notice before agreement")
+            << joined({subnegotiation(44, {107, 0xf0}), kAgrees, ab}) << true << false << -1 << ab
+            << 0u << true;
+        QTest::addRow("immediate DONT")
+            << Bytes{kIac, kDont, 44} << true << false << int(SerialEngine::kOpenComPortRefused)
+            << Bytes{} << 0u << false;
+        QTest::addRow("immediate WONT")
+            << Bytes{kIac, kWont, 44} << true << false << int(SerialEngine::kOpenComPortRefused)
+            << Bytes{} << 0u << false;
+    }
+    void misbehavingServersNeverHoldTheCaller() {
+        QFETCH(Bytes, script);
+        QFETCH(bool, reads);
+        QFETCH(bool, closes);
+        QFETCH(int, result);
+        QFETCH(Bytes, data);
+        QFETCH(uint, lamps);
+        QFETCH(bool, ignoredSome);
+        ScriptedServer server(script,
+                              reads ? ScriptedServer::Reads::Yes : ScriptedServer::Reads::No,
+                              closes ? ScriptedServer::Then::Closes : ScriptedServer::Then::Stays);
+        using Clock = std::chrono::steady_clock;
+        Clock::duration longest{};
+        auto last = Clock::now();
+        // The caller's thread is held no longer than its longest stretch without a turn.
+        const auto turn = [&] {
+            const auto now = Clock::now();
+            longest = std::max(longest, now - last);
+            last = now;
+        };
+        auto engine = makeLinuxSerialEngine(turn);
+        const auto timed = [&](auto call) {
+            last = Clock::now();
+            call();
+            turn();
+        };
+        int16_t opened = 0;
+        const auto started = Clock::now();
+        timed([&] {
+            opened = engine->OpenCommPort("rfc2217://127.0.0.1:" + std::to_string(server.port()));
+        });
+        QCOMPARE(int(opened), result);
+        QVERIFY(Clock::now() - started < 1s);
+        Bytes delivered;
+        while (opened == -1 && !engine->portLost() && Clock::now() - started < 10s) {
+            timed([&] { engine->SetLineSt(int16_t(0x8002)); });
+            timed([&] { engine->SetCommPortParam("9600,0,8,0,0"); });
+            timed([&] {
+                int32_t count = 0, scratch = 0, aux = 0;
+                int16_t logSt = 0;
+                engine->RcvDataFirst(count, scratch, 0, logSt, aux);
+                delivered.resize(delivered.size() + size_t(count));
+                engine->RcvDataAll(delivered.data() + delivered.size() - size_t(count), count);
+            });
+            // A server that stays waits to be read until nothing has come for a while.
+            if (!closes && script.size() < 1024 && delivered == data) break;
+            std::this_thread::sleep_for(1ms);
+        }
+        QCOMPARE(delivered, data);
+        // Only a server that closed, or flooded answers it never read, loses the port.
+        QCOMPARE(engine->portLost(), opened == -1 && (closes || !reads));
+        uint8_t status = 0xff;
+        timed([&] { engine->ReadModemStatus(status); });
+        QCOMPARE(uint(status), lamps);
+        QCOMPARE(engine->ignoredMessages() > 0, ignoredSome);
+        timed([&] { engine->CloseCommPort(); });
+        QVERIFY2(longest < 100ms, qPrintable(QString::number(
+                                      std::chrono::duration<double, std::milli>(longest).count())));
+    }
+
+    void randomServersDeliverExactlyTheirData() {
+        std::mt19937 generator(2026);
+        const auto below = [&](unsigned n) { return unsigned(generator() % n); };
+        for (int serverNumber = 0; serverNumber < 200; ++serverNumber) {
+            Bytes script = joined({{kIac, kWill, 0}, {kIac, kDo, 3}, kAgrees});
+            Bytes meant;
+            for (unsigned piece = 0, pieces = 1 + below(40); piece < pieces; ++piece) {
+                switch (below(5)) {
+                case 0: { // data with many 0xFF
+                    Bytes data = randomBytes(below(3000), generator());
+                    for (uint8_t& byte : data)
+                        if (below(8) == 0) byte = kIac;
+                    meant.insert(meant.end(), data.begin(), data.end());
+                    script = joined({script, escaped(data)});
+                    break;
+                }
+                case 1: // any negotiation of any option
+                    script =
+                        joined({script, {kIac, uint8_t(kWill + below(4)), uint8_t(below(256))}});
+                    break;
+                case 2: // a subnegotiation of any option, some too long to keep
+                    script = joined(
+                        {script,
+                         subnegotiation(uint8_t(below(256)),
+                                        randomBytes(below(4) == 0 ? 4000 + below(2000) : below(20),
+                                                    generator()))});
+                    break;
+                case 3: // commands without an argument: NOP, data mark, break, GA
+                    script = joined({script, {kIac, uint8_t(241 + below(9))}});
+                    break;
+                default: // a notice
+                    script = joined({script, subnegotiation(44, {107, uint8_t(below(256))})});
+                    break;
+                }
+            }
+            ScriptedServer server(script, ScriptedServer::Reads::Yes, ScriptedServer::Then::Closes);
+            auto engine = makeLinuxSerialEngine();
+            QCOMPARE(engine->OpenCommPort("rfc2217://127.0.0.1:" + std::to_string(server.port())),
+                     -1);
+            QCOMPARE(receive(*engine, meant.size()).bytes, meant);
+            QTRY_VERIFY(engine->portLost());
+        }
     }
 
     void lineSettingsReachTheDeviceBehindSer2net_data() {
