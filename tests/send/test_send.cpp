@@ -81,6 +81,7 @@ private slots:
 
     void deviceStreamsOnceToldToStart();
     void repeatEvery100msArrives50TimesIn5s();
+    void farEndThatStopsReadingEndsFileSend();
 };
 
 namespace {
@@ -620,6 +621,60 @@ void TestSend::repeatEvery100msArrives50TimesIn5s() {
     const qsizetype arrived = far.count("ping\n");
     QVERIFY2(arrived >= 49 && arrived <= 51, qPrintable(QString::number(arrived)));
     QCOMPARE(far.size(), arrived * 5);
+    testsupport::finish(form);
+    ::close(master);
+    ::close(slave);
+}
+
+void TestSend::farEndThatStopsReadingEndsFileSend() {
+    int master = -1;
+    int slave = -1;
+    QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = startOnDevice(dir.path(), QString::fromLocal8Bit(ptsname(master)));
+    QFile file(dir.filePath("big.bin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1024 * 1024, 'x'));
+    file.close();
+    form->Cmd_SendWin->click();
+    frms_Send* w = form->frmSend;
+    w->spnBlock->setValue(4096);
+    w->spnDelayMs->setValue(0);
+    w->xsubFileSend(file.fileName());
+    QTest::qWait(50);
+    SKIP_WITHOUT_WRITE_PATH(app().engine);
+    // Nobody reads the far end: the line takes what the terminal holds, then the queue fills.
+    // The window goes on meanwhile: a tick takes no longer than usual.
+    QElapsedTimer longest;
+    qint64 worstMs = 0;
+    QVERIFY(ticksUntil(
+        form,
+        [&] {
+            worstMs = std::max(worstMs, longest.isValid() ? longest.elapsed() : 0);
+            longest.start();
+            return form->Talk->activity() == Sender::Activity::Idle;
+        },
+        Sender::kStalledMs + 5000));
+    QVERIFY2(worstMs < 500, qPrintable(QString::number(worstMs)));
+    QVERIFY2(w->lblStatus->text().contains(QStringLiteral("いっぱい")),
+             qPrintable(w->lblStatus->text()));
+    const uint64_t taken = app().engine->sentBytes() + app().engine->sendQueued();
+    QVERIFY(taken < 1024 * 1024);
+    // What was queued still goes out once the far end reads again.
+    QByteArray far;
+    char buffer[65536];
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QElapsedTimer t;
+    t.start();
+    while (static_cast<uint64_t>(far.size()) < taken && t.elapsed() < 5000) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0)
+            far.append(buffer, n);
+        else
+            QTest::qWait(5);
+    }
+    QCOMPARE(static_cast<uint64_t>(far.size()), taken);
+    QCOMPARE(far, QByteArray(far.size(), 'x'));
     testsupport::finish(form);
     ::close(master);
     ::close(slave);
