@@ -134,15 +134,9 @@ QByteArray Sender::nextFilePiece() {
     if (m_fileMode == FileMode::Raw) {
         piece = m_file.read(m_blockBytes);
     } else {
-        piece = m_file.readLine(kMaxLineBytes + 1);
+        // One byte more than a line may hold, so that a longer one shows as such.
+        piece = m_file.readLine(kMaxLineBytes + 2);
         ++m_fileLine;
-        if (piece.size() > kMaxLineBytes) {
-            end(QStringLiteral("ファイルの %1 行目が長すぎます (%2 バイトまで)｡ そこで送信を"
-                               "止めました｡")
-                    .arg(m_fileLine)
-                    .arg(kMaxLineBytes));
-            return {};
-        }
     }
     if (piece.isEmpty() && !m_file.atEnd()) {
         end(QStringLiteral("ファイル「%1」の読み込み中にエラーが発生しました｡ (%2) そこで送信を"
@@ -155,6 +149,13 @@ QByteArray Sender::nextFilePiece() {
         while (piece.endsWith('\n') || piece.endsWith('\r'))
             piece.chop(1);
         piece += m_ending;
+        if (piece.size() > kMaxLineBytes) {
+            end(QStringLiteral("ファイルの %1 行目が長すぎます (%2 バイトまで)｡ そこで送信を"
+                               "止めました｡")
+                    .arg(m_fileLine)
+                    .arg(kMaxLineBytes));
+            return {};
+        }
     }
     return piece;
 }

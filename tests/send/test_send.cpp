@@ -330,6 +330,19 @@ void TestSend::unreadableFileIsTold() {
         QCOMPARE(b.sender.activity(), Sender::Activity::Idle);
     }
     QVERIFY(b.engine.sendQueue.empty());
+
+    // A line longer than a line may be ends the send there, said, not cut in two.
+    QFile f(dir.filePath("long.txt"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("first\n" + QByteArray(kMaxLineBytes, 'y') + "\nlast\n");
+    f.close();
+    b.messages.clear();
+    QVERIFY(b.sender.startFile(f.fileName(), Sender::FileMode::Lines, 1, 0, LineEnding::Lf));
+    QTRY_COMPARE_WITH_TIMEOUT(b.sender.activity(), Sender::Activity::Idle, 2000);
+    QCOMPARE(b.queued(), QByteArray("first\n"));
+    QCOMPARE(b.messages.size(), 1);
+    QVERIFY2(b.messages[0][0].toString().contains(QStringLiteral("2 行目が長すぎます")),
+             qPrintable(b.messages[0][0].toString()));
 }
 
 void TestSend::bookKeepsHistoryAndCommandsAcrossRuns() {
