@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Fails when the folders of the program include each other in a circle, or when a file outside
-app/ includes the main window's header. Prints the folders lowest first when all is well.
+"""Fails when the folders of the program include each other in a circle, when a file outside
+app/ includes the main window's header, or when a folder includes one of a layer above its own
+(LAYERS, lowest first; a folder not named there is held only to the circle rule). Prints the folders lowest first when all is well.
 
 A folder is one node (src/app/state apart from src/app); an include is resolved as the compiler
 does: beside the file, then from src/, then from src/app/, engine/ and src/lens/. The engine and
@@ -13,6 +14,15 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 SEARCH = ["src", "src/app", "engine", "src/lens"]
 BOTTOM = ("engine", "src/lens")
 MAIN_FORM = "src/app/frms_RS_GRAPH_1.h"
+LAYERS = [
+    ["engine", "src/lens"],
+    ["src/toolkit"],
+    ["src/app/state"],
+    ["src/channels", "src/graph", "src/dialogs", "src/storage", "src/serial", "src/print"],
+    ["src/send"],
+    ["src/app"],
+]
+LAYER_OF = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -49,6 +59,8 @@ def main():
             other = os.path.dirname(target)
             if folder in BOTTOM and other != folder:
                 faults.append(f"{path} includes {target}, above its layer")
+            if LAYER_OF.get(other, -1) > LAYER_OF.get(folder, len(LAYERS)):
+                faults.append(f"{path} includes {target}, a layer above its own")
             if other != folder:
                 edges[folder].setdefault(other, f"{path} -> {target}")
 

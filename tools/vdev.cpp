@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -30,7 +31,7 @@ namespace {
 const char kUsage[] =
     "Usage: tessavue-vdev --link PATH [--baud N] [--wave saw|sine|triangle|random|file]\n"
     "                     [--file F] [--format F [--garbage N]] [--banner TEXT]\n"
-    "                     [--seconds S] [--record R]\n"
+    "                     [--seconds S] [--record R] [--wait-for TEXT]\n"
     "\n"
     "Creates a pseudo-terminal, makes it reachable as the symlink PATH, prints PATH and\n"
     "streams bytes into it until stopped (Ctrl+C, SIGTERM) or for S seconds. Open PATH as the\n"
@@ -55,6 +56,9 @@ const char kUsage[] =
     "  --banner TEXT   send the line TEXT (and CR LF) once, first\n"
     "  --seconds S     stop after S seconds (default: run until stopped)\n"
     "  --record R      also write every byte sent into the file R\n"
+    "  --wait-for TEXT stream only once TEXT has been received from the port, as a device\n"
+    "                  that waits for a command; \\r \\n \\t \\\\ \\xNN stand for CR, LF,\n"
+    "                  tab, a backslash and the byte NN (hex)\n"
     "\n"
     "Bytes nobody is reading are dropped, as on a real line.\n";
 
@@ -80,8 +84,32 @@ struct Options {
     std::string format;
     std::string banner;
     int garbageEvery = 0;
+    std::string waitFor; // the bytes, escapes already read
     std::optional<double> seconds;
 };
+
+// The escapes a user writes for the bytes a shell will not pass: \r \n \t \\ \xNN.
+std::optional<std::string> unescape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        const char e = i + 1 < text.size() ? text[++i] : '\0';
+        if (e == 'r' || e == 'n' || e == 't' || e == '\\') {
+            out += e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : '\\';
+        } else if (e == 'x' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
 
 std::optional<double> positiveNumber(const char* text) {
     char* end = nullptr;
@@ -120,6 +148,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.banner = value;
         } else if (name == "--garbage" && number && *number == std::floor(*number)) {
             options.garbageEvery = static_cast<int>(std::min(*number, 1e9));
+        } else if (name == "--wait-for" && unescape(value) && !unescape(value)->empty()) {
+            options.waitFor = *unescape(value);
         } else if (name == "--baud" && number) {
             options.baud = *number;
         } else if (name == "--seconds" && number) {
@@ -308,6 +338,24 @@ double secondsSince(const timespec& start) {
     return double(now.tv_sec - start.tv_sec) + double(now.tv_nsec - start.tv_nsec) * 1e-9;
 }
 
+// Reads what the port is sent until it has brought text; false when stopped first.
+bool waitToHear(const Device& device, const std::string& text) {
+    const timespec pause{0, 2'000'000};
+    std::string heard;
+    char buffer[4096];
+    for (;;) {
+        if (heard.find(text) != std::string::npos) return true;
+        // Only the tail can still hold the start of text.
+        if (heard.size() >= text.size()) heard.erase(0, heard.size() - (text.size() - 1));
+        if (stopRequested) return false;
+        const ssize_t n = read(device.master(), buffer, sizeof buffer);
+        if (n > 0)
+            heard.append(buffer, static_cast<size_t>(n));
+        else
+            nanosleep(&pause, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -344,6 +392,10 @@ int main(int argc, char** argv) {
         sigaction(signal, &action, nullptr);
     Device device(options->link);
     if (!device.plugIn()) return 1;
+    if (!waitToHear(device, options->waitFor)) {
+        device.unplug(false);
+        return 0;
+    }
 
     // Sends what is due every 2 ms so the stream is smooth; what the pty does not take is
     // skipped, not sent late, and the waveform goes on from the last byte that went out.

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "lens/Lens.h"
+#include "send/SendLine.h"
 
 namespace ini {
 
@@ -40,6 +41,15 @@ CommandLine xfunCommandLine(const QStringList& args) {
                 if (!lens::parseFormat(cl.lens.toStdString(), &why))
                     return fail(QStringLiteral("--lens '%1': %2")
                                     .arg(cl.lens, QString::fromStdString(why)));
+            } else if (arg == QStringLiteral("--send") ||
+                       arg.startsWith(QStringLiteral("--send="))) {
+                const bool joined = arg.contains(u'=');
+                if (!joined && i + 1 >= args.size())
+                    return fail(QStringLiteral("--send needs the text to send"));
+                const SendBytes b = xfunSendBytes(joined ? arg.section(u'=', 1) : args[++i],
+                                                  EntryMode::Text, LineEnding::None);
+                if (!b.ok()) return fail(QStringLiteral("--send: ") + b.error);
+                cl.send = b.bytes;
             } else {
                 return fail(QStringLiteral("unknown option '%1'").arg(arg));
             }
@@ -54,7 +64,7 @@ CommandLine xfunCommandLine(const QStringList& args) {
 
 QString xfunHelpText() {
     return QStringLiteral(
-        "Usage: tessavue [--port NAME] [--lens FORMAT] [FILE]\n"
+        "Usage: tessavue [--port NAME] [--lens FORMAT] [--send TEXT] [FILE]\n"
         "\n"
         "A serial-line monitor: every byte that arrives on a serial port is one point of a\n"
         "strip chart.\n"
@@ -69,6 +79,8 @@ QString xfunHelpText() {
         "                 lines, label:value), bin i16le*4 (binary fields), byte (one byte\n"
         "                 a sample, the default); the choice made in the program is kept\n"
         "                 in Tessavue.ini beside the settings file\n"
+        "  --send TEXT    send TEXT once the port is open; \\r \\n \\t \\\\ and \\xNN\n"
+        "                 stand for CR, LF, tab, a backslash and the byte NN (hex)\n"
         "  -h, --help     show this help and exit\n"
         "  --version      show the version and exit\n"
         "\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -10,10 +11,11 @@ namespace ini {
 struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
-    QString port;  // --port NAME: this run's port, "" for the saved one
-    QString lens;  // --lens FORMAT: this run's lens (a valid text form), "" for the saved one
-    QString file;  // a data file to show in the File view, "" for none
-    QString error; // what is wrong, for Action::Error
+    QString port;    // --port NAME: this run's port, "" for the saved one
+    QString lens;    // --lens FORMAT: this run's lens (a valid text form), "" for the saved one
+    QString file;    // a data file to show in the File view, "" for none
+    QByteArray send; // --send TEXT: sent once the port is open, "" for nothing
+    QString error;   // what is wrong, for Action::Error
 };
 
 // args without the program's own name.

@@ -124,6 +124,7 @@ int Main(int argc, char** argv) {
     frms_RS_GRAPH_1* form = xsubStartUp(programDir, cl.port);
     if (const auto chosen = lens::parseFormat(cl.lens.toStdString()); !cl.lens.isEmpty() && chosen)
         form->xsubLensUse(*chosen, false);
+    if (!cl.send.isEmpty()) form->xsubSendOnOpen(cl.send);
     if (!cl.file.isEmpty())
         QTimer::singleShot(0, form,
                            [form, file = cl.file] { form->xsubFileFromCommandLine(file); });

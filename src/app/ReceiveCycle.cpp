@@ -61,6 +61,7 @@ void frms_RS_GRAPH_1::Timer_Receive_Timer() {
         xsubPortLabels();
         xsubLineButtons();
     }
+    xsubTalkAfterTick();
 
     const ChannelRecord& ch = s.ChData[0];
     if (trigger.armed() && s.iLiveDraw == 1 && s.iDispMode == kDispScanning &&

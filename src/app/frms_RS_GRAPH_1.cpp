@@ -17,6 +17,7 @@
 #include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
+#include "send/Sender.h"
 #include "serial/PortNotices.h"
 #include "serial/ReceivePipeline.h"
 #include "storage/FileView.h"
@@ -87,6 +88,7 @@ void frms_RS_GRAPH_1::buildControls() {
     Reception = new ReceivePipeline(this);
     Timer_Reconnect = Reception->reconnectTimer;
     Notices = new NoticeQueue(this);
+    Talk = xfunMakeSender(this);
 
     // Graph pane, 8,820 x 5,400 twips, with its axes, grid and cursor lines. The axes and the
     // grid lie beneath the trace: a value on a grid line (230, or 255 under the top line) would
@@ -246,6 +248,10 @@ void frms_RS_GRAPH_1::buildControls() {
                             QStringLiteral("Sampling Count"), {11460, 5010, 1680, 300});
     lbl_data_su = label<HeldLabel>(this, QStringLiteral("lbl_data_su"), QString(),
                                    {11460, 5340, 1680, 360}, true);
+    Cmd_SendWin = button(this, QStringLiteral("Cmd_SendWin"), QStringLiteral("送信..."),
+                         {11460, 5850, 1680, 390});
+    Cmd_ConsoleWin = button(this, QStringLiteral("Cmd_ConsoleWin"), QStringLiteral("コンソール..."),
+                            {11460, 6300, 1680, 390});
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), {9660, 7260, 3480, 300});
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -343,6 +349,9 @@ void frms_RS_GRAPH_1::buildControls() {
     mnu_SaveImage = menuItem(QStringLiteral("mnu_SaveImage"), QStringLiteral("画像として保存..."));
     mnu_SaveCsv = menuItem(QStringLiteral("mnu_SaveCsv"), QStringLiteral("CSV として保存..."));
     mnu_CopyValues = menuItem(QStringLiteral("mnu_CopyValues"), QStringLiteral("値をコピー"));
+    mnu_Graph->addSeparator();
+    mnu_Send = menuItem(QStringLiteral("mnu_Send"), QStringLiteral("送信..."));
+    mnu_Console = menuItem(QStringLiteral("mnu_Console"), QStringLiteral("コンソール..."));
     pic_graph->setContextMenuPolicy(Qt::CustomContextMenu);
     xsubLensBuild();
 }
@@ -389,6 +398,10 @@ void frms_RS_GRAPH_1::connectHandlers() {
     connect(mnu_SaveImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_SaveCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);
     connect(mnu_CopyValues, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_CopyValues_Click);
+    connect(Cmd_SendWin, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_SendWin_Click);
+    connect(mnu_Send, &QAction::triggered, this, &frms_RS_GRAPH_1::Cmd_SendWin_Click);
+    connect(Cmd_ConsoleWin, &QPushButton::clicked, this, &frms_RS_GRAPH_1::Cmd_ConsoleWin_Click);
+    connect(mnu_Console, &QAction::triggered, this, &frms_RS_GRAPH_1::Cmd_ConsoleWin_Click);
 }
 
 void frms_RS_GRAPH_1::Form_Load() {
@@ -520,6 +533,7 @@ void frms_RS_GRAPH_1::Form_Unload() {
     AppState& s = app();
     FileView::close();
     if (s.iLogOn == 1 && s.engine) s.engine->LogStop();
+    Talk->stop();
     if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
     appSub::xsubSettingsWrite();
     m_unloaded = true;

@@ -33,6 +33,11 @@ class ChannelPane;
 class LensView;
 class LensTextWindow;
 class QTableWidget;
+class frms_Console;
+class frms_Send;
+class ConsoleLog;
+class Sender;
+class SendBook;
 
 // How often the receive timer wakes to run the 1 ms receive ticks due since its last wake.
 constexpr int kReceiveWakeMs = 30;
@@ -160,6 +165,22 @@ public:
     // The raw samples of the screen as the pane was last drawn, for the exports.
     std::vector<uint8_t> m_shown;
 
+    // ---- sending and the console (Talk.cpp) ----
+    void Cmd_SendWin_Click();
+    void Cmd_ConsoleWin_Click();
+    // The port sends go to: the open port's engine, or why there is none.
+    static Sender* xfunMakeSender(QObject* parent);
+    // After each receive tick: the sender looks at the port again, an open console takes the
+    // new samples.
+    void xsubTalkAfterTick();
+    // Sends bytes given on the command line once the port is open (now, or when it opens).
+    void xsubSendOnOpen(const QByteArray& bytes);
+    Sender* Talk = nullptr;
+    SendBook* SentBook = nullptr; // made with the send window
+    frms_Send* frmSend = nullptr;
+    ConsoleLog* Console = nullptr; // made with the console window, fed while it shows
+    frms_Console* frmConsole = nullptr;
+
     // ---- memory view, data files, logging, loading, export (MemoryView.cpp, Logging.cpp,
     // FileLoad.cpp, GraphExport.cpp) ----
     void Cmd_Memory_Click();
@@ -261,6 +282,8 @@ public:
     QPushButton* Cmd_Fin = nullptr;
     QPushButton* Cmd_X_Dimension = nullptr;
     QPushButton* Cmd_set = nullptr;
+    QPushButton* Cmd_SendWin = nullptr;
+    QPushButton* Cmd_ConsoleWin = nullptr;
 
     QLabel* lblCOM = nullptr;
     QLabel* lblBPS = nullptr;
@@ -333,6 +356,8 @@ public:
     QAction* mnu_SaveImage = nullptr;
     QAction* mnu_SaveCsv = nullptr;
     QAction* mnu_CopyValues = nullptr;
+    QAction* mnu_Send = nullptr;
+    QAction* mnu_Console = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -350,4 +375,5 @@ private:
     std::optional<uint64_t> m_lensLogBoundary; // its first frame or line boundary, once passed
     QElapsedTimer m_tickClock;                 // since the receive ticks started
     int64_t m_tickClockDone = 0;               // milliseconds of it whose ticks have run
+    QByteArray m_sendOnOpen;                   // the command line's bytes, until the port is open
 };

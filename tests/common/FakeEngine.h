@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -22,6 +23,8 @@ public:
     std::vector<uint8_t> recent; // the copy of recent data, oldest first
     uint64_t dropped = 0;
     bool deviceGone = false; // the port is lost once the pending bytes are fetched
+    // How much SendData queues before it takes less: a far end that stops reading.
+    size_t sendCapacity = kSendQueueBytes;
 
     // What the program did
     std::vector<std::string> openedPorts;
@@ -37,6 +40,8 @@ public:
     int logStopCalls = 0;
     int lastClearCalls = 0;
     int reopenCalls = 0;
+    std::vector<uint8_t> sendQueue; // taken by SendData, not yet on the line
+    std::vector<uint8_t> sentToLine;
 
     int16_t OpenCommPort(const std::string& portName) override {
         openedPorts.push_back(portName);
@@ -93,6 +98,20 @@ public:
         ++reopenCalls;
         portOpen = openSucceeds && !deviceGone;
         return portOpen ? -1 : 2; // ENOENT, as for a device not back yet
+    }
+
+    size_t SendData(const uint8_t* data, size_t size) override {
+        const size_t taken =
+            std::min(size, sendCapacity - std::min(sendCapacity, sendQueue.size()));
+        sendQueue.insert(sendQueue.end(), data, data + taken);
+        return taken;
+    }
+    size_t sendQueued() const override { return sendQueue.size(); }
+    uint64_t sentBytes() const override { return sentToLine.size(); }
+    // The line takes everything queued.
+    void drainSendQueue() {
+        sentToLine.insert(sentToLine.end(), sendQueue.begin(), sendQueue.end());
+        sendQueue.clear();
     }
 
     void push(std::initializer_list<uint8_t> bytes) { pending.insert(pending.end(), bytes); }
