@@ -49,7 +49,7 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     pic_channels = new ChannelPane(pic_graph);
     pic_channels->setGeometry(pic_graph->rect());
     pic_channels->setVisible(false);
-    Cmd_Lens = control<QPushButton>(this, QStringLiteral("Cmd_Lens"), {11460, 5820, 1680, 390},
+    Cmd_Lens = control<QPushButton>(this, QStringLiteral("Cmd_Lens"), {11460, 5760, 1680, 390},
                                     QStringLiteral("データ形式..."));
     Cmd_Lens->setFocusPolicy(Qt::TabFocus);
     tbl_lens_cursors = control<QTableWidget>(this, QStringLiteral("tbl_lens_cursors"),

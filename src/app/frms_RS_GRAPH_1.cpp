@@ -249,9 +249,9 @@ void frms_RS_GRAPH_1::buildControls() {
     lbl_data_su = label<HeldLabel>(this, QStringLiteral("lbl_data_su"), QString(),
                                    {11460, 5340, 1680, 360}, true);
     Cmd_SendWin = button(this, QStringLiteral("Cmd_SendWin"), QStringLiteral("送信..."),
-                         {11460, 5850, 1680, 390});
+                         {11460, 6210, 1680, 390});
     Cmd_ConsoleWin = button(this, QStringLiteral("Cmd_ConsoleWin"), QStringLiteral("コンソール..."),
-                            {11460, 6300, 1680, 390});
+                            {11460, 6660, 1680, 390});
     lbl_date = label(this, QStringLiteral("lbl_date"), QString(), {9660, 7260, 3480, 300});
     lbl_date->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
