@@ -18,6 +18,7 @@
 #include "dialogs/Msg.h"
 #include "dialogs/NoticeQueue.h"
 #include "send/Sender.h"
+#include "serial/LineParams.h"
 #include "serial/PortNotices.h"
 #include "serial/ReceivePipeline.h"
 #include "storage/FileView.h"
@@ -490,11 +491,12 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
                                                                lblCOM->contentsRect().width())
                             : port);
     lblBPS->setText(s.strBaud + QStringLiteral("BPS"));
-    lblDataSize->setText(s.strDataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
+    const LinePanelTexts character = xfunLinePanelTexts(s.strParity, s.strDataBits, s.strStopBits);
+    lblDataSize->setText(character.dataBits);
     lblParity->setText(s.strParity == QStringLiteral("なし")
                            ? QStringLiteral("ﾊﾟﾘﾃｨなし")
                            : QStringLiteral("ﾊﾟﾘﾃｨ") + s.strParity);
-    lblStop->setText(s.strStopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    lblStop->setText(character.stopBits);
     lblFlow->setText(QStringLiteral("ﾌﾛｰなし"));
     const bool open = s.iPortOpen == 1;
     lblCOM->setToolTip(s.strPortName);
@@ -504,6 +506,7 @@ void frms_RS_GRAPH_1::xsubPortLabels() {
         l->setEnabled(open && note.isEmpty());
         l->setToolTip(note);
     }
+    if (note.isEmpty()) lblStop->setToolTip(character.stopNote);
     if (!open) {
         for (int i = 0; i < 6; ++i) {
             lblmsd[i]->setVisible(false);

@@ -107,10 +107,18 @@ double xfunCharacterRate(const QString& baud, const QString& parity, const QStri
     bool ok = false;
     const double bitsPerSecond = baud.trimmed().toDouble(&ok);
     if (!ok || bitsPerSecond <= 0) return 0;
-    const int data = dataBits.left(1) == QStringLiteral("7") ? 7 : 8;
-    const int parityBits = parity == QStringLiteral("なし") ? 0 : 1;
-    const int stop = stopBits.left(1) == QStringLiteral("2") ? 2 : 1;
-    return bitsPerSecond / (1 + data + parityBits + stop);
+    return bitsPerSecond / xfunLineCharacter(parity, dataBits, stopBits).bits();
+}
+
+LineCharacter xfunLineCharacter(const QString& parity, const QString& dataBits,
+                                const QString& stopBits) {
+    LineCharacter c;
+    const int data = dataBits.left(1).toInt();
+    if (data >= 5 && data <= 8) c.dataBits = data;
+    c.parityBits = parity == QStringLiteral("なし") ? 0 : 1;
+    c.oneAndHalfAsked = stopBits.startsWith(QStringLiteral("1.5"));
+    c.stopBits = stopBits.left(1) == QStringLiteral("2") ? 2 : 1;
+    return c;
 }
 
 double xfunSourceRate(int16_t iScanSource, const QString& baud, const QString& parity,

@@ -32,9 +32,22 @@ struct Measurements {
 // is placed where the straight line between two samples meets the middle level.
 Measurements xfunMeasure(const std::vector<int16_t>& values);
 
+// The character the line is set to from the port dialog's texts, which a settings file may fill
+// with items the lists lack: data bits 5 to 8 by the text's first figure (8 for any other), a
+// parity bit unless "なし", 2 stop bits for a text starting "2", else 1. A terminal cannot be
+// set to 1.5 stop bits: such a text sets 1, and oneAndHalfAsked says so.
+struct LineCharacter {
+    int dataBits = 8;
+    int parityBits = 0;
+    int stopBits = 1;
+    bool oneAndHalfAsked = false;
+    int bits() const { return 1 + dataBits + parityBits + stopBits; } // with the start bit
+};
+LineCharacter xfunLineCharacter(const QString& parity, const QString& dataBits,
+                                const QString& stopBits);
+
 // Bytes a second that a continuously sending device delivers: the baud rate divided by the bits
-// of one character (start, data, parity, stop), from the port dialog's texts. 0 when the baud
-// text is no rate.
+// of the character set on the line. 0 when the baud text is no rate.
 double xfunCharacterRate(const QString& baud, const QString& parity, const QString& dataBits,
                          const QString& stopBits);
 

@@ -1,5 +1,7 @@
 #include "LineParams.h"
 
+#include "graph/Measurements.h"
+
 QString xfunLineParamString(const QString& baud, const QString& parity, const QString& dataBits,
                             const QString& stopBits, int flow) {
     int parityCode = 4;
@@ -11,12 +13,12 @@ QString xfunLineParamString(const QString& baud, const QString& parity, const QS
         parityCode = 2;
     else if (parity == QStringLiteral("ﾏｰｸ"))
         parityCode = 3;
-    const int stopCode = stopBits.left(1) == QStringLiteral("2") ? 1 : 0;
+    const LineCharacter character = xfunLineCharacter(parity, dataBits, stopBits);
     return QStringLiteral("%1,%2,%3,%4,%5")
         .arg(baud)
         .arg(parityCode)
-        .arg(dataBits.left(1))
-        .arg(stopCode)
+        .arg(character.dataBits)
+        .arg(character.stopBits - 1)
         .arg(flow);
 }
 
@@ -25,4 +27,17 @@ int xfunFlowCode(const QString& flowText) {
     if (first == QStringLiteral("な")) return 0;
     if (first == QStringLiteral("ハ")) return 1;
     return 2;
+}
+
+LinePanelTexts xfunLinePanelTexts(const QString& parity, const QString& dataBits,
+                                  const QString& stopBits) {
+    const LineCharacter c = xfunLineCharacter(parity, dataBits, stopBits);
+    LinePanelTexts texts{QStringLiteral("%1 ﾋﾞｯﾄ").arg(c.dataBits),
+                         QStringLiteral("%1 ｽﾄｯﾌﾟﾋﾞｯﾄ").arg(c.stopBits), QString()};
+    if (c.oneAndHalfAsked) {
+        texts.stopBits = QStringLiteral("1.5→1 ｽﾄｯﾌﾟ");
+        texts.stopNote = QStringLiteral(
+            "1.5 ストップビットは端末に設定できません｡ 1 ストップビットで設定しました｡");
+    }
+    return texts;
 }

@@ -237,6 +237,10 @@ void GraphMeasureTest::rates_data() {
                                                              << "ｽﾍﾟｰｽ"
                                                              << "8 ビット"
                                                              << "2 ビット" << 25.0;
+    QTest::addRow("9600, 5 bits, 1.5 stop set as 1: 7 bits") << 0 << "9600"
+                                                             << "なし"
+                                                             << "5 ビット"
+                                                             << "1.5 ビット" << 9600.0 / 7;
     QTest::addRow("a baud text that is no rate") << 0 << ""
                                                  << "なし"
                                                  << "8 ビット"

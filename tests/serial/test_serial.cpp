@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <map>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,12 +21,15 @@
 #include <thread>
 #include <unistd.h>
 
+#include "../engine/DeviceTermios.h"
+#include "LineSettings.h"
 #include "NetworkServers.h"
 #include "TestSupport.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "dialogs/NoticeQueue.h"
+#include "graph/Measurements.h"
 #include "serial/LineParams.h"
 #include "serial/PortNotices.h"
 #include "serial/ReceivePipeline.h"
@@ -181,6 +185,8 @@ private slots:
     void lineButtonsDisabledWithoutPort();
     void lineParamStrings_data();
     void lineParamStrings();
+    void characterRateIsTheLines_data();
+    void characterRateIsTheLines();
     void flowCodeAtStartUp_data();
     void flowCodeAtStartUp();
     void dialogShowsSavedSettings_data();
@@ -592,6 +598,50 @@ void SerialTest::lineParamStrings() {
     form->Cmd_test_Click();
     QCOMPARE(engine->lineParams, std::vector<std::string>{expected.toStdString()});
     finish(form);
+}
+
+void SerialTest::characterRateIsTheLines_data() {
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("dataBits");
+    QTest::addColumn<QString>("stopBits");
+    for (const char* data : {"5 ビット", "6 ビット", "7 ビット", "8 ビット"})
+        for (const char* parity : {"なし", "偶数"})
+            for (const char* stop : {"1 ビット", "1.5 ビット", "2 ビット"})
+                QTest::addRow("%s %s %s", data, parity, stop)
+                    << QString::fromUtf8(parity) << QString::fromUtf8(data)
+                    << QString::fromUtf8(stop);
+}
+
+// The measurement window's rate is worked out from the character the terminal is really set to.
+void SerialTest::characterRateIsTheLines() {
+    QFETCH(QString, parity);
+    QFETCH(QString, dataBits);
+    QFETCH(QString, stopBits);
+    const QString baud = QStringLiteral("9600");
+    const QString params = xfunLineParamString(baud, parity, dataBits, stopBits, 0);
+    Pty pty;
+    auto engine = tessavue::makeLinuxSerialEngine();
+    QCOMPARE(engine->OpenCommPort(pty.path().toStdString()), -1);
+    engine->SetCommPortParam(params.toStdString());
+    DeviceTermios device;
+    QVERIFY(readDeviceTermios(pty.slave(), device));
+    // A pty keeps 8 bits without parity: those two come from the flags the engine asked for.
+    const auto settings = tessavue::parseLineSettings(params.toStdString());
+    QVERIFY(settings);
+    const uint asked = tessavue::framingFlags(*settings);
+    const std::map<uint, int> sizes = {{CS5, 5}, {CS6, 6}, {CS7, 7}, {CS8, 8}};
+    const int bits = 1 + sizes.at(asked & CSIZE) + ((asked & PARENB) ? 1 : 0) +
+                     ((device.cflag & CSTOPB) ? 2 : 1);
+    QCOMPARE(device.outputRate, 9600u);
+    QCOMPARE(xfunSourceRate(kSourceCom, baud, parity, dataBits, stopBits), 9600.0 / bits);
+    QCOMPARE(sizes.at(asked & CSIZE), dataBits.left(1).toInt());
+
+    const LinePanelTexts panel = xfunLinePanelTexts(parity, dataBits, stopBits);
+    const bool oneAndHalf = stopBits.startsWith(QStringLiteral("1.5"));
+    QCOMPARE(panel.stopBits, oneAndHalf ? QStringLiteral("1.5→1 ｽﾄｯﾌﾟ")
+                                        : stopBits.left(1) + QStringLiteral(" ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    QCOMPARE(panel.stopNote.isEmpty(), !oneAndHalf);
+    QCOMPARE(panel.dataBits, dataBits.left(1) + QStringLiteral(" ﾋﾞｯﾄ"));
 }
 
 void SerialTest::flowCodeAtStartUp_data() {
