@@ -72,6 +72,10 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_LensText = item(QStringLiteral("mnu_LensText"), QStringLiteral("テキスト行..."));
     mnu_LensRange = item(QStringLiteral("mnu_LensRange"), QStringLiteral("Y 範囲..."));
     mnu_Lens->addSeparator();
+    // The byte pane's own items, which look at the channel chosen in their windows.
+    mnu_Lens->addAction(mnu_Measure);
+    mnu_Lens->addAction(mnu_Spectrum);
+    mnu_Lens->addSeparator();
     mnu_LensImage = item(QStringLiteral("mnu_LensImage"), QStringLiteral("画像として保存..."));
     mnu_LensCsv = item(QStringLiteral("mnu_LensCsv"), QStringLiteral("CSV として保存..."));
 
@@ -143,6 +147,7 @@ void frms_RS_GRAPH_1::Cmd_Lens_Click() {
 void frms_RS_GRAPH_1::xsubLensFed(const uint8_t* bytes, int32_t count) {
     if (!xfunLensOn() || count <= 0) return;
     Channels->feed(bytes, static_cast<size_t>(count));
+    m_frameRate.note(Channels->frameCount(), clockMs());
     // Found while the frames after the log's start are still held, however long it runs.
     if (!m_lensLogFile.isEmpty() && !m_lensLogBoundary)
         m_lensLogBoundary = Channels->boundaryFrom(m_lensLogStart);

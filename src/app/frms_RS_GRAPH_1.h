@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "channels/ChannelAnalysis.h"
+#include "dialogs/AnalysisWindow.h"
 #include "graph/Measurements.h"
 #include "graph/Trigger.h"
 #include "lens/Lens.h"
@@ -154,10 +156,12 @@ public:
     // ---- the measurement and spectrum windows, opened from the pane's menu (Analysis.cpp) ----
     void mnu_Measure_Click();
     void mnu_Spectrum_Click();
-    // The samples both windows look at: between the X cursors when both are on, else the
-    // screen, as values of the current view.
-    std::vector<int16_t> xfunAnalysisSpan() const;
+    // What both windows look at: between the X cursors when both are on, else the screen, as
+    // values of the current view, or channel `channel` in its units while a lens is on.
+    AnalysisSource xfunAnalysisSource();
+    AnalysisSpan xfunAnalysisSpan(int channel) const;
     RateChoice rateChoice;
+    FrameRateMeter m_frameRate;         // the live channels' frames, for a text lens's rate
     frms_Measure* frmMeasure = nullptr; // made at its first opening; closing hides it
     frms_Fourier* frmSpectrum = nullptr;
     std::function<int64_t()> clockMs; // a steady clock in milliseconds; tests set their own

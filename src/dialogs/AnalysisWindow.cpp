@@ -9,9 +9,9 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
-#include "app/state/AppState.h"
 #include "graph/Measurements.h"
 #include "toolkit/Controls.h"
 
@@ -47,6 +47,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, AnalysisSource source, const QSt
     connect(cmb_rate, &QComboBox::currentIndexChanged, this, &AnalysisWindow::cmb_rate_Click);
     connect(txt_rate, &QSpinBox::valueChanged, this, &AnalysisWindow::txt_rate_Change);
 
+    Label_channel = control<QLabel>(this, QStringLiteral("Label_channel"), {0, 0, 1020, 255},
+                                    QStringLiteral("チャンネル"));
+    cmb_channel = control<QComboBox>(this, QStringLiteral("cmb_channel"), {0, 0, 2100, 315});
+    connect(cmb_channel, &QComboBox::currentIndexChanged, this, &AnalysisWindow::xsubRefreshNow);
+    Label_channel->setVisible(false);
+    cmb_channel->setVisible(false);
+
     Cmd_Copy = named(new QPushButton(QStringLiteral("コピー"), this), QStringLiteral("Cmd_Copy"));
     Cmd_Close = named(new QPushButton(QStringLiteral("閉じる"), this), QStringLiteral("Cmd_Close"));
     connect(Cmd_Copy, &QPushButton::clicked, this, &AnalysisWindow::Cmd_Copy_Click);
@@ -62,6 +69,28 @@ void AnalysisWindow::placeButtons(float top) {
     placeTw(Cmd_Close, m_widthTw - 1380, top, 1260, 375);
 }
 
+void AnalysisWindow::placeChannel(float left, float top) {
+    placeTw(Label_channel, left, top + 30, 1020, 255);
+    placeTw(cmb_channel, left + 1080, top, 2100, 315);
+}
+
+void AnalysisWindow::xsubChannelList() {
+    const QStringList names = m_source.channels ? m_source.channels() : QStringList();
+    QStringList shown;
+    for (int i = 0; i < cmb_channel->count(); ++i)
+        shown << cmb_channel->itemText(i);
+    if (names != shown) {
+        const QSignalBlocker quiet(cmb_channel);
+        const int kept = cmb_channel->currentIndex();
+        cmb_channel->clear();
+        cmb_channel->addItems(names);
+        cmb_channel->setCurrentIndex(std::clamp(kept, 0, std::max<int>(names.size() - 1, 0)));
+    }
+    m_channelShown = !names.isEmpty();
+    Label_channel->setVisible(m_channelShown);
+    cmb_channel->setVisible(m_channelShown);
+}
+
 void AnalysisWindow::xsubRefresh() {
     // The other window may have changed the shared choice. A spin box set to the value it has
     // would still be painted again, and text being typed into it would be lost.
@@ -73,12 +102,12 @@ void AnalysisWindow::xsubRefresh() {
         if (txt_rate->value() != choice.entered) txt_rate->setValue(choice.entered);
     }
     txt_rate->setEnabled(choice.source == RateSource::Entered);
-    const AppState& s = app();
-    const double rate = xfunChosenRate(choice, xfunSourceRate(s.iScanSource, s.strBaud, s.strParity,
-                                                              s.strDataBits, s.strStopBits));
-    lbl_rate->setText(xfunRateText(rate));
+    xsubChannelList();
+    AnalysisSpan span = m_source.span(std::max(cmb_channel->currentIndex(), 0));
+    const double rate = xfunChosenRate(choice, span.lineRate);
+    const bool measured = span.rateMeasured && choice.source == RateSource::Line && rate > 0;
+    lbl_rate->setText(xfunRateText(rate) + (measured ? QStringLiteral(" (実測)") : QString()));
 
-    std::vector<int16_t> span = m_source.span();
     if (m_current && span == m_span && rate == m_rate) return;
     xsubShowSpan(span, rate);
     m_span = std::move(span);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "graph/Fourier.h"
 #include "graph/Measurements.h"
 
 class QComboBox;
@@ -22,11 +23,23 @@ QString xfunRateText(double perSecond);
 // A frequency in Hz with a rate, else in cycles per sample.
 QString xfunFrequencyText(double cyclesPerSample, double rate);
 
-// What the two windows look at: the rate choice they share for the run, and the samples of the
-// span as the main window shows them.
+// The span of one view: the byte pane's samples, or a decoded channel's in its units.
+struct AnalysisSpan {
+    std::vector<double> values;
+    double lineRate = 0;       // samples a second "回線から" (frames for a lens); 0: none
+    bool rateMeasured = false; // lineRate was counted as frames came, not worked out
+    double fullScale = kFullScaleAmplitude; // the amplitude of a 0 dB sine
+    QString fullScaleNote;                  // where that comes from; empty for the byte view
+    bool operator==(const AnalysisSpan&) const = default;
+};
+
+// What the two windows look at: the rate choice they share for the run, the names of the
+// channels they may choose (none in the byte view), and the span of channel `channel` (ignored
+// in the byte view) as the main window shows it.
 struct AnalysisSource {
     RateChoice* rateChoice = nullptr;
-    std::function<std::vector<int16_t>()> span;
+    std::function<QStringList()> channels;
+    std::function<AnalysisSpan(int channel)> span;
 };
 
 // What the measurement and the spectrum window share: non-modal beside the main window, the
@@ -48,6 +61,8 @@ public:
     QComboBox* cmb_rate = nullptr; // "回線から", "入力", "なし"
     QSpinBox* txt_rate = nullptr;  // the entered rate
     QLabel* lbl_rate = nullptr;    // the rate in use
+    QLabel* Label_channel = nullptr;
+    QComboBox* cmb_channel = nullptr; // shown while a lens is on
     QPushButton* Cmd_Copy = nullptr;
     QPushButton* Cmd_Close = nullptr;
     QTimer* Timer_Refresh = nullptr;
@@ -57,7 +72,11 @@ protected:
                    const QString& caption, float widthTw, float heightTw);
     // The two buttons, right-aligned with their top at this twip.
     void placeButtons(float top);
-    virtual void xsubShowSpan(const std::vector<int16_t>& span, double rate) = 0;
+    // The channel's label and list, from this twip.
+    void placeChannel(float left, float top);
+    virtual void xsubShowSpan(const AnalysisSpan& span, double rate) = 0;
+    // The span shown is a channel's (a lens is on).
+    bool channelShown() const { return m_channelShown; }
     // The clipboard's text of what is shown.
     virtual QString xfunCopyText() const = 0;
     void showEvent(QShowEvent* event) override;
@@ -67,7 +86,10 @@ protected:
 
 private:
     float m_widthTw;
+    void xsubChannelList();
+
+    bool m_channelShown = false;
     bool m_current = false; // m_span and m_rate are what is shown
-    std::vector<int16_t> m_span;
+    AnalysisSpan m_span;
     double m_rate = 0;
 };

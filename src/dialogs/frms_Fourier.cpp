@@ -158,8 +158,11 @@ frms_Fourier::frms_Fourier(QWidget* parent, AnalysisSource source)
 
     lbl_peak = control<QLabel>(this, QStringLiteral("lbl_peak"), {120, 5880, 6000, 255});
     lbl_cursor = control<QLabel>(this, QStringLiteral("lbl_cursor"), {120, 6240, 6000, 255});
+    lbl_fullscale = control<QLabel>(this, QStringLiteral("lbl_fullscale"), {6240, 6390, 3240, 255});
+    lbl_fullscale->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     pic_spectrum_MouseMove(-1);
     placeButtons(5940);
+    placeChannel(4440, 540);
 }
 
 void frms_Fourier::cmb_window_Click() {
@@ -172,13 +175,15 @@ QString frms_Fourier::xfunBinText(int m) const {
            QString::number(m_levels[static_cast<size_t>(m)], 'f', 2) + QStringLiteral(" dB");
 }
 
-void frms_Fourier::xsubShowSpan(const std::vector<int16_t>& span, double rate) {
-    m_levels = xfunSpectrumDb(span, static_cast<SpectrumWindow>(cmb_window->currentIndex()));
-    m_n = static_cast<int>(span.size());
+void frms_Fourier::xsubShowSpan(const AnalysisSpan& span, double rate) {
+    m_levels = xfunSpectrumDb(span.values, static_cast<SpectrumWindow>(cmb_window->currentIndex()),
+                              span.fullScale);
+    m_n = static_cast<int>(span.values.size());
     m_rate = rate;
     const int peak = xfunPeakBin(m_levels);
     pic_spectrum->setSpectrum(m_levels, m_n, rate, peak);
     lbl_peak->setText(QStringLiteral("ピーク: ") + xfunBinText(peak));
+    lbl_fullscale->setText(span.fullScaleNote);
     // The mouse may stand still while the trace moves under it.
     pic_spectrum_MouseMove(m_mouseX);
 }

@@ -57,9 +57,10 @@ public:
     FourierPlot* pic_spectrum = nullptr;
     QLabel* lbl_peak = nullptr;
     QLabel* lbl_cursor = nullptr;
+    QLabel* lbl_fullscale = nullptr; // what 0 dB is on a channel
 
 protected:
-    void xsubShowSpan(const std::vector<int16_t>& span, double rate) override;
+    void xsubShowSpan(const AnalysisSpan& span, double rate) override;
     // CSV like the pane's export: "Bin,Hz,dB" (or cycles per sample without a rate).
     QString xfunCopyText() const override;
 

@@ -33,13 +33,17 @@ frms_Measure::frms_Measure(QWidget* parent, AnalysisSource source)
         lbl_meas[r]->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     placeButtons(kRowTopTw + kRows * kRowHeightTw + 120);
+    placeChannel(120, kRowTopTw + kRows * kRowHeightTw + 150);
 }
 
-void frms_Measure::xsubShowSpan(const std::vector<int16_t>& span, double rate) {
-    const Measurements m = xfunMeasure(span);
+void frms_Measure::xsubShowSpan(const AnalysisSpan& span, double rate) {
+    const Measurements m = xfunMeasure(span.values);
     const bool any = m.count > 0;
-    auto fixed = [any](double v, int decimals) {
-        return any ? QString::number(v, 'f', decimals) : kNoValue;
+    // Bytes are whole numbers; a channel's units may be of any size.
+    const bool units = channelShown();
+    auto fixed = [any, units](double v, int decimals) {
+        if (!any) return kNoValue;
+        return units ? QString::number(v, 'g', 6) : QString::number(v, 'f', decimals);
     };
     lbl_meas[Count]->setText(xfunCountText(m.count));
     lbl_meas[Min]->setText(any ? QString::number(m.min) : kNoValue);
@@ -50,6 +54,7 @@ void frms_Measure::xsubShowSpan(const std::vector<int16_t>& span, double rate) {
     lbl_meas[StdDev]->setText(fixed(m.stdDev, 2));
     const std::optional<double> period = m.periodSamples;
     lbl_meas[Period]->setText(period ? QString::number(*period, 'f', 2) : kNoValue);
+    Lbl_name[Count]->setText(units ? QStringLiteral("フレーム数") : QStringLiteral("サンプル数"));
     lbl_meas[PeriodSeconds]->setText(period && rate > 0 ? QString::number(*period / rate, 'g', 6) +
                                                               QStringLiteral(" s")
                                                         : kNoValue);

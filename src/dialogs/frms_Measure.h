@@ -30,6 +30,6 @@ public:
     std::array<QLabel*, kRows> lbl_meas{};
 
 protected:
-    void xsubShowSpan(const std::vector<int16_t>& span, double rate) override;
+    void xsubShowSpan(const AnalysisSpan& span, double rate) override;
     QString xfunCopyText() const override;
 };

@@ -80,6 +80,12 @@ std::vector<double> xfunWindowCoefficients(SpectrumWindow window, int n) {
 }
 
 std::vector<double> xfunSpectrumDb(const std::vector<int16_t>& values, SpectrumWindow window) {
+    return xfunSpectrumDb(std::vector<double>(values.begin(), values.end()), window,
+                          kFullScaleAmplitude);
+}
+
+std::vector<double> xfunSpectrumDb(const std::vector<double>& values, SpectrumWindow window,
+                                   double fullScale) {
     const int n = static_cast<int>(values.size());
     if (n < 2) return {};
     const double mean = std::accumulate(values.begin(), values.end(), 0.0) / n;
@@ -97,7 +103,7 @@ std::vector<double> xfunSpectrumDb(const std::vector<int16_t>& values, SpectrumW
     for (int m = 0; m < bins; ++m) {
         const bool unpaired = m == 0 || 2 * m == n;
         const double amplitude = std::abs(t.out(m)) * (unpaired ? 1 : 2) / gain;
-        const double level = 20 * std::log10(amplitude / kFullScaleAmplitude);
+        const double level = 20 * std::log10(amplitude / fullScale);
         db[static_cast<size_t>(m)] =
             std::isfinite(level) ? std::max(level, kSpectrumFloorDb) : kSpectrumFloorDb;
     }

@@ -16,9 +16,12 @@ constexpr double kSpectrumFloorDb = -200.0;
 // a transform of n points expects.
 std::vector<double> xfunWindowCoefficients(SpectrumWindow window, int n);
 
-// Levels of bins 0 .. n / 2 in dB against a full-scale sine, the mean removed first: a sine that
-// falls on a bin shows its own amplitude there, the window's coherent gain taken out. Empty with
-// fewer than two samples.
+// Levels of bins 0 .. n / 2 in dB against a sine of amplitude fullScale, the mean removed first:
+// a sine that falls on a bin shows its own amplitude there, the window's coherent gain taken out.
+// Empty with fewer than two samples.
+std::vector<double> xfunSpectrumDb(const std::vector<double>& values, SpectrumWindow window,
+                                   double fullScale);
+// Bytes, against kFullScaleAmplitude.
 std::vector<double> xfunSpectrumDb(const std::vector<int16_t>& values, SpectrumWindow window);
 
 // The bin of the highest level above bin 0 (which holds only what the mean removal left); -1

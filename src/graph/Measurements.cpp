@@ -31,7 +31,7 @@ struct Crossing {
 // Crossings of the middle level, alternating in direction: a Schmitt trigger with the band
 // mid +- pp / 20 decides when the signal has changed sides, and the crossing of mid itself last
 // seen before that decision places it.
-std::vector<Crossing> crossings(const std::vector<int16_t>& v, double mid, double pp) {
+std::vector<Crossing> crossings(const std::vector<double>& v, double mid, double pp) {
     const double upper = mid + pp / 20;
     const double lower = mid - pp / 20;
     enum class Side { Unknown, Low, High } side = Side::Unknown;
@@ -60,6 +60,10 @@ std::vector<Crossing> crossings(const std::vector<int16_t>& v, double mid, doubl
 } // namespace
 
 Measurements xfunMeasure(const std::vector<int16_t>& values) {
+    return xfunMeasure(std::vector<double>(values.begin(), values.end()));
+}
+
+Measurements xfunMeasure(const std::vector<double>& values) {
     Measurements m;
     m.count = static_cast<int32_t>(values.size());
     if (values.empty()) return m;
@@ -68,9 +72,9 @@ Measurements xfunMeasure(const std::vector<int16_t>& values) {
     m.max = *hi;
     double sum = 0;
     double squares = 0;
-    for (int16_t v : values) {
+    for (double v : values) {
         sum += v;
-        squares += static_cast<double>(v) * v;
+        squares += v * v;
     }
     m.mean = sum / m.count;
     m.rms = std::sqrt(squares / m.count);

@@ -16,8 +16,8 @@ std::vector<int16_t> xfunSpanValues(const std::vector<uint8_t>& shown, int16_t i
 
 struct Measurements {
     int32_t count = 0;
-    int16_t min = 0;
-    int16_t max = 0;
+    double min = 0;
+    double max = 0;
     double mean = 0;
     double rms = 0;
     double stdDev = 0; // of the samples themselves (divided by their count)
@@ -30,6 +30,7 @@ struct Measurements {
 // Period and duty come from crossings of the middle level (max + min) / 2, with a hysteresis of a
 // tenth of the peak-to-peak so that noise near the level does not count as crossings; a crossing
 // is placed where the straight line between two samples meets the middle level.
+Measurements xfunMeasure(const std::vector<double>& values);
 Measurements xfunMeasure(const std::vector<int16_t>& values);
 
 // The character the line is set to from the port dialog's texts, which a settings file may fill

@@ -702,9 +702,7 @@ void DialogsTest::everyDialogHasTheFixedFrame_data() {
         return new frms_Trigger(f, TriggerSettings{}, -128, 127);
     }) << QSize(360, 193);
     QTest::addRow("pen") << DialogMaker([](auto* f) { return new frms_set(f); }) << QSize(313, 193);
-    const auto analysis = [](frms_RS_GRAPH_1* f) {
-        return AnalysisSource{&f->rateChoice, [f] { return f->xfunAnalysisSpan(); }};
-    };
+    const auto analysis = [](frms_RS_GRAPH_1* f) { return f->xfunAnalysisSource(); };
     QTest::addRow("measurements") << DialogMaker([=](auto* f) {
         return new frms_Measure(f, analysis(f));
     }) << QSize();

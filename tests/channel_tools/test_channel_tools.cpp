@@ -1,0 +1,212 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <numbers>
+
+#include "FakeEngine.h"
+#include "TestSupport.h"
+#include "app/frms_RS_GRAPH_1.h"
+#include "app/state/AppState.h"
+#include "channels/ChannelAnalysis.h"
+#include "channels/ChannelPane.h"
+#include "channels/ChannelStore.h"
+#include "dialogs/frms_Fourier.h"
+#include "dialogs/frms_Measure.h"
+#include "graph/Fourier.h"
+#include "graph/Measurements.h"
+
+namespace {
+
+lens::Format lensOf(const char* text) {
+    const auto f = lens::parseFormat(text);
+    if (!f) qFatal("not a lens: %s", text);
+    return *f;
+}
+
+void feedFrames(ChannelStore& store, const std::vector<std::vector<double>>& frames) {
+    for (const std::vector<double>& values : frames) {
+        const std::vector<uint8_t> bytes = lens::encodeFrame(store.format(), values.data());
+        store.feed(bytes.data(), bytes.size());
+    }
+}
+
+// The window on a scripted port at 115,200 8N1, open, with a clock of the test's own.
+struct Started {
+    QTemporaryDir dir;
+    frms_RS_GRAPH_1* form = nullptr;
+    FakeEngine* engine = nullptr;
+    int64_t now = 0;
+
+    Started() {
+        const auto s = testsupport::startWithFakeEngine(dir.path());
+        form = s.form;
+        engine = s.engine;
+        form->clockMs = [this] { return now; };
+        AppState& st = app();
+        st.iScanSource = kSourceCom;
+        st.iPortOpen = 1;
+        engine->portOpen = true;
+        st.strBaud = QStringLiteral("115200");
+        st.strParity = QStringLiteral("なし");
+        st.strDataBits = QStringLiteral("8 ビット");
+        st.strStopBits = QStringLiteral("1 ビット");
+    }
+    ~Started() { testsupport::finish(form); }
+    void send(const std::vector<uint8_t>& bytes) {
+        engine->pending.insert(engine->pending.end(), bytes.begin(), bytes.end());
+        form->Timer_Receive_Timer();
+    }
+};
+
+} // namespace
+
+class ChannelToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fullScale_data();
+    void fullScale();
+    void floatAndSixteenBitChannels();
+    void fixedFramesMeasuredInTheirUnits();
+    void textLinesRateIsMeasured();
+};
+
+void ChannelToolsTest::fullScale_data() {
+    QTest::addColumn<QString>("lens");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<bool>("ofType");
+    const double yHalf = 2; // the Y range below is -1 .. 3
+    QTest::addRow("u8: as the byte view") << "bin u8" << 0 << 1.0 << 127.5 << true;
+    QTest::addRow("i16 in millivolts") << "bin u8 i16le" << 1 << 0.001 << 32.7675 << true;
+    QTest::addRow("negative gain") << "bin i16be" << 0 << -2.0 << 65535.0 << true;
+    QTest::addRow("u32") << "bin u32le" << 0 << 1.0 << 2147483647.5 << true;
+    QTest::addRow("f32: the Y range") << "bin u8 f32le" << 1 << 1.0 << yHalf << false;
+    QTest::addRow("text: the Y range") << "text" << 0 << 5.0 << yHalf << false;
+    QTest::addRow("no gain: the Y range") << "bin i16le" << 0 << 0.0 << yHalf << false;
+}
+
+void ChannelToolsTest::fullScale() {
+    QFETCH(QString, lens);
+    QFETCH(int, channel);
+    QFETCH(double, gain);
+    QFETCH(double, amplitude);
+    QFETCH(bool, ofType);
+    const FullScale f =
+        xfunChannelFullScale(lensOf(qPrintable(lens)), channel, gain, axis::Range{-1, 3});
+    QCOMPARE(f.amplitude, amplitude);
+    QCOMPARE(f.ofType, ofType);
+}
+
+// A float sine and a 16-bit full-scale sine in one frame, each measured in its own units.
+void ChannelToolsTest::floatAndSixteenBitChannels() {
+    ChannelStore store;
+    store.setFormat(lensOf("bin f32le i16le"));
+    store.reset(0, false);
+    std::vector<std::vector<double>> frames;
+    for (int k = 0; k < 400; ++k)
+        frames.push_back({1.5 * std::sin(2 * std::numbers::pi * k / 40),
+                          std::round(32767 * std::sin(2 * std::numbers::pi * k / 40))});
+    feedFrames(store, frames);
+    QCOMPARE(store.frameCount(), uint64_t(400));
+    store.setGainOffset(0, 2, 0.25); // amperes: 3 A peak around 0.25 A
+
+    const std::vector<double> current = xfunChannelSpan(store, 0, 0, 400, false, 0, 0);
+    const Measurements m = xfunMeasure(current);
+    QCOMPARE(m.count, 400);
+    // RMS of 0.25 + 3 sin: sqrt(0.25^2 + 3^2 / 2).
+    QVERIFY(std::abs(m.rms - std::sqrt(0.0625 + 4.5)) < 1e-6);
+    QVERIFY(std::abs(m.stdDev - 3 / std::sqrt(2.0)) < 1e-6);
+    QVERIFY(std::abs(*m.periodSamples - 40) < 1e-6);
+
+    // 10 periods in 400 frames: bin 10. The float against a Y range of +-4 A reads 3/4.
+    const auto spectrum = [](const std::vector<double>& v, const FullScale& f) {
+        return xfunSpectrumDb(v, SpectrumWindow::Hann, f.amplitude);
+    };
+    const std::vector<double> floatDb =
+        spectrum(current, xfunChannelFullScale(store.format(), 0, 2, axis::Range{-4, 4}));
+    QCOMPARE(xfunPeakBin(floatDb), 10);
+    QVERIFY2(std::abs(floatDb[10] - 20 * std::log10(0.75)) < 0.01,
+             qPrintable(QString::number(floatDb[10])));
+    const std::vector<double> wordDb =
+        spectrum(xfunChannelSpan(store, 1, 0, 400, false, 0, 0),
+                 xfunChannelFullScale(store.format(), 1, 1, axis::Range{-1, 1}));
+    QCOMPARE(xfunPeakBin(wordDb), 10);
+    QVERIFY2(std::abs(wordDb[10]) < 0.1, qPrintable(QString::number(wordDb[10])));
+
+    // Between the cursors, both ends in; frames not yet come end the span.
+    QCOMPARE(xfunChannelSpan(store, 0, 0, 400, true, 12, 5).size(), size_t(8));
+    QCOMPARE(xfunChannelSpan(store, 0, 390, 400, false, 0, 0).size(), size_t(10));
+    QVERIFY(xfunChannelSpan(store, 2, 0, 400, false, 0, 0).empty());
+}
+
+// i16le*4 at 115,200 8N1: 11,520 characters a second, 8 a frame. A square on the second
+// channel, 3 frames low and 5 high, in volts.
+void ChannelToolsTest::fixedFramesMeasuredInTheirUnits() {
+    Started t;
+    t.form->xsubLensUse(lensOf("bin i16le*4"), false);
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k < 400; ++k) {
+        const double values[4] = {100, k % 8 < 3 ? -20000.0 : 30000.0, 7, -7};
+        const std::vector<uint8_t> frame = lens::encodeFrame(t.form->Channels->format(), values);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    t.send(bytes);
+    t.form->Channels->setGainOffset(1, 0.001, 0);
+    QVERIFY(t.form->mnu_Lens->actions().contains(t.form->mnu_Measure));
+    t.form->mnu_Measure->trigger();
+    frms_Measure* w = t.form->frmMeasure;
+    QVERIFY(w->cmb_channel->isVisible());
+    QCOMPARE(w->cmb_channel->count(), 4);
+    w->cmb_channel->setCurrentIndex(1);
+    auto value = [w](int row) { return w->lbl_meas[size_t(row)]->text(); };
+    QCOMPARE(w->lbl_rate->text(), QStringLiteral("1,440 /s"));
+    QCOMPARE(value(frms_Measure::Count), QStringLiteral("200"));
+    QCOMPARE(w->Lbl_name[frms_Measure::Count]->text(), QStringLiteral("フレーム数"));
+    QCOMPARE(value(frms_Measure::Min), QStringLiteral("-20"));
+    QCOMPARE(value(frms_Measure::Max), QStringLiteral("30"));
+    QCOMPARE(value(frms_Measure::Mean), QStringLiteral("11.25"));
+    QCOMPARE(value(frms_Measure::Period), QStringLiteral("8.00"));
+    QCOMPARE(value(frms_Measure::PeriodSeconds), QStringLiteral("0.00555556 s"));
+    QCOMPARE(value(frms_Measure::Frequency), QStringLiteral("180 Hz"));
+    QCOMPARE(value(frms_Measure::Duty), QStringLiteral("62.5 %"));
+
+    t.form->mnu_Spectrum->trigger();
+    t.form->frmSpectrum->cmb_channel->setCurrentIndex(1);
+    QCOMPARE(t.form->frmSpectrum->lbl_fullscale->text(),
+             QStringLiteral("0 dB: ±32.7675 (型の範囲)"));
+
+    // Back to bytes: the windows are the byte view's again.
+    t.form->xsubLensUse(lensOf("byte"), false);
+    w->xsubRefresh();
+    QVERIFY(!w->cmb_channel->isVisible());
+    QCOMPARE(w->lbl_rate->text(), QStringLiteral("11,520 /s"));
+    QCOMPARE(w->Lbl_name[frms_Measure::Count]->text(), QStringLiteral("サンプル数"));
+}
+
+// A text line has no fixed length: its rate is counted as lines come, 100 a second here.
+void ChannelToolsTest::textLinesRateIsMeasured() {
+    Started t;
+    t.form->xsubLensUse(lensOf("text"), false);
+    for (int k = 0; k < 300; ++k) {
+        t.now += 10;
+        const QByteArray line = QByteArray::number(k % 50) + "\r\n";
+        t.send(std::vector<uint8_t>(line.begin(), line.end()));
+    }
+    t.form->mnu_Measure->trigger();
+    frms_Measure* w = t.form->frmMeasure;
+    QCOMPARE(w->lbl_rate->text(), QStringLiteral("100 /s (実測)"));
+    QCOMPARE(w->lbl_meas[frms_Measure::Period]->text(), QStringLiteral("50.00"));
+    QCOMPARE(w->lbl_meas[frms_Measure::Frequency]->text(), QStringLiteral("2 Hz"));
+    // Nothing more for longer than the meter looks back: no rate.
+    t.now += FrameRateMeter::kSpanMs;
+    w->xsubRefresh();
+    QCOMPARE(w->lbl_rate->text(), QStringLiteral("-----"));
+}
+
+QTEST_MAIN(ChannelToolsTest)
+#include "test_channel_tools.moc"
