@@ -73,6 +73,7 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_LensRange = item(QStringLiteral("mnu_LensRange"), QStringLiteral("Y 範囲..."));
     mnu_Lens->addSeparator();
     // The byte pane's own items, which look at the channel chosen in their windows.
+    mnu_Lens->addAction(mnu_Trigger);
     mnu_Lens->addAction(mnu_Measure);
     mnu_Lens->addAction(mnu_Spectrum);
     mnu_Lens->addSeparator();
@@ -103,8 +104,10 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     });
     connect(mnu_LensImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_LensCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);
-    connect(pic_channels, &ChannelPane::contextMenuAt, this,
-            [this](const QPoint& at) { mnu_Lens->popup(at); });
+    connect(pic_channels, &ChannelPane::contextMenuAt, this, [this](const QPoint& at) {
+        mnu_Trigger->setEnabled(app().iDispMode == kDispScanning);
+        mnu_Lens->popup(at);
+    });
     connect(Channels, &ChannelStore::channelsChanged, this, &frms_RS_GRAPH_1::xsubLensCursors);
 }
 
@@ -116,6 +119,10 @@ void frms_RS_GRAPH_1::xsubLensUse(const lens::Format& format, bool remember) {
     if (remember) writeLensChoice(lensSettingsPath(app().strSettingsFile), format);
     if (format != Channels->format() || !xfunLensOn()) {
         m_lensLogFile.clear(); // a log begun through another lens has no side file to get
+        // Its channel is not one of the new lens's.
+        channelTrigger.disarm();
+        for (QLabel* l : {lbl_lens_trig_mark, lbl_lens_trig_status})
+            if (l) l->setVisible(false);
         Channels->setFormat(format);
         ViewChannels->setFormat(format);
         Channels->reset(0, true);
@@ -148,6 +155,7 @@ void frms_RS_GRAPH_1::xsubLensFed(const uint8_t* bytes, int32_t count) {
     if (!xfunLensOn() || count <= 0) return;
     Channels->feed(bytes, static_cast<size_t>(count));
     m_frameRate.note(Channels->frameCount(), clockMs());
+    xsubChannelTriggerTick();
     // Found while the frames after the log's start are still held, however long it runs.
     if (!m_lensLogFile.isEmpty() && !m_lensLogBoundary)
         m_lensLogBoundary = Channels->boundaryFrom(m_lensLogStart);
@@ -182,7 +190,12 @@ void frms_RS_GRAPH_1::xsubLensDraw() {
     const AppState& s = app();
     const int frames = s.ChData[0].iXDim;
     if (s.iDispMode == kDispScanning) {
-        if (pic_channels->store() != Channels || pic_channels->framesPerScreen() != frames)
+        // A held screen is taken again for a new width.
+        if (channelTrigger.armed() && pic_channels->framesPerScreen() != frames) {
+            channelTrigger.update(*Channels, frames, clockMs());
+            xsubChannelTriggerShow();
+        } else if (!channelTrigger.armed() &&
+                   (pic_channels->store() != Channels || pic_channels->framesPerScreen() != frames))
             pic_channels->showLive(Channels, frames);
         xsubLensCursors();
         return;

@@ -16,6 +16,7 @@ void frms_RS_GRAPH_1::pic_graph_ContextMenu(const QPoint& pos) {
 
 void frms_RS_GRAPH_1::mnu_Trigger_Click() {
     if (app().iDispMode != kDispScanning) return;
+    if (xfunLensOn()) return xsubChannelTriggerDialog();
     const auto [low, high] = xfunLevelRange(app().ChData[0].iSigned);
     TriggerSettings current = trigger.settings();
     if (!trigger.everChosen())

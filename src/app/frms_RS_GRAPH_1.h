@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channels/ChannelAnalysis.h"
+#include "channels/ChannelTrigger.h"
 #include "dialogs/AnalysisWindow.h"
 #include "graph/Measurements.h"
 #include "graph/Trigger.h"
@@ -234,6 +235,18 @@ public:
     void xsubLensFileOpened();
     // The channels of the screen as CSV: "Frame" and a column per channel.
     QByteArray xfunLensCsv() const;
+    // ---- the trigger on a channel, while a lens is on (ChannelTriggerView.cpp) ----
+    void xsubChannelTriggerDialog();
+    // Arms it with these settings (mode Off disarms) and starts a fresh search.
+    void xsubChannelTriggerArm(const ChannelTriggerSettings& settings);
+    // Looks at the frames that came, while it is armed on the live pane.
+    void xsubChannelTriggerTick();
+    // The pane shows what the trigger holds, or the running trace; the mark and the status.
+    void xsubChannelTriggerShow();
+    ChannelTrigger channelTrigger;
+    QLabel* lbl_lens_trig_mark = nullptr;
+    QLabel* lbl_lens_trig_status = nullptr;
+
     ChannelStore* Channels = nullptr;     // the live stream's channels
     ChannelStore* ViewChannels = nullptr; // the screen of the File or Memory view
     ChannelPane* pic_channels = nullptr;  // over the byte pane while a lens is on

@@ -105,6 +105,22 @@ void ChannelStore::Feed::channelsChanged() {
     store->m_channelsInFeed = true;
 }
 
+void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::size_t count) {
+    if (m_format != from.m_format || active() != from.active()) setFormat(from.m_format);
+    reset(0, false);
+    m_channels = from.m_channels;
+    m_columns.resize(m_channels.size(), std::vector<double>(m_capacity, kGap));
+    count = std::min(count, m_capacity);
+    for (std::size_t k = 0; k < count && from.held(first + k); ++k) {
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            m_columns[i][k] = from.m_columns[i][from.slot(first + k)];
+        m_ends[k] = from.frameEnd(first + k);
+        m_skipped[k] = k > 0 && from.skippedBefore(first + k);
+        m_frames = k + 1;
+    }
+    emit channelsChanged();
+}
+
 void ChannelStore::setVisible(int index, bool visible) {
     if (index < 0 || index >= channelCount()) return;
     ChannelInfo& c = m_channels[static_cast<std::size_t>(index)];

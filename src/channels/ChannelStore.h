@@ -60,6 +60,10 @@ public:
     void setVisible(int index, bool visible);
     void setGainOffset(int index, double gain, double offset);
 
+    // Holds `count` frames of `from` from its frame `first` (as far as it holds them), numbered
+    // from 0, with its lens and channels, in place of all this store held; fed nothing.
+    void copyFrames(const ChannelStore& from, uint64_t first, std::size_t count);
+
     // Frames ever delivered since the reset: the next frame's number.
     uint64_t frameCount() const { return m_frames; }
     // The oldest frame still held.

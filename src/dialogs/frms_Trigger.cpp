@@ -1,5 +1,7 @@
 #include "frms_Trigger.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -62,6 +64,31 @@ frms_Trigger::frms_Trigger(QWidget* parent, const TriggerSettings& current, int1
     opn_mode_Click();
 }
 
+frms_Trigger::frms_Trigger(QWidget* parent, const ChannelTriggerSettings& current,
+                           const QStringList& channels, std::vector<double> proposals)
+    : frms_Trigger(parent, {current.mode, 0, current.slope, current.positionPct}, 0, 0) {
+    spn_level->setVisible(false);
+    Label1->setVisible(false);
+    cmb_channel = control<QComboBox>(Frame3, QStringLiteral("cmb_channel"), {120, 270, 1140, 315});
+    cmb_channel->addItems(channels);
+    dbl_level =
+        control<QDoubleSpinBox>(Frame3, QStringLiteral("dbl_level"), {1320, 270, 1080, 315});
+    dbl_level->setRange(-1e12, 1e12);
+    dbl_level->setDecimals(4);
+    cmb_channel->setCurrentIndex(current.channel);
+    dbl_level->setValue(current.level);
+    connect(cmb_channel, &QComboBox::currentIndexChanged, this,
+            [this, proposals = std::move(proposals)](int channel) {
+                if (channel >= 0 && channel < static_cast<int>(proposals.size()))
+                    dbl_level->setValue(proposals[static_cast<size_t>(channel)]);
+            });
+}
+
+ChannelTriggerSettings frms_Trigger::chosenOnChannel() const {
+    const TriggerSettings s = chosen();
+    return {s.mode, cmb_channel->currentIndex(), dbl_level->value(), s.slope, s.positionPct};
+}
+
 TriggerSettings frms_Trigger::chosen() const {
     TriggerSettings s;
     for (int k = 0; k < 4; ++k)
@@ -82,6 +109,7 @@ void frms_Trigger::opn_mode_Click() {
 void frms_Trigger::Command1_Click() {
     // A number still being typed counts as the user sees it.
     spn_level->interpretText();
+    if (dbl_level) dbl_level->interpretText();
     spn_pos->interpretText();
     accept();
 }

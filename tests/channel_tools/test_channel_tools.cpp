@@ -1,7 +1,11 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -16,6 +20,7 @@
 #include "channels/ChannelStore.h"
 #include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
+#include "dialogs/frms_Trigger.h"
 #include "graph/Fourier.h"
 #include "graph/Measurements.h"
 
@@ -72,6 +77,7 @@ private slots:
     void floatAndSixteenBitChannels();
     void fixedFramesMeasuredInTheirUnits();
     void textLinesRateIsMeasured();
+    void triggerOnTheSecondChannel();
 };
 
 void ChannelToolsTest::fullScale_data() {
@@ -206,6 +212,75 @@ void ChannelToolsTest::textLinesRateIsMeasured() {
     t.now += FrameRateMeter::kSpanMs;
     w->xsubRefresh();
     QCOMPARE(w->lbl_rate->text(), QStringLiteral("-----"));
+}
+
+// i16le*3 with a sine on the second channel only; the first counts the frames, so a held frame
+// shows whether the whole frame was kept.
+void ChannelToolsTest::triggerOnTheSecondChannel() {
+    Started t;
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    int sent = 0;
+    const auto sendFrames = [&](int n) {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < n; ++i, ++sent) {
+            const double values[3] = {double(sent % 30000),
+                                      std::round(8000 * std::sin(2 * std::numbers::pi * sent / 50)),
+                                      -5};
+            const auto frame = lens::encodeFrame(t.form->Channels->format(), values);
+            bytes.insert(bytes.end(), frame.begin(), frame.end());
+        }
+        t.send(bytes);
+    };
+    sendFrames(400);
+    t.form->Channels->setGainOffset(1, 0.001, 0); // volts: +-8 V
+
+    const auto choose = [&](TriggerMode mode, TriggerSlope slope, int pct, double level) {
+        testsupport::onNextModal([=](QWidget* w) {
+            auto* d = qobject_cast<frms_Trigger*>(w);
+            QVERIFY(d && d->cmb_channel && !d->spn_level->isVisibleTo(d));
+            QCOMPARE(d->cmb_channel->count(), 3);
+            d->cmb_channel->setCurrentIndex(1);
+            // The middle of what the screen shows of that channel, in volts.
+            if (std::isnan(level)) QVERIFY(std::abs(d->dbl_level->value()) < 0.01);
+            if (!std::isnan(level)) d->dbl_level->setValue(level);
+            d->opn_mode[int(mode)]->setChecked(true);
+            d->opn_slope[int(slope)]->setChecked(true);
+            d->spn_pos->setValue(pct);
+            d->Command1->click();
+        });
+        t.form->mnu_Trigger->trigger();
+    };
+    ChannelPane* pane = t.form->pic_channels;
+    const auto heldAt = [&](int c, int k) { return pane->store()->value(c, uint64_t(k)); };
+    choose(TriggerMode::Normal, TriggerSlope::Rising, 50, NAN);
+    QCOMPARE(t.form->channelTrigger.settings().channel, 1);
+    sendFrames(500);
+    QCOMPARE(pane->store(), &t.form->channelTrigger.held());
+    const int p = xfunTriggerIndex(50, 200);
+    QVERIFY(heldAt(1, p - 1) < 0 && heldAt(1, p) >= 0);
+    for (int k = 0; k < 200; ++k)
+        QCOMPARE(heldAt(0, k), double(pane->frameNumber(k) % 30000));
+    QCOMPARE(t.form->lbl_lens_trig_status->text().left(3), QStringLiteral("トリガ"));
+
+    // A single shot at 5 V falling, 10 % in: it stays over more frames and a narrower screen.
+    choose(TriggerMode::Single, TriggerSlope::Falling, 10, 5);
+    sendFrames(300);
+    QVERIFY(t.form->channelTrigger.stopped());
+    const int q = xfunTriggerIndex(10, 200);
+    const uint64_t point = pane->frameNumber(q);
+    QVERIFY(heldAt(1, q - 1) > 5 && heldAt(1, q) <= 5);
+    sendFrames(300);
+    QCOMPARE(pane->frameNumber(xfunTriggerIndex(10, 200)), point);
+    app().ChData[0].iXDim = 100;
+    t.form->xsubLensDraw();
+    QCOMPARE(pane->framesPerScreen(), 100);
+    QCOMPARE(pane->frameNumber(xfunTriggerIndex(10, 100)), point);
+    QCOMPARE(t.form->lbl_lens_trig_status->text().left(2), QStringLiteral("停止"));
+
+    // Off: the running trace again.
+    choose(TriggerMode::Off, TriggerSlope::Rising, 10, 5);
+    QCOMPARE(pane->store(), t.form->Channels);
+    QVERIFY(!t.form->lbl_lens_trig_status->isVisible());
 }
 
 QTEST_MAIN(ChannelToolsTest)
