@@ -55,12 +55,7 @@ AnalysisSpan frms_RS_GRAPH_1::xfunAnalysisSpan(int channel) const {
         xfunChannelSpan(*store, channel, pic_channels->firstFrame(),
                         pic_channels->framesPerScreen(), bothCursors, s.iCurXPos[0], s.iCurXPos[1]);
     const lens::Format& format = store->format();
-    span.lineRate = xfunFixedFrameRate(format, characterRate);
-    // Text lines have no fixed length: only the live stream tells how many come.
-    if (format.kind == lens::Format::Kind::Text && s.iDispMode == kDispScanning) {
-        span.lineRate = m_frameRate.rate(clockMs());
-        span.rateMeasured = true;
-    }
+    span.lineRate = xfunLensFrameRate(&span.rateMeasured);
     const double gain = channel < store->channelCount() ? store->channel(channel).gain : 1;
     const FullScale full = xfunChannelFullScale(format, channel, gain, pic_channels->yRange());
     span.fullScale = full.amplitude;
@@ -69,4 +64,18 @@ AnalysisSpan frms_RS_GRAPH_1::xfunAnalysisSpan(int channel) const {
             .arg(full.amplitude, 0, 'g', 8)
             .arg(full.ofType ? QStringLiteral("型の範囲") : QStringLiteral("Y 範囲"));
     return span;
+}
+
+double frms_RS_GRAPH_1::xfunLensFrameRate(bool* measured) const {
+    const AppState& s = app();
+    *measured = false;
+    if (!xfunLensOn()) return 0;
+    // Text lines have no fixed length: only the live stream tells how many come.
+    if (Channels->format().kind == lens::Format::Kind::Text) {
+        *measured = true;
+        return s.iDispMode == kDispScanning ? m_frameRate.rate(clockMs()) : 0;
+    }
+    return xfunFixedFrameRate(
+        Channels->format(),
+        xfunSourceRate(s.iScanSource, s.strBaud, s.strParity, s.strDataBits, s.strStopBits));
 }

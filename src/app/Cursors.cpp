@@ -83,6 +83,7 @@ void frms_RS_GRAPH_1::xsubCurYPlace() {
         lbl_cur_y[i]->setVisible(on);
         vsc_y[i]->setVisible(on);
     }
+    xsubLensCursors();
 }
 
 void frms_RS_GRAPH_1::xsubCurYBarSync() {

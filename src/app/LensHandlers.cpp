@@ -13,6 +13,7 @@
 
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelAnalysis.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
@@ -138,6 +139,10 @@ void frms_RS_GRAPH_1::xsubLensUse(const lens::Format& format, bool remember) {
     // The Y view of bytes means nothing to decoded channels: the cursors' table has its place.
     Frame5->setVisible(!on);
     tbl_lens_cursors->setVisible(on);
+    // Between the X cursors the table gives each channel's ΔY: the time takes its place.
+    Frm_CurDelta->findChild<QLabel*>(QStringLiteral("Lbl_DeltaHead2"))
+        ->setText(on ? QStringLiteral("Δt") : QStringLiteral("ΔY"));
+    if (!on) xsubCurYPlace();
     iRedrawReq = 1;
     iClearReq = 1;
     if (app().iDispMode != kDispScanning) xsubGraphRequest();
@@ -256,6 +261,18 @@ void frms_RS_GRAPH_1::xsubLensCursors() {
             cell->setText(cells[col]);
             if (col == 0) cell->setForeground(store.channel(c).colour);
         }
+    }
+    // The Y cursors read the pane's axis in units; the X cursors' distance is also a time.
+    std::array<std::optional<double>, 2> y;
+    for (int i = 0; i < 2; ++i) {
+        if (!chk_curY[i]->isChecked()) continue;
+        y[i] = xfunYCursorValue(vsc_y[i]->value(), vsc_y[i]->maximum(), pic_channels->yRange());
+        lbl_cur_y[i]->setText(QString::number(*y[i], 'g', 5));
+    }
+    pic_channels->setYCursors(y);
+    if (at[0] && at[1]) {
+        bool measured = false;
+        lbl_cur_dy->setText(xfunDeltaTimeText(*at[1] - *at[0], xfunLensFrameRate(&measured)));
     }
 }
 

@@ -161,6 +161,8 @@ public:
     // values of the current view, or channel `channel` in its units while a lens is on.
     AnalysisSource xfunAnalysisSource();
     AnalysisSpan xfunAnalysisSpan(int channel) const;
+    // Frames a second of the lens on the line, 0 when not known; *measured: counted as they came.
+    double xfunLensFrameRate(bool* measured) const;
     RateChoice rateChoice;
     FrameRateMeter m_frameRate;         // the live channels' frames, for a text lens's rate
     frms_Measure* frmMeasure = nullptr; // made at its first opening; closing hides it

@@ -81,3 +81,15 @@ double FrameRateMeter::rate(int64_t nowMs) const {
     return static_cast<double>(lastFrames - firstFrames) * 1000.0 /
            static_cast<double>(lastMs - firstMs);
 }
+
+double xfunYCursorValue(int position, int last, axis::Range yRange) {
+    return yRange.hi - (yRange.hi - yRange.lo) * position / std::max(last, 1);
+}
+
+QString xfunDeltaTimeText(int frames, double rate) {
+    if (rate <= 0) return QStringLiteral("-----");
+    const double seconds = frames / rate;
+    if (std::abs(seconds) < 1)
+        return QString::number(seconds * 1000, 'g', 4) + QStringLiteral(" ms");
+    return QString::number(seconds, 'g', 4) + QStringLiteral(" s");
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <deque>
 #include <utility>
@@ -44,3 +45,11 @@ public:
 private:
     std::deque<std::pair<int64_t, uint64_t>> m_points; // (ms, frames), oldest first
 };
+
+// A Y cursor's value in units: its bar, whose top is the highest value, at `position` of
+// 0 .. `last`, read on the pane's Y range.
+double xfunYCursorValue(int position, int last, axis::Range yRange);
+
+// The time `frames` frames take at `rate` frames a second: "8.333 ms", "1.25 s"; "-----" when
+// the rate is not known.
+QString xfunDeltaTimeText(int frames, double rate);

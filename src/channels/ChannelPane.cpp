@@ -69,6 +69,12 @@ void ChannelPane::setTypedRange(std::optional<axis::Range> range) {
     refresh();
 }
 
+void ChannelPane::setYCursors(const std::array<std::optional<double>, 2>& at) {
+    if (at == m_yCursors) return;
+    m_yCursors = at;
+    update();
+}
+
 void ChannelPane::setCursors(const std::array<std::optional<int>, 2>& at) {
     if (at == m_cursors) return;
     m_cursors = at;
@@ -200,6 +206,13 @@ void ChannelPane::paintEvent(QPaintEvent*) {
         if (!m_cursors[i] || *m_cursors[i] >= m_frames) continue;
         p.setPen(kCursorColours[i]);
         p.drawLine(QPointF(xAt(*m_cursors[i]), kTop), QPointF(xAt(*m_cursors[i]), kBottom));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!m_yCursors[i]) continue;
+        const double y = yAt(*m_yCursors[i]);
+        if (y < kTop || y > kBottom) continue;
+        p.setPen(QPen(kCursorColours[i], 1, Qt::DashLine));
+        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
     }
 
     // The legend: the newest value of the screen for each channel.

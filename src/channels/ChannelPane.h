@@ -37,6 +37,8 @@ public:
     std::optional<axis::Range> typedRange() const { return m_typed; }
     // X cursors: screen index of each, or nullopt when off.
     void setCursors(const std::array<std::optional<int>, 2>& at);
+    // Y cursors: the value each stands at, in units, or nullopt when off.
+    void setYCursors(const std::array<std::optional<double>, 2>& at);
 
     axis::Range yRange() const;
     uint64_t firstFrame() const { return m_first; }
@@ -71,5 +73,6 @@ private:
     std::optional<axis::Range> m_typed;
     axis::AutoRange m_auto;
     std::array<std::optional<int>, 2> m_cursors{};
+    std::array<std::optional<double>, 2> m_yCursors{};
     QMetaObject::Connection m_storeLinks[2];
 };

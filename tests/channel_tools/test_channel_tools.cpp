@@ -1,10 +1,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,6 +80,7 @@ private slots:
     void fixedFramesMeasuredInTheirUnits();
     void textLinesRateIsMeasured();
     void triggerOnTheSecondChannel();
+    void cursorsInUnitsAndTime();
 };
 
 void ChannelToolsTest::fullScale_data() {
@@ -281,6 +284,41 @@ void ChannelToolsTest::triggerOnTheSecondChannel() {
     choose(TriggerMode::Off, TriggerSlope::Rising, 10, 5);
     QCOMPARE(pane->store(), t.form->Channels);
     QVERIFY(!t.form->lbl_lens_trig_status->isVisible());
+}
+
+void ChannelToolsTest::cursorsInUnitsAndTime() {
+    Started t;
+    t.form->xsubLensUse(lensOf("bin i16le*4"), false);
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k < 300; ++k) {
+        const double values[4] = {double(k * 10), 0, 0, 0};
+        const auto frame = lens::encodeFrame(t.form->Channels->format(), values);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    t.send(bytes);
+    // 12 frames at 1,440 a second.
+    app().iCurXPos = {10, 22};
+    t.form->chk_curx[0]->setChecked(true);
+    t.form->chk_curx[1]->setChecked(true);
+    QCOMPARE(t.form->lbl_cur_dx->text(), QStringLiteral("12"));
+    QCOMPARE(t.form->lbl_cur_dy->text(), QStringLiteral("8.333 ms"));
+    QCOMPARE(t.form->Frm_CurDelta->findChild<QLabel*>(QStringLiteral("Lbl_DeltaHead2"))->text(),
+             QStringLiteral("Δt"));
+
+    // A Y cursor's bar at its top reads the top of the axis, at its bottom the bottom.
+    const axis::Range r = t.form->pic_channels->yRange();
+    t.form->chk_curY[0]->setChecked(true);
+    t.form->vsc_y[0]->setValue(0);
+    QCOMPARE(t.form->lbl_cur_y[0]->text(), QString::number(r.hi, 'g', 5));
+    t.form->vsc_y[0]->setValue(t.form->vsc_y[0]->maximum());
+    QCOMPARE(t.form->lbl_cur_y[0]->text(), QString::number(r.lo, 'g', 5));
+    QCOMPARE(xfunYCursorValue(64, 256, {-1, 3}), 2.0);
+
+    // No rate: no time.
+    app().iScanSource = kSourceOff;
+    t.form->xsubCurXPlace();
+    QCOMPARE(t.form->lbl_cur_dy->text(), QStringLiteral("-----"));
+    QCOMPARE(xfunDeltaTimeText(-3000, 1000), QStringLiteral("-3 s"));
 }
 
 QTEST_MAIN(ChannelToolsTest)
