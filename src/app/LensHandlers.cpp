@@ -18,6 +18,7 @@
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
 #include "channels/LensView.h"
+#include "print/PrintSub.h"
 #include "storage/StorageNames.h"
 #include "toolkit/Controls.h"
 #include "toolkit/CountText.h"
@@ -130,6 +131,8 @@ void frms_RS_GRAPH_1::xsubLensUse(const lens::Format& format, bool remember) {
     }
     xsubLensViewForget();
     const bool on = xfunLensOn();
+    PrintSub::pLensPane = on ? pic_channels : nullptr;
+    PrintSub::strLensText = on ? QString::fromStdString(lens::toText(format)) : QString();
     pic_channels->setVisible(on);
     if (on) {
         pic_channels->raise();

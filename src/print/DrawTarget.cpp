@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
+#include <algorithm>
 
 #include "toolkit/Twips.h"
 
@@ -99,4 +100,16 @@ void PagePreview::Cls() {
 void PagePreview::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, m_image);
+}
+
+float DrawTarget::widget(QWidget* w, float x, float y, float width, float maxHeight) {
+    const QSizeF size = w->size();
+    if (size.isEmpty()) return 0;
+    const double scale = std::min(width / size.width(), maxHeight / size.height());
+    m_painter.save();
+    m_painter.translate(x, y);
+    m_painter.scale(scale, scale);
+    w->render(&m_painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    m_painter.restore();
+    return static_cast<float>(size.height() * scale);
 }

@@ -47,6 +47,9 @@ public:
     void line(float x1, float y1, float x2, float y2);
     void lineTo(float x, float y);
     void point(float x, float y);
+    // Draws the widget as it shows, scaled in its own proportions to fit width x maxHeight with
+    // its top-left corner at (x, y); returns the height it took.
+    float widget(QWidget* w, float x, float y, float width, float maxHeight);
 
 private:
     QPaintDevice* m_device;

@@ -25,6 +25,8 @@ float sngAxisY = 0;
 int16_t iPrintYMax = 255;
 int16_t iPrintYMin = 0;
 int16_t iXDivision = 1;
+QPointer<QWidget> pLensPane;
+QString strLensText;
 
 namespace {
 
@@ -84,6 +86,11 @@ void xsubPrintPage(DrawTarget& t) {
     t.setForeColor(0);
     xsubPrintTitle(t);
     xsubPrintDate(t);
+    if (pLensPane) {
+        xsubPrintLens(t);
+        t.setFontSize(points);
+        return;
+    }
     xsubPrintYAxis(t);
     xsubPrintXAxis(t);
     QCoreApplication::processEvents();
@@ -221,6 +228,22 @@ void xsubPrintInfo(DrawTarget& t) {
     if (app().iPrintAuthor == 1) {
         t.setCurrent(x, sngAxisY + 4.5f * th);
         t.print(app().strPrintAuthor);
+    }
+}
+
+void xsubPrintLens(DrawTarget& t) {
+    const float left = sngMarginL * t.scaleWidth();
+    t.widget(pLensPane, left, sngHeadH, sngPlotX + sngPlotW - left, sngAxisY - sngHeadH);
+    t.setForeColor(0);
+    const float x = sngPlotX + t.textWidth(QStringLiteral("111111"));
+    const float th = t.textHeight(QStringLiteral("A"));
+    const QString lines[3] = {
+        xfunXDimensionLine().replace(QStringLiteral("Point"), QStringLiteral("Frame")),
+        QStringLiteral("Lens ") + strLensText,
+        app().iPrintAuthor == 1 ? app().strPrintAuthor : QString()};
+    for (int i = 0; i < 3; ++i) {
+        t.setCurrent(x, sngAxisY + (1.5f + float(i)) * th);
+        t.print(lines[i]);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <array>
 #include <cstdint>
 
@@ -30,6 +32,11 @@ extern int16_t iPrintYMax;
 extern int16_t iPrintYMin;
 extern int16_t iXDivision;
 
+// While a lens is on: the channel pane, printed with its legend and axis in place of the byte
+// plot and listing, and the lens's text form for the information lines; null and empty otherwise.
+extern QPointer<QWidget> pLensPane;
+extern QString strLensText;
+
 void xsubPrintDataGet();
 
 void xsubPrintPage(DrawTarget& t);
@@ -41,6 +48,7 @@ void xsubPrintYLabel(DrawTarget& t, float y, int16_t v);
 void xsubPrintXAxis(DrawTarget& t);
 void xsubPrintTrace(DrawTarget& t);
 void xsubPrintInfo(DrawTarget& t);
+void xsubPrintLens(DrawTarget& t);
 void xsubPrintList(DrawTarget& t);
 void xsubPrintListDec(DrawTarget& t);
 void xsubPrintListHex(DrawTarget& t);

@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -25,6 +27,7 @@
 #include "dialogs/frms_Trigger.h"
 #include "graph/Fourier.h"
 #include "graph/Measurements.h"
+#include "print/PrintSub.h"
 
 namespace {
 
@@ -81,6 +84,7 @@ private slots:
     void textLinesRateIsMeasured();
     void triggerOnTheSecondChannel();
     void cursorsInUnitsAndTime();
+    void printedPageShowsTheChannels();
 };
 
 void ChannelToolsTest::fullScale_data() {
@@ -319,6 +323,62 @@ void ChannelToolsTest::cursorsInUnitsAndTime() {
     t.form->xsubCurXPlace();
     QCOMPARE(t.form->lbl_cur_dy->text(), QStringLiteral("-----"));
     QCOMPARE(xfunDeltaTimeText(-3000, 1000), QStringLiteral("-3 s"));
+}
+
+namespace {
+QString runTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+// Printed through a PDF printer: the three traces in their colours, the legend and the lens.
+void ChannelToolsTest::printedPageShowsTheChannels() {
+    Started t;
+    t.form->show();
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k < 300; ++k) {
+        const double values[3] = {8000 * std::sin(k / 8.0), 4000 * std::cos(k / 12.0) - 12000,
+                                  12000 + 2000 * std::sin(k / 5.0)};
+        const auto frame = lens::encodeFrame(t.form->Channels->format(), values);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    t.send(bytes);
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("page.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        QCOMPARE(PrintSub::xfunPrintOnPrinter(printer), QString());
+    }
+    const QString text =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+            .simplified();
+    QVERIFY2(text.contains(QStringLiteral("Lens bin i16le*3")), qPrintable(text));
+
+    // Kept for a person to look at.
+    const QString png = QStringLiteral("/tmp/tessavue_lens_print");
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+             QStringLiteral("-singlefile"), pdf, png});
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    for (int c = 0; c < 3; ++c) {
+        const QColor want = t.form->Channels->channel(c).colour;
+        int near = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor got = page.pixelColor(x, y);
+                near += std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                            std::abs(got.blue() - want.blue()) <
+                        60;
+            }
+        QVERIFY2(near > 200, qPrintable(QStringLiteral("channel %1: %2 pixels").arg(c).arg(near)));
+    }
 }
 
 QTEST_MAIN(ChannelToolsTest)
