@@ -123,8 +123,6 @@ void frms_RS_GRAPH_1::xsubLensUse(const lens::Format& format, bool remember) {
         m_lensLogFile.clear(); // a log begun through another lens has no side file to get
         // Its channel is not one of the new lens's.
         channelTrigger.disarm();
-        for (QLabel* l : {lbl_lens_trig_mark, lbl_lens_trig_status})
-            if (l) l->setVisible(false);
         Channels->setFormat(format);
         ViewChannels->setFormat(format);
         Channels->reset(0, true);
@@ -197,9 +195,15 @@ void frms_RS_GRAPH_1::xsubLensFileOpened() {
 void frms_RS_GRAPH_1::xsubLensDraw() {
     const AppState& s = app();
     const int frames = s.ChData[0].iXDim;
+    // The trigger's mark and status belong to the live pane while it is armed.
+    if (s.iDispMode != kDispScanning || !channelTrigger.armed())
+        for (QLabel* l : {lbl_lens_trig_mark, lbl_lens_trig_status})
+            if (l) l->setVisible(false);
     if (s.iDispMode == kDispScanning) {
-        // A held screen is taken again for a new width.
-        if (channelTrigger.armed() && pic_channels->framesPerScreen() != frames) {
+        // A held screen is taken again for a new width, and shown again after another view.
+        const ChannelStore* shown = pic_channels->store();
+        if (channelTrigger.armed() && (pic_channels->framesPerScreen() != frames ||
+                                       (shown != Channels && shown != &channelTrigger.held()))) {
             channelTrigger.update(*Channels, frames, clockMs());
             xsubChannelTriggerShow();
         } else if (!channelTrigger.armed() &&

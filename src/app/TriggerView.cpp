@@ -33,6 +33,8 @@ void frms_RS_GRAPH_1::xsubTriggerArm(const TriggerSettings& settings) {
 }
 
 void frms_RS_GRAPH_1::xsubTriggerDisarm() {
+    // The trigger on a channel ends where the byte trigger does; the next drawing shows why.
+    channelTrigger.disarm();
     if (!trigger.armed()) return;
     trigger.disarm();
     xsubTriggerPlace();

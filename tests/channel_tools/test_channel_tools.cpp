@@ -288,6 +288,14 @@ void ChannelToolsTest::triggerOnTheSecondChannel() {
     choose(TriggerMode::Off, TriggerSlope::Rising, 10, 5);
     QCOMPARE(pane->store(), t.form->Channels);
     QVERIFY(!t.form->lbl_lens_trig_status->isVisible());
+
+    // As the byte trigger, it ends with the live view.
+    choose(TriggerMode::Normal, TriggerSlope::Rising, 50, 0);
+    QVERIFY(t.form->channelTrigger.armed());
+    t.form->Cmd_Memory_Click();
+    t.form->Timer1_Timer();
+    QVERIFY(!t.form->channelTrigger.armed());
+    QVERIFY(!t.form->lbl_lens_trig_status->isVisibleTo(pane));
 }
 
 void ChannelToolsTest::cursorsInUnitsAndTime() {
