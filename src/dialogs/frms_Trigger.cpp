@@ -69,6 +69,7 @@ frms_Trigger::frms_Trigger(QWidget* parent, const ChannelTriggerSettings& curren
     : frms_Trigger(parent, {current.mode, 0, current.slope, current.positionPct}, 0, 0) {
     spn_level->setVisible(false);
     Label1->setVisible(false);
+    Frame3->setTitle(QStringLiteral("チャンネルとレベル"));
     cmb_channel = control<QComboBox>(Frame3, QStringLiteral("cmb_channel"), {120, 270, 1140, 315});
     cmb_channel->addItems(channels);
     dbl_level =
