@@ -232,7 +232,9 @@ bool writeSettings(const QString& programDir, const QString& port, const QString
 
 // A program folder holding a copy of the program and settings that open a virtual device,
 // which streams a sine at the given rate while this object lives; with a lens, the device
-// sends that lens's frames instead and the program starts with the lens chosen.
+// sends that lens's frames instead and the program starts with the lens chosen. Frames without
+// sync bytes are only found from their first byte, so that device waits to be told "go" (the
+// program sends it with --send) and begins with a whole frame.
 class StreamingSetup {
 public:
     StreamingSetup(const QString& buildDir, const QString& baud, const QString& lens = {}) {
@@ -245,8 +247,10 @@ public:
         const QString link = m_dir.filePath(QStringLiteral("ttyV0"));
         QStringList content{QStringLiteral("--wave"), QStringLiteral("sine")};
         if (!lens.isEmpty()) {
-            content = {QStringLiteral("--format"), lens};
-            m_arguments = {QStringLiteral("--lens"), lens};
+            content = {QStringLiteral("--format"), lens, QStringLiteral("--wait-for"),
+                       QStringLiteral("go\\r\\n")};
+            m_arguments = {QStringLiteral("--lens"), lens, QStringLiteral("--send"),
+                           QStringLiteral("go\\r\\n")};
         }
         startChild(m_device, vdevTool,
                    QStringList{QStringLiteral("--link"), link, QStringLiteral("--baud"), baud} +

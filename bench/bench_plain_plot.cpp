@@ -3,7 +3,8 @@
 // device (a pseudo-terminal) received and, when bytes came, paints a white pane with the same
 // grid and scale lines, the newest 800 bytes as one polyline, and their count in a label.
 // Given a number of channels, the bytes are frames of that many little-endian floats (-1..1)
-// and each channel's newest 800 values are a polyline of its own.
+// and each channel's newest 800 values are a polyline of its own; the device is told "go" first,
+// as Tessavue tells it, so that its frames begin with the first byte.
 // Usage: bench_plain_plot DEVICE [CHANNELS]
 
 #include <QApplication>
@@ -121,6 +122,11 @@ int main(int argc, char** argv) {
     if (::tcgetattr(fd, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::tcsetattr(fd, TCSANOW, &tio);
+    }
+
+    if (channels > 0 && ::write(fd, "go\r\n", 4) != 4) {
+        std::perror(argv[1]);
+        return 1;
     }
 
     QWidget window;
