@@ -13,6 +13,7 @@
 
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelDialog.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
@@ -71,6 +72,8 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_LensChoose = item(QStringLiteral("mnu_LensChoose"), QStringLiteral("データ形式..."));
     mnu_LensText = item(QStringLiteral("mnu_LensText"), QStringLiteral("テキスト行..."));
     mnu_LensRange = item(QStringLiteral("mnu_LensRange"), QStringLiteral("Y 範囲..."));
+    mnu_LensChannels =
+        item(QStringLiteral("mnu_LensChannels"), QStringLiteral("チャンネル設定..."));
     mnu_Lens->addSeparator();
     mnu_LensImage = item(QStringLiteral("mnu_LensImage"), QStringLiteral("画像として保存..."));
     mnu_LensCsv = item(QStringLiteral("mnu_LensCsv"), QStringLiteral("CSV として保存..."));
@@ -96,6 +99,15 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
         const double max = parts.value(1).trimmed().toDouble(&hi);
         pic_channels->setTypedRange(
             lo && hi && parts.size() == 2 ? std::optional<axis::Range>({min, max}) : std::nullopt);
+    });
+    connect(mnu_LensChannels, &QAction::triggered, this, [this] {
+        ChannelStore* shown = pic_channels->store();
+        if (!shown) return;
+        ChannelDialog dialog(this, *shown);
+        if (dialog.exec() != QDialog::Accepted) return;
+        // The live channels and those of a stored view are the same channels of one stream.
+        for (ChannelStore* store : {Channels, ViewChannels})
+            dialog.applyTo(*store);
     });
     connect(mnu_LensImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_LensCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);

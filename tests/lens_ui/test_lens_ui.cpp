@@ -20,6 +20,7 @@
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelDialog.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
@@ -122,6 +123,7 @@ private slots:
     void liveMemoryAndFileShowTheSameFrames();
     void byteViewComesBackUntouched();
     void dialogPreviewsAndRemembersTheLens();
+    void channelSettingsGiveUnits();
     void virtualDeviceThroughTheWindow_data();
     void virtualDeviceThroughTheWindow();
 };
@@ -383,6 +385,42 @@ void LensUiTest::dialogPreviewsAndRemembersTheLens() {
     QVERIFY(st.form->xfunLensOn());
     QCOMPARE(readLensChoice(lensSettingsPath(app().strSettingsFile)),
              std::optional<lens::Format>(lensOf("text")));
+    finish(st.form);
+}
+
+void LensUiTest::channelSettingsGiveUnits() {
+    QTemporaryDir dir;
+    auto st = startOnPort(dir.path());
+    st.form->xsubLensUse(lensOf("bin i16le*2"), false);
+    QByteArray stream;
+    for (int16_t v : {100, -7, 300, 9, -500, 11})
+        stream.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    send(st, stream, 5);
+    bool refusedText = false;
+    testsupport::onNextModal([&](QWidget* w) {
+        auto* d = qobject_cast<ChannelDialog*>(w);
+        QVERIFY(d);
+        QTableWidget* t = d->tbl_channels;
+        QCOMPARE(t->rowCount(), 2);
+        t->item(0, 2)->setText(QStringLiteral("0.5"));
+        t->item(0, 3)->setText(QStringLiteral("volts"));
+        refusedText = !d->Cmd_OK->isEnabled();
+        t->item(0, 3)->setText(QStringLiteral("-1"));
+        t->item(1, 1)->setCheckState(Qt::Unchecked);
+        d->Cmd_OK->click();
+    });
+    st.form->mnu_LensChannels->trigger();
+    QVERIFY(refusedText);
+    const ChannelStore& ch = *st.form->Channels;
+    QCOMPARE(ch.frameCount(), uint64_t(3));
+    QCOMPARE(ch.value(0, 1), 300 * 0.5 - 1);
+    QCOMPARE(ch.raw(0, 1), 300.0);
+    QCOMPARE(ch.value(1, 1), 9.0);
+    QVERIFY(!ch.channel(1).visible);
+    app().iCurXPos = {0, 2};
+    st.form->chk_curx[0]->setChecked(true);
+    st.form->chk_curx[1]->setChecked(true);
+    QCOMPARE(st.form->tbl_lens_cursors->item(0, 3)->text().toDouble(), (-500 - 100) * 0.5);
     finish(st.form);
 }
 
