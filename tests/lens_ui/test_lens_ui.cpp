@@ -29,6 +29,7 @@
 
 using testsupport::finish;
 using testsupport::startWithFakeEngine;
+using testsupport::ticksUntil;
 
 namespace {
 
@@ -83,17 +84,6 @@ void writeSettingsFor(const QString& dir, const QString& path) {
     QVERIFY(settings.open(QIODevice::WriteOnly));
     QVERIFY(settings.write(appSub::settingsBytes(app())) > 0);
     app() = AppState{};
-}
-
-// Runs receive ticks, as the receive timer would, until done() or ms have passed.
-bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        form->Timer_Receive_Timer();
-        QTest::qWait(10);
-    }
-    return done();
 }
 
 // Pixels of about the colour in the image (the traces are drawn smoothed).
