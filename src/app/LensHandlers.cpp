@@ -60,7 +60,8 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
                                                  QStringLiteral("Cursor2"), QStringLiteral("Δ")});
     tbl_lens_cursors->verticalHeader()->setVisible(false);
     tbl_lens_cursors->verticalHeader()->setDefaultSectionSize(18);
-    tbl_lens_cursors->horizontalHeader()->setStretchLastSection(true);
+    // Four columns share the width: no column hides behind a scroll bar.
+    tbl_lens_cursors->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     tbl_lens_cursors->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tbl_lens_cursors->setVisible(false);
     frmLensText = new LensTextWindow(this);
