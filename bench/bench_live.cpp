@@ -12,7 +12,9 @@
 // (g) as (b) at 3,000,000 baud with the measurement and spectrum windows opened through the
 //     pane's menu (xdotool), both following the moving trace;
 // (h) as (b), side by side in one run with bench_plain_plot, a plain Qt program doing the same
-//     visible work: the program's CPU use over the plain program's;
+//     visible work: the program's CPU use over the plain program's; also at 3,000,000 baud with
+//     the device sending frames of 8 floats, the program seeing them through the lens
+//     "bin f32le*8" and the plain program drawing the 8 channels as 8 polylines;
 // (i) latency: the main window on the real engine reads a pseudo-terminal this benchmark writes
 //     at the line's byte rate; the time from writing a step between two levels into it to the
 //     end of the first paint of the pane whose picture shows it, over kLatencySteps steps.
@@ -21,6 +23,7 @@
 // paint_fps_3000000=<w> cpu_percent_lost=<v> cpu_percent_trigger_3000000=<u>
 // cpu_percent_analysis_3000000=<t> cpu_percent_console_3000000=<c>
 // cpu_ratio_to_plain_115200=<r> cpu_ratio_to_plain_3000000=<q>
+// cpu_percent_lens_3000000=<l> cpu_ratio_lens8_to_plain_3000000=<k>
 // latency_ms_median_115200=<m> latency_ms_worst_115200=<n> latency_ms_median_3000000=<o>
 // latency_ms_worst_3000000=<p>
 
@@ -79,6 +82,9 @@ constexpr int kLatencySteps = 40;
 constexpr uint8_t kLatencyLevels[2] = {40, 90};
 constexpr int kLatencyHoldMs = 200;
 constexpr int kLatencyHoldSpreadMs = 90;
+// The many-channel stream of (h): its lens, for the device and the program, and its channels.
+const QString kLens8 = QStringLiteral("bin f32le*8");
+constexpr int kLens8Channels = 8;
 
 // Hands out a sine, a few bytes at every fetch, as a device at 115,200 baud would.
 class ScriptedEngine : public tessavue::SerialEngine {
@@ -225,10 +231,13 @@ bool writeSettings(const QString& programDir, const QString& port, const QString
 }
 
 // A program folder holding a copy of the program and settings that open a virtual device,
-// which streams a sine at the given rate while this object lives.
+// which streams a sine at the given rate while this object lives; with a lens, the device
+// sends that lens's frames instead and the program starts with the lens chosen. Frames without
+// sync bytes are only found from their first byte, so that device waits to be told "go" (the
+// program sends it with --send) and begins with a whole frame.
 class StreamingSetup {
 public:
-    StreamingSetup(const QString& buildDir, const QString& baud) {
+    StreamingSetup(const QString& buildDir, const QString& baud, const QString& lens = {}) {
         const QString vdevTool = buildDir + QStringLiteral("/tools/tessavue-vdev");
         m_program = m_dir.filePath(QStringLiteral("tessavue"));
         if (!QFile::copy(buildDir + QStringLiteral("/tessavue"), m_program)) {
@@ -236,9 +245,16 @@ public:
             return;
         }
         const QString link = m_dir.filePath(QStringLiteral("ttyV0"));
+        QStringList content{QStringLiteral("--wave"), QStringLiteral("sine")};
+        if (!lens.isEmpty()) {
+            content = {QStringLiteral("--format"), lens, QStringLiteral("--wait-for"),
+                       QStringLiteral("go\\r\\n")};
+            m_arguments = {QStringLiteral("--lens"), lens, QStringLiteral("--send"),
+                           QStringLiteral("go\\r\\n")};
+        }
         startChild(m_device, vdevTool,
-                   {QStringLiteral("--link"), link, QStringLiteral("--baud"), baud,
-                    QStringLiteral("--wave"), QStringLiteral("sine")});
+                   QStringList{QStringLiteral("--link"), link, QStringLiteral("--baud"), baud} +
+                       content);
         for (int i = 0; i < 100 && !QFileInfo::exists(link); ++i)
             QThread::msleep(50);
         if (!QFileInfo::exists(link)) {
@@ -255,6 +271,8 @@ public:
     const QString& problem() const { return m_problem; }
     QString programDir() const { return m_dir.path(); }
     const QString& program() const { return m_program; }
+    // What the program is started with.
+    const QStringList& arguments() const { return m_arguments; }
     QProcess& device() { return m_device; }
     // Where the virtual device is.
     const QString& link() const { return m_link; }
@@ -262,6 +280,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_program;
+    QStringList m_arguments;
     QString m_link;
     QProcess m_device;
     QString m_problem;
@@ -335,20 +354,23 @@ double programCpuPercent(const QString& buildDir, const QString& baud, int secon
     return percent;
 }
 
-// (h) The program and bench_plain_plot on one X server, each with a virtual device at `baud`:
-// their CPU use over the same `seconds`, the program's first. NaN, with the reason, for what
-// could not run.
-std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& baud, int seconds) {
+// (h) The program and bench_plain_plot on one X server, each with a virtual device at `baud`
+// (sending frames of `channels` floats through `lens` when one is given): their CPU use over the
+// same `seconds`, the program's first. NaN, with the reason, for what could not run.
+std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& baud, int seconds,
+                                        const QString& lens = {}, int channels = 0) {
     VirtualScreen screen;
-    StreamingSetup setup(buildDir, baud);
-    StreamingSetup plainSetup(buildDir, baud);
+    StreamingSetup setup(buildDir, baud, lens);
+    StreamingSetup plainSetup(buildDir, baud, lens);
     if (!screen.ok() || !setup.problem().isEmpty() || !plainSetup.problem().isEmpty()) {
         std::printf("note: no X server or no virtual device, no side-by-side figure\n");
         return {NAN, NAN};
     }
     QProcess program, plain;
-    startChild(program, setup.program(), {}, screen.environment());
-    startChild(plain, buildDir + QStringLiteral("/bench/bench_plain_plot"), {plainSetup.link()},
+    startChild(program, setup.program(), setup.arguments(), screen.environment());
+    QStringList plainArguments{plainSetup.link()};
+    if (channels > 0) plainArguments << QString::number(channels);
+    startChild(plain, buildDir + QStringLiteral("/bench/bench_plain_plot"), plainArguments,
                screen.environment());
     std::pair<double, double> percent{NAN, NAN};
     if (program.waitForStarted(10000) && plain.waitForStarted(10000)) {
@@ -356,7 +378,8 @@ std::pair<double, double> cpuSideBySide(const QString& buildDir, const QString& 
         const std::vector<double> both = cpuPercents({&program, &plain}, seconds);
         percent = {both[0], both[1]};
     } else {
-        std::printf("note: the program or the plain program did not start\n");
+        std::printf("note: the program or the plain program did not start (%s, %s)\n",
+                    qPrintable(program.errorString()), qPrintable(plain.errorString()));
     }
     stopChild(plain);
     stopChild(program);
@@ -708,11 +731,19 @@ QString sideBySideAndLatency(const QString& buildDir) {
                     qPrintable(figure(latency[r].second)));
         std::fflush(stdout);
     }
+    const auto [lensProgram, lensPlain] =
+        cpuSideBySide(buildDir, rates[1], kMeasureSeconds, kLens8, kLens8Channels);
+    std::printf("side by side at %s baud for %d s, %d float channels: the program through the "
+                "lens %s %%, the plain Qt program drawing %d polylines %s %% of one core\n",
+                qPrintable(rates[1]), kMeasureSeconds, kLens8Channels,
+                qPrintable(figure(lensProgram)), kLens8Channels, qPrintable(figure(lensPlain)));
     return QStringLiteral("cpu_ratio_to_plain_115200=%1 cpu_ratio_to_plain_3000000=%2 "
                           "latency_ms_median_115200=%3 latency_ms_worst_115200=%4 "
-                          "latency_ms_median_3000000=%5 latency_ms_worst_3000000=%6")
+                          "latency_ms_median_3000000=%5 latency_ms_worst_3000000=%6 "
+                          "cpu_percent_lens_3000000=%7 cpu_ratio_lens8_to_plain_3000000=%8")
         .arg(ratioFigure(ratio[0]), ratioFigure(ratio[1]), figure(latency[0].first),
-             figure(latency[0].second), figure(latency[1].first), figure(latency[1].second));
+             figure(latency[0].second), figure(latency[1].first), figure(latency[1].second),
+             figure(lensProgram), ratioFigure(lensProgram / lensPlain));
 }
 
 void printLoadAverage() {

@@ -14,6 +14,7 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "channels/ChannelAnalysis.h"
+#include "channels/ChannelDialog.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
@@ -61,7 +62,8 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
                                                  QStringLiteral("Cursor2"), QStringLiteral("Δ")});
     tbl_lens_cursors->verticalHeader()->setVisible(false);
     tbl_lens_cursors->verticalHeader()->setDefaultSectionSize(18);
-    tbl_lens_cursors->horizontalHeader()->setStretchLastSection(true);
+    // Four columns share the width: no column hides behind a scroll bar.
+    tbl_lens_cursors->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     tbl_lens_cursors->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tbl_lens_cursors->setVisible(false);
     frmLensText = new LensTextWindow(this);
@@ -73,6 +75,8 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_LensChoose = item(QStringLiteral("mnu_LensChoose"), QStringLiteral("データ形式..."));
     mnu_LensText = item(QStringLiteral("mnu_LensText"), QStringLiteral("テキスト行..."));
     mnu_LensRange = item(QStringLiteral("mnu_LensRange"), QStringLiteral("Y 範囲..."));
+    mnu_LensChannels =
+        item(QStringLiteral("mnu_LensChannels"), QStringLiteral("チャンネル設定..."));
     mnu_Lens->addSeparator();
     // The byte pane's own items, which look at the channel chosen in their windows.
     mnu_Lens->addAction(mnu_Trigger);
@@ -103,6 +107,15 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
         const double max = parts.value(1).trimmed().toDouble(&hi);
         pic_channels->setTypedRange(
             lo && hi && parts.size() == 2 ? std::optional<axis::Range>({min, max}) : std::nullopt);
+    });
+    connect(mnu_LensChannels, &QAction::triggered, this, [this] {
+        ChannelStore* shown = pic_channels->store();
+        if (!shown) return;
+        ChannelDialog dialog(this, *shown);
+        if (dialog.exec() != QDialog::Accepted) return;
+        // The live channels and those of a stored view are the same channels of one stream.
+        for (ChannelStore* store : {Channels, ViewChannels})
+            dialog.applyTo(*store);
     });
     connect(mnu_LensImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_LensCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);

@@ -259,6 +259,7 @@ public:
     QAction* mnu_LensChoose = nullptr;
     QAction* mnu_LensText = nullptr;
     QAction* mnu_LensRange = nullptr;
+    QAction* mnu_LensChannels = nullptr;
     QAction* mnu_LensCsv = nullptr;
     QAction* mnu_LensImage = nullptr;
 

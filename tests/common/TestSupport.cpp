@@ -59,6 +59,16 @@ void onNextModal(std::function<void(QWidget*)> act) {
     poll->start();
 }
 
+bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        form->Timer_Receive_Timer();
+        QTest::qWait(10);
+    }
+    return done();
+}
+
 void clickChild(QWidget* w, const QString& objectName) {
     auto* b = w->findChild<QAbstractButton*>(objectName);
     if (!b) qFatal("no button %s", qPrintable(objectName));

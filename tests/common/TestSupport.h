@@ -30,6 +30,9 @@ void finish(frms_RS_GRAPH_1* form);
 
 void stopTimers(frms_RS_GRAPH_1* form);
 
+// Runs receive ticks, as the receive timer would, until done() or ms have passed.
+bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms);
+
 // Runs `act` on the next modal window that comes up (as a user would answer it), while the
 // caller goes on and opens it. Waits up to five seconds for the window.
 void onNextModal(std::function<void(QWidget*)> act);

@@ -4,17 +4,23 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <csignal>
+#include <numbers>
 
+#include "SerialEngine.h"
 #include "TestSupport.h"
 #include "app/CommandLine.h"
+#include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelDialog.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
@@ -23,6 +29,7 @@
 
 using testsupport::finish;
 using testsupport::startWithFakeEngine;
+using testsupport::ticksUntil;
 
 namespace {
 
@@ -66,6 +73,32 @@ uint16_t crc16Modbus(const QByteArray& bytes) {
     return crc;
 }
 
+// The settings of a first run, with the port at `path` open at 115,200 baud.
+void writeSettingsFor(const QString& dir, const QString& path) {
+    app() = AppState{};
+    ini::xsubSetDefaults(dir);
+    app().iScanSource = kSourceCom;
+    app().strPortName = path;
+    app().strBaud = QStringLiteral("115200");
+    QFile settings(appSub::settingsPath(dir));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    QVERIFY(settings.write(appSub::settingsBytes(app())) > 0);
+    app() = AppState{};
+}
+
+// Pixels of about the colour in the image (the traces are drawn smoothed).
+int pixelsOf(const QImage& image, const QColor& colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            n += std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
+                     std::abs(p.blue() - colour.blue()) <
+                 60;
+        }
+    return n;
+}
+
 } // namespace
 
 class LensUiTest : public QObject {
@@ -80,6 +113,9 @@ private slots:
     void liveMemoryAndFileShowTheSameFrames();
     void byteViewComesBackUntouched();
     void dialogPreviewsAndRemembersTheLens();
+    void channelSettingsGiveUnits();
+    void virtualDeviceThroughTheWindow_data();
+    void virtualDeviceThroughTheWindow();
 };
 
 void LensUiTest::commandLineLens_data() {
@@ -340,6 +376,160 @@ void LensUiTest::dialogPreviewsAndRemembersTheLens() {
     QCOMPARE(readLensChoice(lensSettingsPath(app().strSettingsFile)),
              std::optional<lens::Format>(lensOf("text")));
     finish(st.form);
+}
+
+void LensUiTest::channelSettingsGiveUnits() {
+    QTemporaryDir dir;
+    auto st = startOnPort(dir.path());
+    st.form->xsubLensUse(lensOf("bin i16le*2"), false);
+    QByteArray stream;
+    for (int16_t v : {100, -7, 300, 9, -500, 11})
+        stream.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    send(st, stream, 5);
+    bool refusedText = false;
+    testsupport::onNextModal([&](QWidget* w) {
+        auto* d = qobject_cast<ChannelDialog*>(w);
+        QVERIFY(d);
+        QTableWidget* t = d->tbl_channels;
+        QCOMPARE(t->rowCount(), 2);
+        t->item(0, 2)->setText(QStringLiteral("0.5"));
+        t->item(0, 3)->setText(QStringLiteral("volts"));
+        refusedText = !d->Cmd_OK->isEnabled();
+        t->item(0, 3)->setText(QStringLiteral("-1"));
+        t->item(1, 1)->setCheckState(Qt::Unchecked);
+        d->Cmd_OK->click();
+    });
+    st.form->mnu_LensChannels->trigger();
+    QVERIFY(refusedText);
+    const ChannelStore& ch = *st.form->Channels;
+    QCOMPARE(ch.frameCount(), uint64_t(3));
+    QCOMPARE(ch.value(0, 1), 300 * 0.5 - 1);
+    QCOMPARE(ch.raw(0, 1), 300.0);
+    QCOMPARE(ch.value(1, 1), 9.0);
+    QVERIFY(!ch.channel(1).visible);
+    app().iCurXPos = {0, 2};
+    st.form->chk_curx[0]->setChecked(true);
+    st.form->chk_curx[1]->setChecked(true);
+    QCOMPARE(st.form->tbl_lens_cursors->item(0, 3)->text().toDouble(), (-500 - 100) * 0.5);
+    finish(st.form);
+}
+
+// The whole way, as a user starts it with --lens and --send: the virtual device waits for the
+// command, sends its banner and then its numbers through a real pseudo-terminal into the real
+// engine; what the window's channels hold is every frame the device sent, and the X cursors read
+// them. Also run under Xvfb (see CMakeLists.txt).
+void LensUiTest::virtualDeviceThroughTheWindow_data() {
+    QTest::addColumn<QString>("lens");
+    QTest::addColumn<QStringList>("content");
+    // A board prints an empty line before its banner, so the banner is not the first line after
+    // the port opened, which is dropped as partial.
+    QTest::newRow("banner, labelled lines")
+        << "text" << QStringList{"--format", "labels", "--banner", "\r\nTessavue demo board v1.2"};
+    QTest::newRow("synced frames, garbage")
+        << "bin sync=AA55 i16le*3 crc16modbus"
+        << QStringList{"--format", "bin sync=AA55 i16le*3 crc16modbus", "--garbage", "200"};
+}
+
+void LensUiTest::virtualDeviceThroughTheWindow() {
+    QFETCH(QString, lens);
+    QFETCH(QStringList, content);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyV0");
+    const QString record = dir.filePath("sent.bin");
+    QProcess vdev;
+    vdev.start(TESSAVUE_BUILD_DIR "/tools/tessavue-vdev",
+               QStringList{"--link", link, "--baud", "115200", "--record", record, "--wait-for",
+                           "go\\r\\n"} +
+                   content);
+    QVERIFY(vdev.waitForReadyRead(10000));
+    vdev.readAll();
+    writeSettingsFor(dir.path(), link);
+    frms_RS_GRAPH_1* form =
+        testsupport::startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    form->xsubLensUse(lensOf(lens.toLatin1()), false);
+    form->xsubSendOnOpen("go\r\n");
+    QVERIFY(ticksUntil(
+        form, [] { return app().lRcvCount > 8000; }, 5000));
+    // Unplugged once every byte sent has been read: the recording is then complete, and the
+    // window tells of the lost port.
+    ::kill(pid_t(vdev.processId()), SIGUSR1);
+    QByteArray told;
+    QTRY_VERIFY_WITH_TIMEOUT((told += vdev.readAll()).contains("unplugged"), 5000);
+    testsupport::onNextModal([](QWidget* box) { box->close(); });
+    const QByteArray sent = [&] {
+        QFile f(record);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QVERIFY(ticksUntil(
+        form, [&] { return app().lRcvCount >= sent.size() && !QApplication::activeModalWidget(); },
+        5000));
+    QCOMPARE(app().lRcvCount, int32_t(sent.size()));
+
+    const ChannelStore& ch = *form->Channels;
+    const bool text = lens == "text";
+    QCOMPARE(ch.channelCount(), text ? 2 : 3);
+    // What the device sent, read here without the lens: the values of each whole line or
+    // frame, in order.
+    std::vector<std::vector<double>> frames;
+    if (text) {
+        const QList<QByteArray> lines = sent.split('\n');
+        QCOMPARE(lines[1].trimmed(), QByteArray("Tessavue demo board v1.2"));
+        for (qsizetype i = 2; i + 1 < lines.size(); ++i) { // the last is not a whole line
+            const QList<QByteArray> fields = lines[i].trimmed().split('\t');
+            frames.push_back({fields[0].mid(4).toDouble(), fields[1].mid(4).toDouble()});
+        }
+        QCOMPARE(ch.channel(0).name, QStringLiteral("sin"));
+        QCOMPARE(ch.channel(1).name, QStringLiteral("cos"));
+        QCOMPARE(ch.counters().textLines, uint64_t(1));
+        QCOMPARE(ch.textLines().back().text, QStringLiteral("Tessavue demo board v1.2"));
+    } else {
+        const int frameBytes = 2 + 3 * 2 + 2;
+        uint64_t breaks = 0;
+        for (qsizetype at = 0; at + frameBytes <= sent.size(); at += frameBytes) {
+            frames.emplace_back();
+            for (int k = 0; k < 3; ++k)
+                frames.back().push_back(
+                    int16_t(uint8_t(sent[at + 2 + 2 * k]) | uint8_t(sent[at + 3 + 2 * k]) << 8));
+            if (frames.size() % 256 == 200) {
+                at += 5; // the garbage after every 200th frame of a period
+                breaks += at + frameBytes <= sent.size();
+            }
+        }
+        // The values are the device's: channel k a sine shifted by k/8 of a period.
+        for (std::size_t j = 0; j < frames.size(); ++j)
+            QCOMPARE(frames[j][1],
+                     std::round(1000 * std::sin(2 * std::numbers::pi * double(j % 256) / 256 +
+                                                std::numbers::pi / 4)));
+        QCOMPARE(ch.counters().resyncs, breaks);
+        QCOMPARE(ch.counters().bytesSkipped, 5 * breaks);
+        QCOMPARE(ch.counters().badChecksums, uint64_t(0));
+    }
+    // None invented, none lost: frame for frame what was sent.
+    QCOMPARE(ch.frameCount(), uint64_t(frames.size()));
+    for (uint64_t k = ch.firstFrame(); k < ch.frameCount(); ++k)
+        for (int c = 0; c < ch.channelCount(); ++c)
+            QCOMPARE(ch.value(c, k), frames[k][std::size_t(c)]);
+
+    // The pane draws every channel, and the X cursors read the frames under them.
+    form->pic_channels->repaint();
+    const QImage pane = form->pic_channels->grab().toImage();
+    for (int c = 0; c < ch.channelCount(); ++c)
+        QVERIFY(pixelsOf(pane, ChannelStore::paletteColour(c)) > 150);
+    QVERIFY(form->pic_channels->legendRow(ch.channelCount()).isEmpty());
+    app().iCurXPos = {20, 150};
+    form->chk_curx[0]->setChecked(true);
+    form->chk_curx[1]->setChecked(true);
+    const uint64_t first = form->pic_channels->firstFrame();
+    QCOMPARE(first + uint64_t(form->pic_channels->framesPerScreen()), ch.frameCount());
+    QTableWidget* table = form->tbl_lens_cursors;
+    for (int c = 0; c < ch.channelCount(); ++c) {
+        QCOMPARE(table->item(c, 1)->text().toDouble(), frames[first + 20][std::size_t(c)]);
+        QCOMPARE(table->item(c, 2)->text().toDouble(), frames[first + 150][std::size_t(c)]);
+    }
+    testsupport::finish(form);
+    vdev.terminate();
+    QVERIFY(vdev.waitForFinished(10000));
 }
 
 QTEST_MAIN(LensUiTest)

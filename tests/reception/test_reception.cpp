@@ -1,4 +1,5 @@
 // Reception without any window: what the window-driven tests cannot reach.
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -112,10 +113,14 @@ private slots:
 
         const QByteArray sent = pattern(3000, 5);
         QCOMPARE(::write(master, sent.constData(), sent.size()), ssize_t(sent.size()));
-        while (s.lRcvCount < sent.size()) {
-            QVERIFY(waiting.wait(5000));
-            reception.tick();
-        }
+        QVERIFY(waiting.wait(5000));
+        // The tail of a burst read within a frame of the last fetch is not told of: the window's
+        // poll, 45 ms behind, takes it, as this loop does.
+        QElapsedTimer waited;
+        waited.start();
+        for (reception.tick(); s.lRcvCount < sent.size() && waited.elapsed() < 5000;
+             reception.tick())
+            waiting.wait(45);
         QCOMPARE(s.lRcvCount, sent.size());
         const std::vector<uint8_t> kept = newest(sent.size());
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(kept.data()), sent.size()), sent);

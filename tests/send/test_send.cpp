@@ -86,6 +86,8 @@ private slots:
 
 namespace {
 
+using testsupport::ticksUntil;
+
 void writeSettingsFor(const QString& dir, const QString& port) {
     QFile f(appSub::settingsPath(dir));
     if (f.open(QIODevice::WriteOnly))
@@ -106,17 +108,6 @@ testsupport::Started startOnCom(const QString& dir) {
 frms_RS_GRAPH_1* startOnDevice(const QString& dir, const QString& path) {
     writeSettingsFor(dir, path);
     return testsupport::startWithEngine(dir, tessavue::makeLinuxSerialEngine());
-}
-
-// Runs receive ticks, as the receive timer would, until done() or ms have passed.
-bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        form->Timer_Receive_Timer();
-        QTest::qWait(10);
-    }
-    return done();
 }
 
 // Until the engine has a way to the line, what it is given goes nowhere: nothing to test yet.
