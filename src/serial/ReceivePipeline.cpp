@@ -90,6 +90,8 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
         else if (s.iLogSt == tessavue::SerialEngine::kLogStalled)
             emit notice(xfunLogStalledText());
     }
+    if (const int error = s.engine->takeTimeFileError(); error != 0)
+        emit notice(xfunTimeFileFailedText(error));
     if (count != 0) {
         m_lastFetchNs.store(steadyNs(), std::memory_order_relaxed);
         s.engine->RcvDataAll(m_fetched.data(), count);
