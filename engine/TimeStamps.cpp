@@ -38,4 +38,19 @@ int64_t byteTimeNs(std::span<const ReadStamp> stamps, uint64_t offset, int64_t c
     return read == stamps.begin() ? placed : std::max(placed, std::prev(read)->ns);
 }
 
+std::vector<ReadStamp> readsWithin(std::span<const ReadStamp> stamps, uint64_t first,
+                                   uint64_t count, int64_t charNs) {
+    std::vector<ReadStamp> within;
+    const auto from = std::upper_bound(stamps.begin(), stamps.end(), first,
+                                       [](uint64_t at, const ReadStamp& s) { return at < s.end; });
+    for (auto read = from; read != stamps.end(); ++read) {
+        if (read->end - first >= count) {
+            if (count > 0) within.push_back({count, byteTimeNs(stamps, first + count - 1, charNs)});
+            break;
+        }
+        within.push_back({read->end - first, read->ns});
+    }
+    return within;
+}
+
 } // namespace tessavue

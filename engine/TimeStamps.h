@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace tessavue {
 
@@ -34,5 +35,10 @@ int64_t characterNs(const LineSettings& settings);
 // back from the stamp of its read at charNs a byte, never before the read ahead of it. A byte
 // past the last stamp takes the last stamp's time; no stamps give 0.
 int64_t byteTimeNs(std::span<const ReadStamp> stamps, uint64_t offset, int64_t charNs);
+
+// The stamps of the bytes from first, count of them, with ends counted from first: a read that
+// goes on past them ends at count, at the time of its byte there.
+std::vector<ReadStamp> readsWithin(std::span<const ReadStamp> stamps, uint64_t first,
+                                   uint64_t count, int64_t charNs);
 
 } // namespace tessavue

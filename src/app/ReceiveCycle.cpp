@@ -43,7 +43,7 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     AppState& s = app();
     const ReceivePipeline::Tick t = Reception->tick();
-    xsubLensFed(t.bytes, t.byteCount);
+    xsubLensFed(t.bytes, t.byteCount, t.times);
     if (t.logEnded) {
         xsubLogButton();
         xsubLensLogEnded();

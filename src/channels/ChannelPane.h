@@ -10,13 +10,14 @@
 
 #include "channels/AxisRange.h"
 #include "channels/ChannelStore.h"
+#include "channels/TimeAxis.h"
 
 class ChannelStore;
 
 // The pane that draws decoded channels where the byte pane is: each visible channel its own
 // polyline (broken at gaps and where bytes were skipped, which are marked), a legend with each
 // channel's colour, name and newest value (a click hides or shows it), a Y axis with round
-// ticks, automatic or typed, and X in frames. It shows a screen of a ChannelStore: `frames`
+// ticks, automatic or typed, and X in frames or in times (TimeAxis.h). It shows a screen of a ChannelStore: `frames`
 // frames from `first`; the X labels count from `origin`. It owns no data.
 class ChannelPane : public QWidget {
     Q_OBJECT
@@ -35,6 +36,10 @@ public:
     // nullopt: automatic.
     void setTypedRange(std::optional<axis::Range> range);
     std::optional<axis::Range> typedRange() const { return m_typed; }
+    // What X shows: frames, or times where the frames have them.
+    void setTimeAxis(const timeaxis::Choice& choice);
+    timeaxis::Choice timeAxis() const { return m_timeAxis; }
+    timeaxis::ScreenTimes screenTimes() const;
     // X cursors: screen index of each, or nullopt when off.
     void setCursors(const std::array<std::optional<int>, 2>& at);
 
@@ -71,5 +76,6 @@ private:
     std::optional<axis::Range> m_typed;
     axis::AutoRange m_auto;
     std::array<std::optional<int>, 2> m_cursors{};
+    timeaxis::Choice m_timeAxis;
     QMetaObject::Connection m_storeLinks[2];
 };

@@ -95,6 +95,12 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
     if (count != 0) {
         m_lastFetchNs.store(steadyNs(), std::memory_order_relaxed);
         s.engine->RcvDataAll(m_fetched.data(), count);
+        const std::span<const tessavue::ReadStamp> stamps = s.engine->RcvStamps();
+        m_fetchedTimes = {s.engine->portClockAnchor(), s.engine->characterNs(),
+                          std::vector(stamps.begin(), stamps.end())};
+        s.receivedTimes.setLine(m_fetchedTimes.anchor, m_fetchedTimes.charNs);
+        s.receivedTimes.add(stamps, uint64_t(count));
+        t.times = &m_fetchedTimes;
         ini::xsubRingAddBytes(0, m_fetched.data(), count);
         addToCount(count);
         t.samplesAdded = true;

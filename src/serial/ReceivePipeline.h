@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SerialEngine.h"
+#include "app/state/ReceivedTimes.h"
 
 class QTimer;
 
@@ -28,6 +29,8 @@ public:
         // The bytes the tick added, valid until the next tick: what a lens decodes.
         const uint8_t* bytes = nullptr;
         int32_t byteCount = 0;
+        // When they came, as long as the bytes are valid (nullptr: not known).
+        const TimedBytes* times = nullptr;
     };
 
     // Asks the engine of the moment to tell when bytes are waiting (bytesWaiting()).
@@ -60,6 +63,7 @@ private:
 
     std::vector<uint8_t> m_fetched =
         std::vector<uint8_t>(tessavue::SerialEngine::kMaxBytesPerFetch);
+    TimedBytes m_fetchedTimes;
     uint8_t m_testByte = 0;
     bool m_fetchWasFull = false;
     bool m_engineTells = false;

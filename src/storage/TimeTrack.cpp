@@ -1,7 +1,10 @@
 #include "TimeTrack.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <cstring>
+
+#include "storage/FileErrors.h"
 
 TimeTrackRead xfunReadTimeTrack(const QString& path) {
     QFile side(path + QStringLiteral(".time"));
@@ -59,4 +62,28 @@ QString xfunTimeTrackFaultText(TimeTrackFault fault) {
         return QStringLiteral("時刻ファイルが別のファイルのものです｡");
     }
     return {};
+}
+
+int xfunWriteTimeTrack(const QString& path, const TimedBytes& times, const uint8_t* data,
+                       size_t n) {
+    const QString sidePath = path + QStringLiteral(".time");
+    if (!times.known() || n == 0) {
+        QFile::remove(sidePath); // one left from a file saved here before
+        return 0;
+    }
+    const uint32_t checked = uint32_t(std::min<size_t>(n, tessavue::kTimeFileCheckBytes));
+    std::vector<uint8_t> out;
+    tessavue::appendTimeFileHeader(
+        out, {*times.anchor, times.charNs, 0, checked, tessavue::timeCheckHash(data, checked)});
+    tessavue::TimeRecordEncoder encoder(0, times.anchor->steadyNs);
+    for (const tessavue::ReadStamp& read : times.reads)
+        encoder.add(read, out);
+    encoder.flush(out);
+    QSaveFile side(sidePath);
+    if (!side.open(QIODevice::WriteOnly) ||
+        side.write(reinterpret_cast<const char*>(out.data()), qint64(out.size())) !=
+            qint64(out.size()) ||
+        !side.commit())
+        return appSub::fileErrCodeFromErrno(errno, sidePath);
+    return 0;
 }

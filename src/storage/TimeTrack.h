@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TimeFile.h"
+#include "app/state/ReceivedTimes.h"
 
 // The times of a recorded file, read from its side file "<file>.time": when each read ended, in
 // the file's own offsets.
@@ -24,3 +25,7 @@ struct TimeTrackRead {
 TimeTrackRead xfunReadTimeTrack(const QString& path);
 // Why a side file gave no times, for the user; empty for None.
 QString xfunTimeTrackFaultText(TimeTrackFault fault);
+
+// Writes the side file of the n bytes at data just saved to path (removes an old one when no
+// times are known); 0 or the file error code.
+int xfunWriteTimeTrack(const QString& path, const TimedBytes& times, const uint8_t* data, size_t n);
