@@ -64,9 +64,9 @@ std::vector<Tick> ticks(std::span<const double> seconds, std::optional<int64_t> 
     const auto known = [](double s) { return std::isfinite(s); };
     const auto first = std::find_if(seconds.begin(), seconds.end(), known);
     if (first == seconds.end()) return out;
-    const double hi = *std::max_element(seconds.begin(), seconds.end(), [](double a, double b) {
-        return !std::isfinite(a) || (std::isfinite(b) && a < b);
-    });
+    double hi = *first;
+    for (double v : seconds)
+        if (known(v)) hi = std::max(hi, v);
     // Wall-clock ticks fall on round times of day: counted from the whole second before.
     const double shift = wallFirstNs ? double(*wallFirstNs % 1'000'000'000) / 1e9 : 0;
     if (hi <= *first) return out;

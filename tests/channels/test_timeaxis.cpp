@@ -1,6 +1,7 @@
 #include "channels/ChannelStore.h"
 #include "channels/TimeAxis.h"
 
+#include <QDateTime>
 #include <QTest>
 #include <cmath>
 

@@ -1,0 +1,126 @@
+// Replay of recorded files through the receive ticks, as the window runs them.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "FakeEngine.h"
+#include "TimeFile.h"
+#include "app/state/AppState.h"
+#include "serial/ReceivePipeline.h"
+#include "serial/Replay.h"
+
+namespace {
+
+using tessavue::ReadStamp;
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A recording of 40 reads of 50 bytes 5 ms apart with a stall of 200 ms after the 20th, and its
+// side file (written unless `sideFile` is false).
+QByteArray record(const QString& path, bool sideFile = true) {
+    QByteArray data(2000, Qt::Uninitialized);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 13);
+    writeFile(path, data);
+    if (!sideFile) return data;
+    std::vector<uint8_t> side;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    tessavue::appendTimeFileHeader(side,
+                                   {{0, 0}, 1'000, 0, 64, tessavue::timeCheckHash(bytes, 64)});
+    tessavue::TimeRecordEncoder encoder(0, 0);
+    int64_t t = 0;
+    for (uint64_t i = 1; i <= 40; ++i) {
+        t += i == 21 ? 200'000'000 : 5'000'000;
+        encoder.add({i * 50, t}, side);
+    }
+    encoder.flush(side);
+    writeFile(path + ".time",
+              QByteArray(reinterpret_cast<const char*>(side.data()), qsizetype(side.size())));
+    return data;
+}
+
+// Ticks a millisecond apart until the replay has handed on `length` bytes; when each byte came.
+std::vector<int64_t> play(ReceivePipeline& reception, int length) {
+    std::vector<int64_t> came;
+    QElapsedTimer clock;
+    clock.start();
+    while (int(came.size()) < length && clock.elapsed() < 5000) {
+        const ReceivePipeline::Tick t = reception.tick();
+        came.insert(came.end(), size_t(t.byteCount), clock.nsecsElapsed());
+        QTest::qWait(1);
+    }
+    return came;
+}
+
+} // namespace
+
+class ReplayTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        app() = AppState{};
+        app().engine = std::make_unique<FakeEngine>();
+    }
+    void cleanup() { app() = AppState{}; }
+
+    void replayKeepsTheRecordedGaps() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("rec.bin");
+        const QByteArray data = record(path);
+        int error = 0;
+        std::unique_ptr<Replay> replay = Replay::open(path, 1'000'000, error);
+        QVERIFY(replay && replay->note().isEmpty());
+        replay->pace().play(tessavue::steadyNowNs());
+        ReceivePipeline reception;
+        reception.setReplay(std::move(replay));
+        const std::vector<int64_t> came = play(reception, data.size());
+        QCOMPARE(int(came.size()), data.size());
+        QCOMPARE(app().lRcvCount, data.size());
+        // The stall between the 20th read and the 21st, and the whole of it, as recorded.
+        const double stall = double(came[1000] - came[999]) / 1e6;
+        const double whole = double(came.back() - came.front()) / 1e6;
+        QVERIFY2(std::abs(stall - 200) < 5, qPrintable(QString::number(stall)));
+        QVERIFY2(std::abs(whole - 390) < 5, qPrintable(QString::number(whole)));
+    }
+
+    void withoutSoundTimesTheLineRateIsUsedAndSaid_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addRow("no side file") << "none";
+        QTest::addRow("cut short") << "cut";
+        QTest::addRow("of another file") << "other";
+    }
+    void withoutSoundTimesTheLineRateIsUsedAndSaid() {
+        QFETCH(QString, damage);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("rec.bin");
+        record(path, damage != "none");
+        if (damage == "cut") QFile(path + ".time").resize(QFile(path + ".time").size() - 1);
+        if (damage == "other") writeFile(path, QByteArray(2000, 'x')); // its times stay
+        int error = 0;
+        std::unique_ptr<Replay> replay = Replay::open(path, 10'000, error); // 100 bytes a ms
+        QVERIFY(replay);
+        QVERIFY(!replay->pace().recordedPace());
+        QVERIFY(replay->note().contains(QStringLiteral("設定の通信速度")));
+        replay->pace().play(tessavue::steadyNowNs());
+        ReceivePipeline reception;
+        reception.setReplay(std::move(replay));
+        const std::vector<int64_t> came = play(reception, 2000);
+        QCOMPARE(int(came.size()), 2000);
+        const double whole = double(came.back() - came.front()) / 1e6;
+        QVERIFY2(whole > 15 && whole < 40, qPrintable(QString::number(whole)));
+    }
+
+    void aFileThatCannotBeReadIsTold() {
+        int error = 0;
+        QVERIFY(!Replay::open(QStringLiteral("/nonexistent/rec.bin"), 1000, error));
+        QVERIFY(error != 0);
+    }
+};
+
+QTEST_MAIN(ReplayTest)
+#include "test_replay.moc"
