@@ -1,14 +1,23 @@
 // Replay of recorded files through the receive ticks, as the window runs them.
+#include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "FakeEngine.h"
+#include "TestSupport.h"
 #include "TimeFile.h"
+#include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "serial/ReceivePipeline.h"
 #include "serial/Replay.h"
+#include "serial/frms_Replay.h"
+#include "storage/frms_File_Disp.h"
 
 namespace {
 
@@ -113,6 +122,48 @@ private slots:
         QCOMPARE(int(came.size()), 2000);
         const double whole = double(came.back() - came.front()) / 1e6;
         QVERIFY2(whole > 15 && whole < 40, qPrintable(QString::number(whole)));
+    }
+
+    // From the File view's menu: the shown file plays in the Scanning view until ended.
+    void theFileViewPlaysItsFile() {
+        QTemporaryDir dir;
+        const testsupport::Started started = testsupport::startWithFakeEngine(dir.path());
+        frms_RS_GRAPH_1* form = started.form;
+        const QByteArray data = record(dir.filePath("rec.bin"));
+        std::function<void()> pick = [&] {
+            auto* d = qobject_cast<frms_File_Disp*>(QApplication::activeModalWidget());
+            if (!d) {
+                QTimer::singleShot(0, pick);
+                return;
+            }
+            const auto items = d->File1->findItems(QStringLiteral("rec.bin"), Qt::MatchExactly);
+            if (items.isEmpty())
+                d->close();
+            else
+                emit d->File1->itemActivated(items.first());
+        };
+        QTimer::singleShot(0, pick);
+        form->cmd_File_Click();
+        QCOMPARE(app().iDispMode, int16_t(kDispFile));
+
+        auto* item = form->findChild<QAction*>(QStringLiteral("mnu_Replay"));
+        QVERIFY(item);
+        item->trigger();
+        QCOMPARE(app().iDispMode, int16_t(kDispScanning));
+        auto* panel = form->findChild<frms_Replay*>(QStringLiteral("frms_Replay"));
+        QVERIFY(panel && panel->isVisible());
+        QVERIFY(form->Reception->replay());
+        panel->cmdPlay->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (app().lRcvCount < data.size() && clock.elapsed() < 5000) {
+            form->Timer_Receive_Timer();
+            QTest::qWait(2);
+        }
+        QCOMPARE(app().lRcvCount, data.size());
+        panel->cmdEnd->click();
+        QVERIFY(!form->Reception->replay());
+        testsupport::finish(form);
     }
 
     void aFileThatCannotBeReadIsTold() {
