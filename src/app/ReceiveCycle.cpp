@@ -33,7 +33,9 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
         if (app().iScanSource != kSourceTest && !Reception->fetchWasFull()) break;
     }
     if (!Timer_Receive->isActive()) return;
-    const bool told = app().iScanSource == kSourceCom && Reception->engineTells();
+    // A replay tells of nothing: its bytes fall due by the clock.
+    const bool told =
+        app().iScanSource == kSourceCom && Reception->engineTells() && !Reception->replay();
     if (told)
         Timer_Receive->start(kReceivePollMs);
     else if (Timer_Receive->interval() != kReceiveWakeMs)
