@@ -17,8 +17,8 @@ class ChannelStore;
 // The pane that draws decoded channels where the byte pane is: each visible channel its own
 // polyline (broken at gaps and where bytes were skipped, which are marked), a legend with each
 // channel's colour, name and newest value (a click hides or shows it), a Y axis with round
-// ticks, automatic or typed, and X in frames or in times (TimeAxis.h). It shows a screen of a ChannelStore: `frames`
-// frames from `first`; the X labels count from `origin`. It owns no data.
+// ticks, automatic or typed, and X in frames or in times (TimeAxis.h). It shows a screen of a
+// ChannelStore: `frames` frames from `first`; the X labels count from `origin`. It owns no data.
 class ChannelPane : public QWidget {
     Q_OBJECT
 public:
