@@ -11,7 +11,10 @@ void PendingBytes::append(const uint8_t* data, size_t size) {
     dropped_ += size - kept;
     size_ += kept;
     keptTotal_ += kept;
-    if (kept > 0) stamps_.push_back({keptTotal_, readNs_});
+    if (kept > 0 && stamps_.size() < kMostStamps)
+        stamps_.push_back({keptTotal_, readNs_});
+    else if (kept > 0)
+        stamps_.back() = {keptTotal_, readNs_};
     while (kept > 0) {
         if (chunks_.empty() || chunks_.back().size() == kChunkBytes) {
             chunks_.emplace_back();

@@ -14,6 +14,10 @@ namespace tessavue {
 // only thing the two threads share, so it carries its own lock.
 class PendingBytes {
 public:
+    // The most stamps held: a backlog of tiny reads joins its newest into one beyond them, so
+    // stamps never outgrow the bytes (16 MiB of them at most).
+    static constexpr size_t kMostStamps = 1 << 20;
+
     explicit PendingBytes(size_t capacity) : capacity_(capacity) {}
 
     // Keeps what fits under the capacity and counts the rest as dropped; what it keeps is stamped

@@ -118,6 +118,22 @@ private slots:
         QCOMPARE(seen, reads);
     }
 
+    void aBacklogOfTinyReadsKeepsItsStampsBounded() {
+        PendingBytes pending(1 << 22);
+        const uint8_t byte = 7;
+        const size_t reads = PendingBytes::kMostStamps + 1000;
+        for (size_t i = 1; i <= reads; ++i) {
+            pending.readReturnedAt(int64_t(i));
+            pending.append(&byte, 1);
+        }
+        Bytes out(reads);
+        Stamps stamps;
+        QCOMPARE(pending.take(out.data(), out.size(), &stamps), reads);
+        QCOMPARE(stamps.size(), PendingBytes::kMostStamps);
+        QCOMPARE(stamps.back(), (ReadStamp{reads, int64_t(reads)}));
+        QCOMPARE(stamps[100], (ReadStamp{101, 101}));
+    }
+
     void recordsKeepOneAMillisecond() {
         // Reads every 0.1 ms for 10 ms, a stall of 200 ms, one more read.
         TimeRecordEncoder encoder(1000, 0);
