@@ -19,6 +19,7 @@
 #include "channels/LensChoice.h"
 #include "channels/LensView.h"
 #include "channels/TimeAxis.h"
+#include "storage/GraphExport.h"
 #include "storage/StorageNames.h"
 #include "storage/TimeTrack.h"
 #include "toolkit/Controls.h"
@@ -266,6 +267,10 @@ QByteArray frms_RS_GRAPH_1::xfunLensCsv() const {
     QByteArray csv = "Frame";
     for (int c = 0; c < store->channelCount(); ++c)
         csv += ',' + store->channel(c).name.toUtf8().replace(',', ';');
+    // Frames with times get them, from the clock's anchor (the port's opening, the recording's
+    // start) and on the wall clock.
+    const std::optional<tessavue::ClockAnchor> anchor = store->clockAnchor();
+    if (anchor) csv += ",Seconds,Time";
     csv += "\r\n";
     const uint64_t first = pic_channels->firstFrame();
     for (int k = 0; k < pic_channels->framesPerScreen(); ++k) {
@@ -276,6 +281,10 @@ QByteArray frms_RS_GRAPH_1::xfunLensCsv() const {
             csv += ',';
             if (!std::isnan(v)) csv += QByteArray::number(v, 'g', 10);
         }
+        const int64_t ns = store->frameNs(first + uint64_t(k));
+        if (anchor)
+            csv +=
+                ns == timeaxis::kNoTime ? QByteArray(",,") : appSub::xfunCsvTimeCells(*anchor, ns);
         csv += "\r\n";
     }
     return csv;

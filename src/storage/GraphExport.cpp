@@ -15,18 +15,21 @@ QByteArray xfunCsvText(const std::vector<uint8_t>& samples, int64_t origin, int1
         const int64_t sample = origin + static_cast<int64_t>(i);
         csv += QByteArray::number(sample) + ',' + QByteArray::number(v) + ',' +
                xfunHexText(v).toLatin1();
-        if (times) {
-            const tessavue::ClockAnchor& anchor = times->header.anchor;
-            const int64_t ns = tessavue::byteTimeNs(times->reads, static_cast<uint64_t>(sample),
-                                                    times->header.charNs);
-            csv += ',' + QByteArray::number(double(ns - anchor.steadyNs) / 1e9, 'f', 6) + ',' +
-                   QDateTime::fromMSecsSinceEpoch(anchor.wallOf(ns) / 1'000'000, Qt::UTC)
-                       .toString(Qt::ISODateWithMs)
-                       .toLatin1();
-        }
+        if (times)
+            csv +=
+                xfunCsvTimeCells(times->header.anchor,
+                                 tessavue::byteTimeNs(times->reads, static_cast<uint64_t>(sample),
+                                                      times->header.charNs));
         csv += '\n';
     }
     return csv;
+}
+
+QByteArray xfunCsvTimeCells(const tessavue::ClockAnchor& anchor, int64_t steadyNs) {
+    return ',' + QByteArray::number(double(steadyNs - anchor.steadyNs) / 1e9, 'f', 6) + ',' +
+           QDateTime::fromMSecsSinceEpoch(anchor.wallOf(steadyNs) / 1'000'000, Qt::UTC)
+               .toString(Qt::ISODateWithMs)
+               .toLatin1();
 }
 
 } // namespace appSub

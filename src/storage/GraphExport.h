@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "TimeStamps.h"
+
 struct TimeTrack;
 
 namespace appSub {
@@ -15,5 +17,8 @@ namespace appSub {
 // "Time", the wall clock in ISO 8601 UTC with milliseconds.
 QByteArray xfunCsvText(const std::vector<uint8_t>& samples, int64_t origin, int16_t iSigned,
                        const TimeTrack* times = nullptr);
+// The two time cells of a CSV line, each after a comma: seconds since the anchor's steady time
+// and the wall clock in ISO 8601 UTC with milliseconds.
+QByteArray xfunCsvTimeCells(const tessavue::ClockAnchor& anchor, int64_t steadyNs);
 
 } // namespace appSub

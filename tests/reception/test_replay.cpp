@@ -29,12 +29,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// A recording of 40 reads of 50 bytes 5 ms apart with a stall of 200 ms after the 20th, and its
-// side file (written unless `sideFile` is false).
+// A recording of text lines, 40 reads of 50 bytes 5 ms apart with a stall of 200 ms after the 20th,
+// and its side file (written unless `sideFile` is false).
 QByteArray record(const QString& path, bool sideFile = true) {
-    QByteArray data(2000, Qt::Uninitialized);
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = char(i * 13);
+    QByteArray data;
+    for (int i = 0; data.size() < 2000; ++i)
+        data += QByteArray::number(i % 10) + '\n';
     writeFile(path, data);
     if (!sideFile) return data;
     std::vector<uint8_t> side;
@@ -146,6 +146,7 @@ private slots:
         form->cmd_File_Click();
         QCOMPARE(app().iDispMode, int16_t(kDispFile));
 
+        form->xsubLensUse(*lens::parseFormat("text"), false);
         auto* item = form->findChild<QAction*>(QStringLiteral("mnu_Replay"));
         QVERIFY(item);
         item->trigger();
@@ -161,6 +162,10 @@ private slots:
             QTest::qWait(2);
         }
         QCOMPARE(app().lRcvCount, data.size());
+        // The frames replayed have the recorded times (its wall clock began at 1970).
+        const QList<QByteArray> csv = form->xfunLensCsv().split('\n');
+        QVERIFY2(csv[0].endsWith(",Seconds,Time\r"), csv[0].constData());
+        QVERIFY2(csv[1].contains(",1970-01-01T00:00:00."), csv[1].constData());
         panel->cmdEnd->click();
         QVERIFY(!form->Reception->replay());
         testsupport::finish(form);
