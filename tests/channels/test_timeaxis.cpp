@@ -1,3 +1,4 @@
+#include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/TimeAxis.h"
 
@@ -93,7 +94,37 @@ private slots:
         store.feed(reinterpret_cast<const uint8_t*>("4\n"), 2);
         QCOMPARE(store.frameNs(3), kNoTime);
     }
+
+    // The pane's X follows the choice: the host's stamps (a stall marked), the device's clock in
+    // a channel, or frames.
+    void thePaneTakesItsTimesFromTheChoice() {
+        ChannelStore store;
+        store.setFormat(*lens::parseFormat("text"));
+        store.reset(0, false);
+        // Lines "millis,value": the device counts 10 ms a line and rolls over after the second.
+        const std::vector<QByteArray> lines{"4294967286,1\n", "0,2\n", "10,3\n", "20,4\n"};
+        int64_t ns = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            ns += i == 3 ? 500'000'000 : 1'000'000; // the host saw a stall before the last
+            TimedBytes times{tessavue::ClockAnchor{0, 0}, 0, {{uint64_t(lines[i].size()), ns}}};
+            store.feed(reinterpret_cast<const uint8_t*>(lines[i].constData()),
+                       size_t(lines[i].size()), &times);
+        }
+        ChannelPane pane;
+        pane.showScreen(&store, 0, 4, 0);
+        QVERIFY(!pane.screenTimes().known());
+        pane.setTimeAxis({Kind::Seconds, std::nullopt});
+        QCOMPARE(pane.screenTimes().seconds, (Doubles{0, 0.001, 0.002, 0.502}));
+        QCOMPARE(pane.screenTimes().gaps, std::vector<int>{3});
+        pane.setTimeAxis({Kind::Seconds, 0});
+        const Doubles device = pane.screenTimes().seconds;
+        QCOMPARE(device.size(), size_t(4));
+        QVERIFY(std::abs(device[3] - 0.03) < 1e-9);
+        QVERIFY(pane.screenTimes().gaps.empty());
+        pane.setTimeAxis({Kind::WallClock, std::nullopt});
+        QCOMPARE(pane.screenTimes().wallFirstNs, std::optional<int64_t>(1'000'000));
+    }
 };
 
-QTEST_GUILESS_MAIN(TimeAxisTest)
+QTEST_MAIN(TimeAxisTest)
 #include "test_timeaxis.moc"
