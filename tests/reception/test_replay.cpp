@@ -162,6 +162,13 @@ private slots:
             QTest::qWait(2);
         }
         QCOMPARE(app().lRcvCount, data.size());
+        // The ring holds the file as it would have held it live: the trigger, the measurements and
+        // the console read the same bytes.
+        const RingView ring = ini::xfunRingView();
+        QByteArray held;
+        for (int64_t k = ring.total - data.size(); k < ring.total; ++k)
+            held += char(ring.data[ring.positionOf(k)]);
+        QCOMPARE(held, data);
         // The frames replayed have the recorded times (its wall clock began at 1970).
         const QList<QByteArray> csv = form->xfunLensCsv().split('\n');
         QVERIFY2(csv[0].endsWith(",Seconds,Time\r"), csv[0].constData());
