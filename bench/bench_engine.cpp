@@ -9,6 +9,7 @@
 // full: a full line buffer throttles the line (or, behind it, fills the kernel's flip buffers,
 // where a real UART would lose bytes once they too are full).
 #include "NetworkServers.h"
+#include "PendingBytes.h"
 #include "SerialEngine.h"
 
 #include <QCoreApplication>
@@ -211,6 +212,33 @@ EngineFigures measureNetwork() {
     return figures;
 }
 
+// What stamping adds to a read on its way through the pending bytes: the clock read and its
+// stamp handed to the fetch, against the same reads and fetches unstamped.
+double measureStampCost() {
+    constexpr int kReads = 2'000'000;
+    constexpr int kReadsPerFetch = 16;
+    const std::vector<uint8_t> read(64, 0x5a);
+    std::vector<uint8_t> fetched(read.size() * kReadsPerFetch);
+    std::vector<tessavue::ReadStamp> stamps;
+    const auto run = [&](bool stamped) {
+        tessavue::PendingBytes pending(1 << 20);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 1; i <= kReads; ++i) {
+            if (stamped) pending.readReturnedAt(tessavue::steadyNowNs());
+            pending.append(read.data(), read.size());
+            if (i % kReadsPerFetch == 0)
+                pending.take(fetched.data(), fetched.size(), stamped ? &stamps : nullptr);
+        }
+        return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+                   .count() /
+               kReads;
+    };
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round)
+        best = std::min(best, run(true) - run(false));
+    return std::max(best, 0.0);
+}
+
 } // namespace
 
 int soak(int seconds) {
@@ -233,11 +261,12 @@ int main(int argc, char** argv) {
     const double cat = measureCat();
     const EngineFigures engine = measureDevice({});
     const EngineFigures network = measureNetwork();
+    const double stampCost = measureStampCost();
     std::printf("engine_MBps=%.1f cat_MBps=%.1f lost_bytes=%llu mismatched_bytes=%llu "
-                "network_MBps=%.1f network_lost_bytes=%llu\n",
+                "network_MBps=%.1f network_lost_bytes=%llu stamp_cost_ns_per_read=%.1f\n",
                 engine.megabytesPerSecond, cat, static_cast<unsigned long long>(engine.lost),
                 static_cast<unsigned long long>(engine.mismatched), network.megabytesPerSecond,
-                static_cast<unsigned long long>(network.lost + network.mismatched));
+                static_cast<unsigned long long>(network.lost + network.mismatched), stampCost);
     const bool exact = engine.lost == 0 && engine.mismatched == 0 && network.lost == 0 &&
                        network.mismatched == 0 && network.megabytesPerSecond > 0;
     return exact ? 0 : 1;

@@ -1,6 +1,7 @@
 // What the capture views cost: fetching the engine's full copy of recent bytes for "View",
 // one arrow click through a File view of a 4 GiB file (one screen read per click), and opening
-// that file through the Read File dialog. Runs offscreen; the last line holds the figures.
+// that file through the Read File dialog, and a 100 MB recording replayed as fast as possible
+// through the receive ticks and a text lens. Runs offscreen; the last line holds the figures.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,6 +18,8 @@
 #include "app/Main.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "serial/ReceivePipeline.h"
+#include "serial/Replay.h"
 #include "storage/FileView.h"
 #include "storage/frms_File_Disp.h"
 
@@ -99,6 +102,36 @@ double stepMicros(frms_RS_GRAPH_1* form, int from) {
     return static_cast<double>(t.nsecsElapsed()) / 1e3 / steps;
 }
 
+// Seconds a replay "as fast as possible" of a text recording of `bytes` takes through the
+// receive ticks, the scanning view and a text lens.
+double replaySeconds(frms_RS_GRAPH_1* form, const QString& path, int64_t bytes) {
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) return -1;
+        QByteArray lines;
+        for (int i = 0; lines.size() < (1 << 20); ++i)
+            lines += QByteArray::number(i % 1000) + ',' + QByteArray::number(i % 77) + '\n';
+        for (int64_t written = 0; written < bytes; written += lines.size())
+            file.write(lines);
+    }
+    form->xsubLensUse(*lens::parseFormat("text"), false);
+    int error = 0;
+    std::unique_ptr<Replay> replay = Replay::open(path, 1000, error);
+    if (!replay) return -1;
+    replay->pace().setFactor(ReplayPace::kFastest, 0);
+    replay->pace().play(0);
+    const uint64_t length = replay->pace().length();
+    Replay* playing = replay.get();
+    form->Reception->setReplay(std::move(replay));
+    QElapsedTimer t;
+    t.start();
+    while (playing->given() < length)
+        form->Timer_Receive_Timer();
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    form->Reception->setReplay(nullptr);
+    return seconds;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -146,8 +179,12 @@ int main(int argc, char** argv) {
     std::printf("\n");
 
     const double fileStepUs = std::max(bigStart, bigMiddle);
-    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f\n", viewFetchMs, fileStepUs,
-                fileOpenMs);
+    FileView::close();
+    form->Cmd_scanning_Click();
+    const double replayS =
+        replaySeconds(form, dir.filePath(QStringLiteral("replay.bin")), 100'000'000);
+    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f replay_100MB_s=%.2f\n",
+                viewFetchMs, fileStepUs, fileOpenMs, replayS);
     FileView::close();
     delete form;
     return 0;

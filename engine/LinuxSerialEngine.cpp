@@ -67,9 +67,10 @@ private:
 // queued to go out.
 class Port {
 public:
-    Port(std::unique_ptr<Transport> transport, int wakeFd, BytesWaitingCall& bytesWaiting)
+    Port(std::unique_ptr<Transport> transport, int wakeFd, BytesWaitingCall& bytesWaiting,
+         int64_t charNs)
         : transport_(std::move(transport)), wakeFd_(wakeFd), bytesWaiting_(bytesWaiting),
-          reader_([this] { readUntilStopped(); }) {
+          charNs_(charNs), reader_([this] { readUntilStopped(); }) {
         transport_->outgoing().wakeWith(wakeFd_);
     }
     Port(const Port&) = delete;
@@ -87,6 +88,8 @@ public:
     Transport& transport() { return *transport_; }
     const Transport& transport() const { return *transport_; }
     PendingBytes& pending() { return pending_; }
+    const ClockAnchor& anchor() const { return anchor_; }
+    void setCharacterNs(int64_t ns) { charNs_.store(ns, std::memory_order_relaxed); }
     const PendingBytes& pending() const { return pending_; }
     bool lineGone() const { return lineGone_.load(std::memory_order_acquire); }
 
@@ -142,14 +145,24 @@ private:
             if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
             ssize_t received = read(transport_->fd(), buffer.data(), buffer.size());
             if (received > 0) {
+                const auto now = std::chrono::steady_clock::now();
+                pending_.readReturnedAt(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch())
+                        .count());
                 transport_->received(buffer.data(), static_cast<size_t>(received), pending_);
                 bytesWaiting_();
-                const auto now = std::chrono::steady_clock::now();
+                const auto since = now - lastRead;
                 const auto gather = std::min<std::chrono::microseconds>(
                     kGatherMost, std::chrono::duration_cast<std::chrono::microseconds>(
-                                     (now - lastRead) * (kGatherBytes / received)));
+                                     since * (kGatherBytes / received)));
                 lastRead = now;
-                if (gather < kGatherLeast) continue;
+                // A line less than half busy is read as its bytes come, so that a read's stamp
+                // stays close to them; a busier one is placed back from its stamp at the
+                // character rate truly enough.
+                const bool busy =
+                    std::chrono::nanoseconds(received * charNs_.load(std::memory_order_relaxed) *
+                                             2) >= since;
+                if (gather < kGatherLeast || !busy) continue;
                 const timespec wait{0, static_cast<long>(gather.count()) * 1000};
                 if (ppoll(&watched[1], 1, &wait, nullptr) > 0 && stopRequested()) return true;
                 continue;
@@ -164,8 +177,10 @@ private:
     const int wakeFd_;
     BytesWaitingCall& bytesWaiting_;
     PendingBytes pending_{kPendingCapacity};
+    const ClockAnchor anchor_ = clockAnchorNow();
     std::atomic<bool> lineGone_{false};
     std::atomic<bool> stopping_{false};
+    std::atomic<int64_t> charNs_;
     std::thread reader_; // last: it starts running in the constructor
 };
 
@@ -195,6 +210,7 @@ public:
         std::optional<LineSettings> parsed = parseLineSettings(lineParams);
         if (!parsed || (port_ && !port_->transport().applyLineSettings(*parsed))) return;
         settings_ = *parsed;
+        if (port_) port_->setCharacterNs(characterNs());
     }
 
     void ResetStatus() override {
@@ -225,9 +241,12 @@ public:
 
     void RcvDataFirst(int32_t& count, int32_t& scratch, int16_t logOn, int16_t& logSt,
                       int32_t& aux) override {
-        fetchedCount_ = port_ ? port_->pending().take(fetched_.data(), fetched_.size()) : 0;
+        fetchedCount_ =
+            port_ ? port_->pending().take(fetched_.data(), fetched_.size(), &fetchedStamps_) : 0;
+        if (!port_) fetchedStamps_.clear();
         recent_.append(fetched_.data(), fetchedCount_);
-        logSt = logOn == 1 ? log_.append(fetched_.data(), fetchedCount_) : kLogContinues;
+        logSt = logOn == 1 ? log_.append(fetched_.data(), fetchedCount_, fetchedStamps_)
+                           : kLogContinues;
         count = static_cast<int32_t>(fetchedCount_);
         scratch = 0;
         aux = 0;
@@ -240,6 +259,16 @@ public:
     void RcvDataAll(uint8_t* out, int32_t count) override {
         std::memcpy(out, fetched_.data(), std::min(static_cast<size_t>(count), fetchedCount_));
     }
+
+    std::span<const ReadStamp> RcvStamps() const override { return fetchedStamps_; }
+
+    std::optional<ClockAnchor> portClockAnchor() const override {
+        return port_ ? std::optional(port_->anchor()) : std::nullopt;
+    }
+
+    int64_t characterNs() const override { return tessavue::characterNs(settings_); }
+
+    int takeTimeFileError() override { return log_.takeTimeFileError(); }
 
     bool setOnBytesWaiting(std::function<void()> onBytesWaiting) override {
         bytesWaiting_.set(std::move(onBytesWaiting));
@@ -266,7 +295,7 @@ public:
     }
 
     int32_t LogStart(const std::string& path, int32_t, int32_t maxBytes) override {
-        int error = log_.open(path, maxBytes);
+        int error = log_.open(path, maxBytes, characterNs());
         return error == 0 ? -1 : error;
     }
 
@@ -313,7 +342,8 @@ private:
         if (!opened.transport) return opened.error;
         int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wakeFd < 0) return static_cast<int16_t>(errno);
-        port_ = std::make_unique<Port>(std::move(opened.transport), wakeFd, bytesWaiting_);
+        port_ = std::make_unique<Port>(std::move(opened.transport), wakeFd, bytesWaiting_,
+                                       characterNs());
         // The reader runs while the transport agrees on the line with the far end. A line that
         // was agreed on and then went is an open followed by a loss: what it brought is kept.
         int16_t result = -1;
@@ -345,6 +375,7 @@ private:
     uint64_t sentBefore_ = 0;                         // by ports closed
     std::array<uint8_t, kMaxBytesPerFetch> fetched_{};
     size_t fetchedCount_ = 0;
+    std::vector<ReadStamp> fetchedStamps_;
     RecentBytes recent_{kRecentCopyBytes};
     LogFile log_;
 };

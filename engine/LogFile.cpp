@@ -31,9 +31,12 @@ int openForWriting(const std::string& path, int flags, int waitMs) {
 
 class LogFile::Writer {
 public:
-    Writer(int fd, bool regular)
-        : fd_(fd), wakeFd_(eventfd(0, EFD_CLOEXEC)), regular_(regular), thread_([this] { run(); }) {
-    }
+    // timeFd, when not -1, is the side file, to be headed by header once the first bytes are
+    // written; its failures land in timeError.
+    Writer(int fd, bool regular, int timeFd, const TimeFileHeader& header,
+           std::atomic<int>& timeError)
+        : fd_(fd), wakeFd_(eventfd(0, EFD_CLOEXEC)), regular_(regular), timeFd_(timeFd),
+          timeHeader_(header), timeError_(timeError), thread_([this] { run(); }) {}
     ~Writer() {
         {
             std::lock_guard lock(mutex_);
@@ -48,13 +51,15 @@ public:
     int error() const { return error_.load(std::memory_order_acquire); }
     bool done() const { return done_.load(std::memory_order_acquire); }
 
-    // False when the queue has no room for them.
-    bool queue(const uint8_t* data, size_t size) {
+    // False when the queue has no room for them. times are the side file's records up to the
+    // end of these bytes.
+    bool queue(const uint8_t* data, size_t size, const std::vector<uint8_t>& times) {
         {
             std::lock_guard lock(mutex_);
             if (queuedBytes_ + size > kQueueBytes) return false;
             queue_.insert(queue_.end(), data, data + size);
             queuedBytes_ += size;
+            timeQueue_.insert(timeQueue_.end(), times.begin(), times.end());
         }
         ready_.notify_one();
         return true;
@@ -79,14 +84,19 @@ public:
 private:
     void run() {
         std::vector<uint8_t> batch;
+        std::vector<uint8_t> times;
         for (;;) {
             {
                 std::unique_lock lock(mutex_);
-                ready_.wait(lock, [this] { return !queue_.empty() || finishing_; });
-                if (queue_.empty()) break;
+                ready_.wait(
+                    lock, [this] { return !queue_.empty() || !timeQueue_.empty() || finishing_; });
+                if (queue_.empty() && timeQueue_.empty()) break;
                 batch.swap(queue_);
+                times.swap(timeQueue_);
             }
             const int error = writeAll(batch.data(), batch.size());
+            if (error == 0) writeTimes(batch, times);
+            times.clear();
             {
                 std::lock_guard lock(mutex_);
                 queuedBytes_ -= batch.size();
@@ -99,6 +109,7 @@ private:
         }
         if (regular_ && error_.load() == 0) ::fsync(fd_);
         ::close(fd_);
+        if (timeFd_ >= 0) ::close(timeFd_);
         done_.store(true, std::memory_order_release);
     }
 
@@ -121,9 +132,42 @@ private:
         return 0;
     }
 
+    // The side file's part, after the bytes its records speak of.
+    void writeTimes(const std::vector<uint8_t>& batch, const std::vector<uint8_t>& times) {
+        if (timeFd_ < 0) return;
+        std::vector<uint8_t> out;
+        if (!timeHeaded_) {
+            if (batch.empty()) return; // no bytes yet, nothing to give times to
+            timeHeader_.checkLength =
+                static_cast<uint32_t>(std::min<size_t>(batch.size(), kTimeFileCheckBytes));
+            timeHeader_.checkHash = timeCheckHash(batch.data(), timeHeader_.checkLength);
+            appendTimeFileHeader(out, timeHeader_);
+            timeHeaded_ = true;
+        }
+        out.insert(out.end(), times.begin(), times.end());
+        for (size_t done = 0; done < out.size();) {
+            const ssize_t written = ::write(timeFd_, out.data() + done, out.size() - done);
+            if (written > 0) {
+                done += static_cast<size_t>(written);
+            } else if (written < 0 && errno == EINTR) {
+                continue;
+            } else {
+                timeError_.store(written == 0 ? ENOSPC : errno);
+                ::close(timeFd_);
+                timeFd_ = -1;
+                return;
+            }
+        }
+    }
+
     const int fd_;
     const int wakeFd_;
     const bool regular_;
+    int timeFd_;
+    TimeFileHeader timeHeader_;
+    bool timeHeaded_ = false;
+    std::atomic<int>& timeError_;
+    std::vector<uint8_t> timeQueue_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::vector<uint8_t> queue_;
@@ -142,7 +186,7 @@ LogFile::~LogFile() {
         writer->abandon();
 }
 
-int LogFile::open(const std::string& path, int32_t maxBytes) {
+int LogFile::open(const std::string& path, int32_t maxBytes, int64_t charNs) {
     close();
     const int fd = openForWriting(path, O_CREAT | O_APPEND, kReaderWaitMs);
     if (fd < 0) return errno;
@@ -158,21 +202,45 @@ int LogFile::open(const std::string& path, int32_t maxBytes) {
         uint64_t limit = static_cast<uint64_t>(maxBytes);
         bytesLeft_ = limit > present ? limit - present : 0;
     }
-    writer_ = std::make_unique<Writer>(fd, S_ISREG(info.st_mode));
+    const bool regular = S_ISREG(info.st_mode);
+    const uint64_t present = static_cast<uint64_t>(std::max<off_t>(info.st_size, 0));
+    const TimeFileHeader header{clockAnchorNow(), charNs, present};
+    int timeFd = -1;
+    times_.reset();
+    if (regular) {
+        timeFd = ::open((path + ".time").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (timeFd < 0)
+            timeError_.store(errno);
+        else
+            times_.emplace(present, header.anchor.steadyNs);
+    }
+    logged_ = present;
+    charNs_ = charNs;
+    writer_ = std::make_unique<Writer>(fd, regular, timeFd, header, timeError_);
     return 0;
 }
 
-int16_t LogFile::append(const uint8_t* data, size_t size) {
+int16_t LogFile::append(const uint8_t* data, size_t size, std::span<const ReadStamp> stamps) {
     if (!writer_) return SerialEngine::kLogContinues;
     if (const int error = writer_->error(); error != 0) {
         close();
         return static_cast<int16_t>(error);
     }
     const size_t toQueue = bytesLeft_ ? std::min<uint64_t>(size, *bytesLeft_) : size;
-    if (!writer_->queue(data, toQueue)) {
+    std::vector<uint8_t> times;
+    if (times_) {
+        for (const ReadStamp& read : stamps) {
+            // A read that goes on past what is logged now gives the time of the last byte logged.
+            const uint64_t end = std::min<uint64_t>(read.end, toQueue);
+            times_->add({logged_ + end, read.ns - static_cast<int64_t>(read.end - end) * charNs_},
+                        times);
+        }
+    }
+    if (!writer_->queue(data, toQueue, times)) {
         close();
         return SerialEngine::kLogStalled;
     }
+    logged_ += toQueue;
     if (bytesLeft_) *bytesLeft_ -= toQueue;
     if (bytesLeft_ && *bytesLeft_ == 0) {
         close();
@@ -184,6 +252,12 @@ int16_t LogFile::append(const uint8_t* data, size_t size) {
 void LogFile::close() {
     reapFinished();
     if (!writer_) return;
+    if (times_) {
+        std::vector<uint8_t> times;
+        times_->flush(times);
+        writer_->queue(nullptr, 0, times);
+        times_.reset();
+    }
     writer_->finish();
     if (writer_->regular())
         writer_.reset(); // the disk takes what is queued in a moment

@@ -10,6 +10,11 @@ void PendingBytes::append(const uint8_t* data, size_t size) {
     size_t kept = std::min(size, capacity_ - size_);
     dropped_ += size - kept;
     size_ += kept;
+    keptTotal_ += kept;
+    if (kept > 0 && stamps_.size() < kMostStamps)
+        stamps_.push_back({keptTotal_, readNs_});
+    else if (kept > 0)
+        stamps_.back() = {keptTotal_, readNs_};
     while (kept > 0) {
         if (chunks_.empty() || chunks_.back().size() == kChunkBytes) {
             chunks_.emplace_back();
@@ -23,7 +28,7 @@ void PendingBytes::append(const uint8_t* data, size_t size) {
     }
 }
 
-size_t PendingBytes::take(uint8_t* out, size_t maxSize) {
+size_t PendingBytes::take(uint8_t* out, size_t maxSize, std::vector<ReadStamp>* stamps) {
     std::lock_guard lock(mutex_);
     size_t taken = 0;
     while (taken < maxSize && size_ > 0) {
@@ -38,6 +43,16 @@ size_t PendingBytes::take(uint8_t* out, size_t maxSize) {
             frontOffset_ = 0;
         }
     }
+    const uint64_t first = takenTotal_;
+    takenTotal_ += taken;
+    if (stamps) stamps->clear();
+    for (auto read = stamps_.begin(); read != stamps_.end(); ++read) {
+        const uint64_t start = read == stamps_.begin() ? first : std::prev(read)->end;
+        if (start >= takenTotal_) break;
+        if (stamps) stamps->push_back({read->end - first, read->ns});
+    }
+    while (!stamps_.empty() && stamps_.front().end <= takenTotal_)
+        stamps_.pop_front();
     return taken;
 }
 

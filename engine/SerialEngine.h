@@ -5,8 +5,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "TimeStamps.h"
 
 namespace tessavue {
 
@@ -56,6 +59,16 @@ public:
         for (int32_t i = 0; i < count; ++i)
             RcvDataNext(out[i], static_cast<int16_t>(i));
     }
+
+    // When the bytes of the last RcvDataFirst came: the stamps of the reads they belong to, ends
+    // counted from its first byte (a read that goes on into the next fetch ends past its count).
+    virtual std::span<const ReadStamp> RcvStamps() const { return {}; }
+    // The wall clock beside the steady clock as the open port was opened; nullopt without one.
+    virtual std::optional<ClockAnchor> portClockAnchor() const { return std::nullopt; }
+    // The character time of the line settings last set, nanoseconds.
+    virtual int64_t characterNs() const { return 0; }
+    // The errno of a log's time side file that could not be made or written, once; else 0.
+    virtual int takeTimeFileError() { return 0; }
 
     // Called on a reader thread each time bytes have joined the pending ones (or the line has
     // gone), so that the caller can fetch soon after they arrive rather than on a fixed period.

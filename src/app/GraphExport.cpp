@@ -15,11 +15,16 @@
 #include "storage/FileErrors.h"
 #include "storage/GraphExport.h"
 #include "storage/StorageNames.h"
+#include "storage/TimeTrack.h"
 #include "storage/frms_SaveAs.h"
 #include "toolkit/PictureBox.h"
 
 QByteArray frms_RS_GRAPH_1::xfunShownCsv() const {
-    return appSub::xfunCsvText(m_shown, xfunSampleOrigin(), app().ChData[0].iSigned);
+    // A shown file with sound times gets them; without, the columns of old.
+    const std::optional<TimeTrack> times =
+        app().iDispMode == kDispFile ? xfunReadTimeTrack(app().strDispFile).track : std::nullopt;
+    return appSub::xfunCsvText(m_shown, xfunSampleOrigin(), app().ChData[0].iSigned,
+                               times ? &*times : nullptr);
 }
 
 void frms_RS_GRAPH_1::mnu_SaveImage_Click() {

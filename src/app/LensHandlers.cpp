@@ -11,6 +11,7 @@
 #include <cmath>
 #include <unistd.h>
 
+#include "app/TimeAxisMenu.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "channels/ChannelAnalysis.h"
@@ -19,8 +20,11 @@
 #include "channels/ChannelStore.h"
 #include "channels/LensChoice.h"
 #include "channels/LensView.h"
+#include "channels/TimeAxis.h"
 #include "print/PrintSub.h"
+#include "storage/GraphExport.h"
 #include "storage/StorageNames.h"
+#include "storage/TimeTrack.h"
 #include "toolkit/Controls.h"
 #include "toolkit/CountText.h"
 #include "toolkit/PictureBox.h"
@@ -82,6 +86,7 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_Lens->addAction(mnu_Trigger);
     mnu_Lens->addAction(mnu_Measure);
     mnu_Lens->addAction(mnu_Spectrum);
+    xsubAddTimeAxisMenu(mnu_Lens, pic_channels, [this] { xsubLensCursors(); });
     mnu_Lens->addSeparator();
     mnu_LensImage = item(QStringLiteral("mnu_LensImage"), QStringLiteral("画像として保存..."));
     mnu_LensCsv = item(QStringLiteral("mnu_LensCsv"), QStringLiteral("CSV として保存..."));
@@ -170,9 +175,9 @@ void frms_RS_GRAPH_1::Cmd_Lens_Click() {
     xsubLensUse(dialog.chosen(), true);
 }
 
-void frms_RS_GRAPH_1::xsubLensFed(const uint8_t* bytes, int32_t count) {
+void frms_RS_GRAPH_1::xsubLensFed(const uint8_t* bytes, int32_t count, const TimedBytes* times) {
     if (!xfunLensOn() || count <= 0) return;
-    Channels->feed(bytes, static_cast<size_t>(count));
+    Channels->feed(bytes, static_cast<size_t>(count), times);
     m_frameRate.note(Channels->frameCount(), clockMs());
     xsubChannelTriggerTick();
     // Found while the frames after the log's start are still held, however long it runs.
@@ -235,6 +240,8 @@ void frms_RS_GRAPH_1::xsubLensDraw() {
                     const ssize_t got = ::pread(fd, into, n, static_cast<off_t>(at));
                     return got > 0 ? static_cast<size_t>(got) : size_t{0};
                 });
+            if (const std::optional<TimeTrack> track = xfunReadTimeTrack(s.strDispFile).track)
+                m_lensView->setTimes({track->header.anchor, track->header.charNs, track->reads});
         } else {
             // The copy ends where the live stream had got to when it was fetched.
             std::optional<uint64_t> first;
@@ -248,6 +255,7 @@ void frms_RS_GRAPH_1::xsubLensDraw() {
                     std::copy_n(st.bMemBuf.begin() + static_cast<ptrdiff_t>(at), got, into);
                     return got;
                 });
+            m_lensView->setTimes(s.memTimes);
         }
     }
     const uint64_t top = uint64_t(s.iDispMode == kDispFile ? s.lFileTop : s.lMemTop);
@@ -267,7 +275,19 @@ void frms_RS_GRAPH_1::xsubLensCursors() {
     }
     pic_channels->setCursors(at);
     const ChannelStore& store = *pic_channels->store();
-    tbl_lens_cursors->setRowCount(store.channelCount());
+    // Below the channels, when the frames have times: the cursors' times and the span.
+    const std::array<QString, 3> times = timeaxis::cursorTexts(pic_channels->screenTimes(), at);
+    const bool timed = !(times[0] + times[1]).isEmpty();
+    tbl_lens_cursors->setRowCount(store.channelCount() + (timed ? 1 : 0));
+    if (timed) {
+        const QString cells[4] = {QStringLiteral("時刻"), times[0], times[1], times[2]};
+        for (int col = 0; col < 4; ++col) {
+            QTableWidgetItem* cell = tbl_lens_cursors->item(store.channelCount(), col);
+            if (!cell)
+                tbl_lens_cursors->setItem(store.channelCount(), col, cell = new QTableWidgetItem);
+            cell->setText(cells[col]);
+        }
+    }
     for (int c = 0; c < store.channelCount(); ++c) {
         double v[2] = {NAN, NAN};
         for (int i = 0; i < 2; ++i)
@@ -302,6 +322,10 @@ QByteArray frms_RS_GRAPH_1::xfunLensCsv() const {
     QByteArray csv = "Frame";
     for (int c = 0; c < store->channelCount(); ++c)
         csv += ',' + store->channel(c).name.toUtf8().replace(',', ';');
+    // Frames with times get them, from the clock's anchor (the port's opening, the recording's
+    // start) and on the wall clock.
+    const std::optional<tessavue::ClockAnchor> anchor = store->clockAnchor();
+    if (anchor) csv += ",Seconds,Time";
     csv += "\r\n";
     const uint64_t first = pic_channels->firstFrame();
     for (int k = 0; k < pic_channels->framesPerScreen(); ++k) {
@@ -312,6 +336,10 @@ QByteArray frms_RS_GRAPH_1::xfunLensCsv() const {
             csv += ',';
             if (!std::isnan(v)) csv += QByteArray::number(v, 'g', 10);
         }
+        const int64_t ns = store->frameNs(first + uint64_t(k));
+        if (anchor)
+            csv +=
+                ns == timeaxis::kNoTime ? QByteArray(",,") : appSub::xfunCsvTimeCells(*anchor, ns);
         csv += "\r\n";
     }
     return csv;

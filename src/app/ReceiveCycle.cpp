@@ -33,7 +33,9 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
         if (app().iScanSource != kSourceTest && !Reception->fetchWasFull()) break;
     }
     if (!Timer_Receive->isActive()) return;
-    const bool told = app().iScanSource == kSourceCom && Reception->engineTells();
+    // A replay tells of nothing: its bytes fall due by the clock.
+    const bool told =
+        app().iScanSource == kSourceCom && Reception->engineTells() && !Reception->replay();
     if (told)
         Timer_Receive->start(kReceivePollMs);
     else if (Timer_Receive->interval() != kReceiveWakeMs)
@@ -43,7 +45,7 @@ void frms_RS_GRAPH_1::xsubReceiveTicksDue() {
 void frms_RS_GRAPH_1::Timer_Receive_Timer() {
     AppState& s = app();
     const ReceivePipeline::Tick t = Reception->tick();
-    xsubLensFed(t.bytes, t.byteCount);
+    xsubLensFed(t.bytes, t.byteCount, t.times);
     if (t.logEnded) {
         xsubLogButton();
         xsubLensLogEnded();

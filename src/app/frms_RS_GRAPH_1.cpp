@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "Settings.h"
+#include "app/ReplayHandlers.h"
 #include "app/state/AppState.h"
 #include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
@@ -355,6 +356,7 @@ void frms_RS_GRAPH_1::buildControls() {
     mnu_Console = menuItem(QStringLiteral("mnu_Console"), QStringLiteral("コンソール..."));
     pic_graph->setContextMenuPolicy(Qt::CustomContextMenu);
     xsubLensBuild();
+    xsubReplaySetup(this);
 }
 
 void frms_RS_GRAPH_1::connectHandlers() {

@@ -35,6 +35,7 @@ class ChannelStore;
 class ChannelPane;
 class LensView;
 class LensTextWindow;
+struct TimedBytes;
 class QTableWidget;
 class frms_Console;
 class frms_Send;
@@ -218,7 +219,7 @@ public:
     bool xfunLensOn() const;
     void Cmd_Lens_Click();
     // The bytes a receive tick brought, in the order they came.
-    void xsubLensFed(const uint8_t* data, int32_t count);
+    void xsubLensFed(const uint8_t* data, int32_t count, const TimedBytes* times);
     // A port was opened: what comes next does not start at a frame.
     void xsubLensRestart();
     // Draws the channel pane for the current display mode.

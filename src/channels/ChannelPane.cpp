@@ -109,6 +109,16 @@ void ChannelPane::refresh() {
     update();
 }
 
+void ChannelPane::setTimeAxis(const timeaxis::Choice& choice) {
+    m_timeAxis = choice;
+    update();
+}
+
+timeaxis::ScreenTimes ChannelPane::screenTimes() const {
+    return m_store ? timeaxis::screenTimes(*m_store, m_first, m_frames, m_timeAxis)
+                   : timeaxis::ScreenTimes{};
+}
+
 double ChannelPane::xAt(int k) const {
     return kLeft + (kRight - kLeft) * k / (m_frames - 1);
 }
@@ -154,14 +164,19 @@ void ChannelPane::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(0, y - 7, kLeft - 3, 14), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(t, 'g', 6));
     }
-    // The X axis in frames.
-    for (double t : axis::ticks({double(frameNumber(0)), double(frameNumber(m_frames - 1))}, 8)) {
-        const double x = xAt(int(std::llround(t - double(frameNumber(0)))));
+    // The X axis in times when they are known, else in frames.
+    const timeaxis::ScreenTimes times = screenTimes();
+    std::vector<timeaxis::Tick> xTicks = timeaxis::ticks(times.seconds, times.wallFirstNs);
+    if (!times.known())
+        for (double t : axis::ticks({double(frameNumber(0)), double(frameNumber(m_frames - 1))}, 8))
+            xTicks.push_back(
+                {double(std::llround(t - double(frameNumber(0)))), QString::number(t, 'f', 0)});
+    for (const timeaxis::Tick& t : xTicks) {
+        const double x = kLeft + (kRight - kLeft) * t.at / (m_frames - 1);
         p.setPen(QColor(0xC0, 0xC0, 0xC0));
         p.drawLine(QPointF(x, kTop), QPointF(x, kBottom));
         p.setPen(Qt::black);
-        p.drawText(QRectF(x - 40, kBottom + 1, 80, 12), Qt::AlignHCenter | Qt::AlignTop,
-                   QString::number(t, 'f', 0));
+        p.drawText(QRectF(x - 40, kBottom + 1, 80, 12), Qt::AlignHCenter | Qt::AlignTop, t.text);
     }
     p.setPen(Qt::black);
     p.drawLine(QPointF(kLeft, kTop), QPointF(kLeft, kBottom));
@@ -178,6 +193,10 @@ void ChannelPane::paintEvent(QPaintEvent*) {
     for (int k = 1; k < m_frames; ++k)
         if (m_store->skippedBefore(m_first + uint64_t(k)))
             p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), kBottom));
+    // A jump in time (a stall, a reconnect): a dashed mark.
+    p.setPen(QPen(QColor(0xE0, 0x60, 0x00), 1, Qt::DashLine));
+    for (int k : times.gaps)
+        p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), kBottom));
     for (int c = 0; c < m_store->channelCount(); ++c) {
         const ChannelInfo& info = m_store->channel(c);
         if (!info.visible) continue;

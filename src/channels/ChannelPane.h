@@ -10,14 +10,15 @@
 
 #include "channels/AxisRange.h"
 #include "channels/ChannelStore.h"
+#include "channels/TimeAxis.h"
 
 class ChannelStore;
 
 // The pane that draws decoded channels where the byte pane is: each visible channel its own
 // polyline (broken at gaps and where bytes were skipped, which are marked), a legend with each
 // channel's colour, name and newest value (a click hides or shows it), a Y axis with round
-// ticks, automatic or typed, and X in frames. It shows a screen of a ChannelStore: `frames`
-// frames from `first`; the X labels count from `origin`. It owns no data.
+// ticks, automatic or typed, and X in frames or in times (TimeAxis.h). It shows a screen of a
+// ChannelStore: `frames` frames from `first`; the X labels count from `origin`. It owns no data.
 class ChannelPane : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +36,10 @@ public:
     // nullopt: automatic.
     void setTypedRange(std::optional<axis::Range> range);
     std::optional<axis::Range> typedRange() const { return m_typed; }
+    // What X shows: frames, or times where the frames have them.
+    void setTimeAxis(const timeaxis::Choice& choice);
+    timeaxis::Choice timeAxis() const { return m_timeAxis; }
+    timeaxis::ScreenTimes screenTimes() const;
     // X cursors: screen index of each, or nullopt when off.
     void setCursors(const std::array<std::optional<int>, 2>& at);
     // Y cursors: the value each stands at, in units, or nullopt when off.
@@ -74,5 +79,6 @@ private:
     axis::AutoRange m_auto;
     std::array<std::optional<int>, 2> m_cursors{};
     std::array<std::optional<double>, 2> m_yCursors{};
+    timeaxis::Choice m_timeAxis;
     QMetaObject::Connection m_storeLinks[2];
 };

@@ -1,5 +1,7 @@
 #include "channels/ChannelStore.h"
 
+#include "channels/TimeAxis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -11,7 +13,7 @@ const lens::Counters kNoCounters{};
 
 ChannelStore::ChannelStore(std::size_t capacityFrames, QObject* parent)
     : QObject(parent), m_capacity(std::max<std::size_t>(capacityFrames, 1)), m_ends(m_capacity, 0),
-      m_skipped(m_capacity, false) {}
+      m_skipped(m_capacity, false), m_ns(m_capacity, timeaxis::kNoTime) {}
 
 ChannelStore::~ChannelStore() = default;
 
@@ -51,14 +53,18 @@ uint64_t ChannelStore::streamOffset() const {
     return m_decoder ? m_decoder->offset() : 0;
 }
 
-void ChannelStore::feed(const uint8_t* data, std::size_t n) {
+void ChannelStore::feed(const uint8_t* data, std::size_t n, const TimedBytes* times) {
     if (!m_decoder || n == 0) return;
+    m_feedTimes = times;
+    m_feedStart = m_decoder->offset();
+    if (times && times->known()) m_anchor = times->anchor;
     const uint64_t framesBefore = m_frames;
     const std::size_t textBefore = m_text.size();
     const bool textFull = textBefore == kTextLines;
     const uint64_t textLinesBefore = counters().textLines;
     m_channelsInFeed = false;
     m_decoder->feed(data, n, m_feed);
+    m_feedTimes = nullptr;
     if (m_channelsInFeed) emit channelsChanged();
     if (m_frames != framesBefore) emit framesAdded();
     if (m_text.size() != textBefore || (textFull && counters().textLines != textLinesBefore))
@@ -86,6 +92,10 @@ void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
     for (int i = 0; i < n; ++i)
         s.m_columns[static_cast<std::size_t>(i)][at] = i < count ? values[i] : kGap;
     s.m_ends[at] = end;
+    const TimedBytes* times = s.m_feedTimes;
+    s.m_ns[at] = times && times->known() && end > s.m_feedStart
+                     ? tessavue::byteTimeNs(times->reads, end - 1 - s.m_feedStart, times->charNs)
+                     : timeaxis::kNoTime;
     const uint64_t skipped = s.counters().bytesSkipped + s.counters().longLines;
     s.m_skipped[at] = s.m_frames != 0 && skipped != s.m_skippedSeen;
     if (s.m_frames == 0 && s.m_text.empty()) s.m_firstStart = s.m_resetOffset + skipped;
@@ -161,6 +171,10 @@ bool ChannelStore::skippedBefore(uint64_t frame) const {
 
 uint64_t ChannelStore::frameEnd(uint64_t frame) const {
     return held(frame) ? m_ends[slot(frame)] : 0;
+}
+
+int64_t ChannelStore::frameNs(uint64_t frame) const {
+    return held(frame) ? m_ns[slot(frame)] : timeaxis::kNoTime;
 }
 
 std::optional<uint64_t> ChannelStore::boundaryFrom(int64_t from) const {

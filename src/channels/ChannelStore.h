@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/state/ReceivedTimes.h"
 #include "lens/Lens.h"
 
 // One decoded channel as the user sees it: its name, colour, whether it is drawn, and the
@@ -49,7 +50,9 @@ public:
     // Forgets every frame and text line and starts the decoder again at stream offset
     // `offset` (see lens::Decoder::reset). Channel settings stay.
     void reset(uint64_t offset, bool midStream, uint64_t phase = 0);
-    void feed(const uint8_t* data, std::size_t n);
+    // times, when known, say when the bytes came; the frames they end take the time of their
+    // last byte.
+    void feed(const uint8_t* data, std::size_t n, const TimedBytes* times = nullptr);
     // The stream offset the next byte fed has.
     uint64_t streamOffset() const;
 
@@ -76,6 +79,10 @@ public:
     bool skippedBefore(uint64_t frame) const;
     // The stream offset just past the frame's last byte; 0 for a frame not held.
     uint64_t frameEnd(uint64_t frame) const;
+    // When the frame's last byte came, steady clock ns; timeaxis::kNoTime when not known.
+    int64_t frameNs(uint64_t frame) const;
+    // The wall clock beside the steady clock of the last feed with times.
+    std::optional<tessavue::ClockAnchor> clockAnchor() const { return m_anchor; }
 
     // The first frame or line boundary at or after stream offset `from` that the decoder
     // passed (a frame's end, a text line's start); nullopt when it is not among what is held or
@@ -116,6 +123,10 @@ private:
     std::vector<std::vector<double>> m_columns;
     std::vector<uint64_t> m_ends;
     std::vector<bool> m_skipped;
+    std::vector<int64_t> m_ns;
+    const TimedBytes* m_feedTimes = nullptr; // while feed() runs
+    uint64_t m_feedStart = 0;
+    std::optional<tessavue::ClockAnchor> m_anchor;
     uint64_t m_frames = 0;
     uint64_t m_resetOffset = 0;
     // Where the first frame after the reset starts, when nothing but skipped bytes came before.

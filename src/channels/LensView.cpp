@@ -132,7 +132,8 @@ LensView::Screen LensView::screen(uint64_t top, int frames, ChannelStore& out) {
         const std::size_t got =
             m_read(at, buf.data(), std::min<uint64_t>(buf.size(), m_length - at));
         if (got == 0) break;
-        out.feed(buf.data(), got);
+        const TimedBytes times = m_times.known() ? m_times.slice(at, got) : TimedBytes{};
+        out.feed(buf.data(), got, &times);
         at += got;
     }
     return s;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/state/ReceivedTimes.h"
 #include "lens/Lens.h"
 
 class ChannelStore;
@@ -53,6 +54,8 @@ public:
     // Decodes frames from the first boundary at or after top into out (reset there), until it
     // holds `frames` frames or the stream ends.
     Screen screen(uint64_t top, int frames, ChannelStore& out);
+    // When the stream's bytes came (its reads' ends are stream offsets): the frames get times.
+    void setTimes(TimedBytes times) { m_times = std::move(times); }
     const lens::Format& format() const { return m_format; }
     // The first boundary at or after `from` (the stream's first boundary before it).
     std::optional<uint64_t> boundaryFrom(uint64_t from);
@@ -68,4 +71,5 @@ private:
     // Frames counted from the stream's first boundary up to m_countedTo.
     struct Count;
     std::unique_ptr<Count> m_count;
+    TimedBytes m_times;
 };

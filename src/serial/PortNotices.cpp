@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "SerialEngine.h"
+#include "storage/FileErrors.h"
 #include "toolkit/CountText.h"
 #include "toolkit/FileNames.h"
 
@@ -74,6 +75,11 @@ QString xfunPortLostText(const QString& portName) {
 QString xfunBytesLostText(uint64_t lostBytes) {
     return QStringLiteral("受信データが %1 バイト失われました｡")
         .arg(xfunCountText(static_cast<int64_t>(lostBytes)));
+}
+
+QString xfunTimeFileFailedText(int error) {
+    return QStringLiteral("時刻ファイルを書けません｡ログはそのまま続けます｡") +
+           appSub::fileErrText(appSub::fileErrCodeFromErrno(error));
 }
 
 QString xfunLogStalledText() {

@@ -17,3 +17,5 @@ QString xfunPortLostText(const QString& portName);
 QString xfunBytesLostText(uint64_t lostBytes);
 // The log's reader (a pipe) fell so far behind that logging had to end.
 QString xfunLogStalledText();
+// The log's time side file could not be made or written; the log itself goes on.
+QString xfunTimeFileFailedText(int error);

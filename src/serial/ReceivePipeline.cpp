@@ -8,6 +8,7 @@
 
 #include "app/state/AppState.h"
 #include "serial/PortNotices.h"
+#include "serial/Replay.h"
 #include "storage/FileErrors.h"
 #include "toolkit/RepaintThrottle.h"
 
@@ -58,7 +59,9 @@ ReceivePipeline::~ReceivePipeline() {
 ReceivePipeline::Tick ReceivePipeline::tick() {
     AppState& s = app();
     Tick t;
-    if (s.iScanSource == kSourceTest) {
+    if (m_replay) {
+        fetchFromReplay(t);
+    } else if (s.iScanSource == kSourceTest) {
         m_testByte = static_cast<uint8_t>(ini::xfunTestData());
         ini::xsubRingAdd(0, m_testByte);
         addToCount(1);
@@ -90,9 +93,17 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
         else if (s.iLogSt == tessavue::SerialEngine::kLogStalled)
             emit notice(xfunLogStalledText());
     }
+    if (const int error = s.engine->takeTimeFileError(); error != 0)
+        emit notice(xfunTimeFileFailedText(error));
     if (count != 0) {
         m_lastFetchNs.store(steadyNs(), std::memory_order_relaxed);
         s.engine->RcvDataAll(m_fetched.data(), count);
+        const std::span<const tessavue::ReadStamp> stamps = s.engine->RcvStamps();
+        m_fetchedTimes = {s.engine->portClockAnchor(), s.engine->characterNs(),
+                          std::vector(stamps.begin(), stamps.end())};
+        s.receivedTimes.setLine(m_fetchedTimes.anchor, m_fetchedTimes.charNs);
+        s.receivedTimes.add(stamps, uint64_t(count));
+        t.times = &m_fetchedTimes;
         ini::xsubRingAddBytes(0, m_fetched.data(), count);
         addToCount(count);
         t.samplesAdded = true;
@@ -110,6 +121,29 @@ void ReceivePipeline::fetchFromPort(Tick& t) {
         reconnectTimer->start();
         emit notice(xfunPortLostText(s.strPortName));
     }
+}
+
+void ReceivePipeline::setReplay(std::unique_ptr<Replay> replay) {
+    m_replay = std::move(replay);
+    m_fetchWasFull = false;
+}
+
+void ReceivePipeline::fetchFromReplay(Tick& t) {
+    int error = 0;
+    const size_t count =
+        m_replay->take(m_fetched.data(), m_fetched.size(), m_fetchedTimes, steadyNs(), error);
+    m_fetchWasFull = count == m_fetched.size();
+    if (error != 0) {
+        m_replay.reset();
+        emit notice(appSub::fileErrText(error));
+    }
+    if (count == 0) return;
+    ini::xsubRingAddBytes(0, m_fetched.data(), int32_t(count));
+    addToCount(int32_t(count));
+    t.samplesAdded = true;
+    t.bytes = m_fetched.data();
+    t.byteCount = int32_t(count);
+    t.times = m_fetchedTimes.known() ? &m_fetchedTimes : nullptr;
 }
 
 void ReceivePipeline::dropsCheck() {

@@ -4,12 +4,15 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "SerialEngine.h"
+#include "app/state/ReceivedTimes.h"
 
 class QTimer;
+class Replay;
 
 // Reception apart from the window. One tick fetches what the engine received (or makes one
 // test-pattern sample), stores it in the ring and counts it, ends a log the engine ended, and
@@ -28,6 +31,8 @@ public:
         // The bytes the tick added, valid until the next tick: what a lens decodes.
         const uint8_t* bytes = nullptr;
         int32_t byteCount = 0;
+        // When they came, as long as the bytes are valid (nullptr: not known).
+        const TimedBytes* times = nullptr;
     };
 
     // Asks the engine of the moment to tell when bytes are waiting (bytesWaiting()).
@@ -35,6 +40,10 @@ public:
     ~ReceivePipeline() override;
 
     Tick tick();
+    // While a replay is set, the ticks take its bytes as they fall due instead of the port's
+    // (which wait in the engine); nullptr ends it.
+    void setReplay(std::unique_ptr<Replay> replay);
+    Replay* replay() const { return m_replay.get(); }
     // The last fetch took all a fetch can hold: more is waiting in the engine.
     bool fetchWasFull() const { return m_fetchWasFull; }
     // The engine tells of bytes through bytesWaiting(); without it only polling finds them.
@@ -56,10 +65,13 @@ signals:
 
 private:
     void fetchFromPort(Tick& t);
+    void fetchFromReplay(Tick& t);
     void dropsCheck();
 
     std::vector<uint8_t> m_fetched =
         std::vector<uint8_t>(tessavue::SerialEngine::kMaxBytesPerFetch);
+    TimedBytes m_fetchedTimes;
+    std::unique_ptr<Replay> m_replay;
     uint8_t m_testByte = 0;
     bool m_fetchWasFull = false;
     bool m_engineTells = false;

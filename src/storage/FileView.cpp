@@ -93,6 +93,7 @@ void MemoryView::xsubMemLoad() {
     s.engine->MoveLastFirst(count);
     // Never trust a count beyond the buffer: the copy must not write past bMemBuf.
     s.lMemCount = std::clamp(count, 0, kMemBufSize);
+    s.memTimes = s.receivedTimes.newest(uint64_t(s.lMemCount));
     int sincePause = 0;
     for (int32_t i = 0; i < s.lMemCount; ++i) {
         if (++sincePause > kBytesBetweenPauses) {

@@ -9,6 +9,7 @@
 #include "storage/DataFiles.h"
 #include "storage/FileErrors.h"
 #include "storage/StorageNames.h"
+#include "storage/TimeTrack.h"
 #include "toolkit/Controls.h"
 
 frms_File_Save::frms_File_Save(QWidget* parent) : QDialog(parent) {
@@ -39,6 +40,13 @@ void frms_File_Save::Timer1_Timer() {
                                                return !m_cancelled;
                                            });
     if (code != 0 && code != appSub::kSaveCancelled) appSub::xsubFileErrMsg(code);
+    // The saved bytes keep the times they came at, beside them.
+    if (code == 0) {
+        const int timeCode = xfunWriteTimeTrack(
+            s.strMemFile, s.memTimes.slice(uint64_t(range.first), uint64_t(range.count)),
+            s.bMemBuf.data() + range.first, static_cast<size_t>(range.count));
+        if (timeCode != 0) appSub::xsubFileErrMsg(timeCode);
+    }
     accept();
 }
 

@@ -8,6 +8,7 @@
 
 #include "SerialEngine.h"
 #include "app/state/Modes.h"
+#include "app/state/ReceivedTimes.h"
 #include "app/state/RingView.h"
 
 // One record of the channel table; only channel 0 carries a trace.
@@ -70,6 +71,8 @@ struct AppState {
     std::vector<uint8_t> bMemBuf = std::vector<uint8_t>(kMemBufSize, 0);
     int32_t lMemCount = 0;
     int32_t lMemTop = 0;
+    TimedBytes memTimes;         // when the bytes of bMemBuf came
+    ReceivedTimes receivedTimes; // when the newest received bytes came
 
     // Graph settings
     int32_t lPenColor = 255;
