@@ -1,6 +1,8 @@
 // What the capture views cost: fetching the engine's full copy of recent bytes for "View",
 // one arrow click through a File view of a 4 GiB file (one screen read per click), and opening
-// that file through the Read File dialog. Runs offscreen; the last line holds the figures.
+// that file through the Read File dialog, building the overview of that file and drawing a
+// screen of it at every zoom from the whole file down to 800 samples. Runs offscreen; the last
+// line holds the figures.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "storage/FileView.h"
+#include "storage/Overview.h"
 #include "storage/frms_File_Disp.h"
 
 namespace {
@@ -25,6 +28,7 @@ namespace {
 constexpr int kFetchRuns = 7;
 constexpr int kSteps = 2000;
 constexpr int64_t kBigFileBytes = int64_t(4) << 30;
+constexpr int kWidestPaneColumns = 1920;
 
 // An engine whose copy of recent bytes is a fixed full buffer, served one byte per call as the
 // real one does; the port side does nothing.
@@ -145,9 +149,33 @@ int main(int argc, char** argv) {
         std::printf(" %.2f", f);
     std::printf("\n");
 
+    const int bigFd =
+        ::open(QFile::encodeName(dir.filePath(QStringLiteral("big.bin"))).constData(), O_RDONLY);
+    QElapsedTimer buildTimer;
+    buildTimer.start();
+    OverviewIndex index(bigFd, kBigFileBytes);
+    index.wait();
+    const double buildMBps = static_cast<double>(kBigFileBytes) / 1e6 /
+                             (static_cast<double>(buildTimer.nsecsElapsed()) / 1e9);
+    // The widest pane a maximised window on a 1920-pixel screen has, at every zoom.
+    double drawMs = 0;
+    std::printf("overview screen (ms):");
+    for (int64_t span = kBigFileBytes; span >= 800; span /= 4) {
+        const int64_t first = (kBigFileBytes - span) / 3;
+        QElapsedTimer t;
+        t.start();
+        const auto columns = index.envelope(first, span, kWidestPaneColumns);
+        const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        std::printf(" %.2f", ms);
+        drawMs = std::max(drawMs, columns.empty() ? 1e9 : ms);
+    }
+    std::printf("\n");
+    ::close(bigFd);
+
     const double fileStepUs = std::max(bigStart, bigMiddle);
-    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f\n", viewFetchMs, fileStepUs,
-                fileOpenMs);
+    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f overview_build_MBps=%.0f "
+                "overview_draw_ms=%.2f\n",
+                viewFetchMs, fileStepUs, fileOpenMs, buildMBps, drawMs);
     FileView::close();
     delete form;
     return 0;

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "graph/Envelope.h"
+
+// The lowest and highest byte of a file per 256 bytes, and per 16 times as many at each level
+// above, built by a thread of its own beside the GUI, so that a screen spanning any part of a
+// file of gigabytes is drawn from a few thousand entries instead of from all its bytes.
+//
+// The levels are sized when the file is opened and only ever written ahead of the count of
+// bytes done, which is published after the entries behind it: a reader takes what is behind
+// the count and never waits for the builder.
+class OverviewIndex {
+public:
+    static constexpr int64_t kFirstBlock = 256;
+    static constexpr int64_t kFanOut = 16;
+
+    // Starts building the index of the `length` bytes of the open file fd (which it reads with
+    // pread and never closes; it must stay open while the index lives).
+    OverviewIndex(int fd, int64_t length);
+    // Stops the builder where it is.
+    ~OverviewIndex();
+    OverviewIndex(const OverviewIndex&) = delete;
+    OverviewIndex& operator=(const OverviewIndex&) = delete;
+
+    int64_t length() const { return m_length; }
+    // Bytes of the file the index covers so far, from the start; length() once built.
+    int64_t done() const { return m_done.load(std::memory_order_acquire); }
+    bool built() const { return done() == m_length; }
+    // False when a read failed: the index stops there and covers what it had.
+    bool readFailed() const { return m_failed.load(std::memory_order_acquire); }
+    // Blocks the caller until the builder ends (tests and benchmarks).
+    void wait();
+
+    // The `count` bytes from `first` spread over `columns` columns as xfunEnvelope spreads them,
+    // each column's range exactly. A screen of few bytes a column is read from the file whole;
+    // on any other, a column reaching past done() stays empty.
+    std::vector<ColumnRange> envelope(int64_t first, int64_t count, int columns) const;
+
+private:
+    void build();
+    // The range of bytes [a, b), a..b inside done(): whole blocks from the levels, the ragged
+    // ends read from the file.
+    ColumnRange rangeOf(int64_t a, int64_t b) const;
+    ColumnRange readRange(int64_t a, int64_t b) const;
+
+    int m_fd;
+    int64_t m_length;
+    // m_levels[k][i]: bytes [i, i + 1) * 256 * 16^k.
+    std::vector<std::vector<ColumnRange>> m_levels;
+    std::atomic<int64_t> m_done{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_failed{false};
+    std::thread m_builder;
+};
