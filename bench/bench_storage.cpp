@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
         const int64_t first = (kBigFileBytes - span) / 3;
         QElapsedTimer t;
         t.start();
-        const auto columns = index.envelope(first, span, kWidestPaneColumns);
+        const auto columns = index.envelope(first, span, kWidestPaneColumns, kSignedFlip);
         const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
         std::printf(" %.2f", ms);
         drawMs = std::max(drawMs, columns.empty() ? 1e9 : ms);

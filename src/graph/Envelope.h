@@ -25,8 +25,12 @@ struct ColumnRange {
 // gets n / columns samples or one more, and none are left out or counted twice.
 int64_t xfunColumnStart(int64_t c, int64_t n, int columns);
 
-// The range of every sample in one go.
-ColumnRange xfunRangeOf(std::span<const uint8_t> samples);
+// A byte read as signed orders as the byte with its top bit flipped: ranges are kept of the
+// bytes XOR `flip`, 0 for the unsigned view and kSignedFlip for the signed one.
+constexpr uint8_t kSignedFlip = 0x80;
 
-// The samples spread over `columns` columns (xfunColumnStart), each column's range.
-std::vector<ColumnRange> xfunEnvelope(std::span<const uint8_t> samples, int columns);
+// The range of every sample (XOR flip) in one go.
+ColumnRange xfunRangeOf(std::span<const uint8_t> samples, uint8_t flip);
+
+// The samples spread over `columns` columns (xfunColumnStart), each column's range (XOR flip).
+std::vector<ColumnRange> xfunEnvelope(std::span<const uint8_t> samples, int columns, uint8_t flip);

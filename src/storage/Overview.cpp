@@ -20,16 +20,20 @@ int64_t blockSize(size_t level) {
     return size;
 }
 
-// One whole first-level block: a fixed count the compiler turns into vector code, where the
-// building of a big file spends its time.
-ColumnRange rangeOfBlock(const uint8_t* p) {
-    uint8_t lo = 255;
-    uint8_t hi = 0;
+// One whole first-level block read unsigned and signed in one pass: a fixed count the compiler
+// turns into vector code, where the building of a big file spends its time.
+void rangesOfBlock(const uint8_t* p, ColumnRange& plain, ColumnRange& flipped) {
+    uint8_t lo = 255, hi = 0, slo = 255, shi = 0;
     for (int64_t i = 0; i < OverviewIndex::kFirstBlock; ++i) {
-        lo = p[i] < lo ? p[i] : lo;
-        hi = p[i] > hi ? p[i] : hi;
+        const uint8_t v = p[i];
+        const auto f = static_cast<uint8_t>(v ^ kSignedFlip);
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+        slo = f < slo ? f : slo;
+        shi = f > shi ? f : shi;
     }
-    return {lo, hi};
+    plain = {lo, hi};
+    flipped = {slo, shi};
 }
 
 bool preadAll(int fd, uint8_t* to, int64_t bytes, int64_t at) {
@@ -47,18 +51,20 @@ bool preadAll(int fd, uint8_t* to, int64_t bytes, int64_t at) {
 } // namespace
 
 OverviewIndex::OverviewIndex(int fd, int64_t length)
-    : m_fd(fd), m_length(std::max<int64_t>(length, 0)) {
+    : m_fd(::dup(fd)), m_length(std::max<int64_t>(length, 0)) {
     // Levels down to a single entry; a partial block at the end counts as a block.
-    for (int64_t size = kFirstBlock;; size *= kFanOut) {
-        m_levels.emplace_back(static_cast<size_t>((m_length + size - 1) / size));
-        if (m_levels.back().size() <= 1) break;
-    }
+    for (auto& levels : m_levels)
+        for (int64_t size = kFirstBlock;; size *= kFanOut) {
+            levels.emplace_back(static_cast<size_t>((m_length + size - 1) / size));
+            if (levels.back().size() <= 1) break;
+        }
     m_builder = std::thread([this] { build(); });
 }
 
 OverviewIndex::~OverviewIndex() {
     m_stop.store(true, std::memory_order_release);
     wait();
+    if (m_fd >= 0) ::close(m_fd);
 }
 
 void OverviewIndex::wait() {
@@ -77,47 +83,58 @@ void OverviewIndex::build() {
         // kChunk is a whole number of the biggest blocks that fit in it, so each chunk fills
         // its own entries of every level up to that size; the levels above are merged from
         // below as far as the bytes done reach.
+        const int64_t end = at + n;
         for (int64_t b = 0; b < n; b += kFirstBlock) {
             const auto len = static_cast<size_t>(std::min(kFirstBlock, n - b));
-            m_levels[0][static_cast<size_t>((at + b) / kFirstBlock)] =
-                len == kFirstBlock ? rangeOfBlock(buffer.data() + b)
-                                   : xfunRangeOf({buffer.data() + b, len});
-        }
-        const int64_t end = at + n;
-        for (size_t k = 1; k < m_levels.size(); ++k) {
-            const int64_t size = blockSize(k);
-            const int64_t lowSize = size / kFanOut;
-            auto& level = m_levels[k];
-            const auto& below = m_levels[k - 1];
-            // Entries of this level whose bytes lie in [at, end), or whose last part does.
-            const int64_t firstEntry = at / size;
-            const int64_t lastEntry = (end == m_length ? (end + size - 1) / size : end / size);
-            for (int64_t e = firstEntry; e < lastEntry; ++e) {
-                ColumnRange r;
-                const int64_t lowEnd =
-                    std::min<int64_t>((e + 1) * kFanOut, static_cast<int64_t>(below.size()));
-                for (int64_t i = e * kFanOut; i < lowEnd && i * lowSize < end; ++i)
-                    r.add(below[static_cast<size_t>(i)]);
-                level[static_cast<size_t>(e)] = r;
+            const auto e = static_cast<size_t>((at + b) / kFirstBlock);
+            if (len == kFirstBlock) {
+                rangesOfBlock(buffer.data() + b, m_levels[0][0][e], m_levels[1][0][e]);
+            } else {
+                m_levels[0][0][e] = xfunRangeOf({buffer.data() + b, len}, 0);
+                m_levels[1][0][e] = xfunRangeOf({buffer.data() + b, len}, kSignedFlip);
             }
         }
+        for (auto& levels : m_levels)
+            mergeUp(levels, at, end);
         at = end;
         m_done.store(at, std::memory_order_release);
     }
 }
 
-ColumnRange OverviewIndex::readRange(int64_t a, int64_t b) const {
-    std::vector<uint8_t> bytes(static_cast<size_t>(b - a));
-    if (!preadAll(m_fd, bytes.data(), b - a, a)) return {};
-    return xfunRangeOf(bytes);
+void OverviewIndex::mergeUp(std::vector<std::vector<ColumnRange>>& levels, int64_t at,
+                            int64_t end) const {
+    for (size_t k = 1; k < levels.size(); ++k) {
+        const int64_t size = blockSize(k);
+        const int64_t lowSize = size / kFanOut;
+        auto& level = levels[k];
+        const auto& below = levels[k - 1];
+        // Entries of this level whose bytes lie in [at, end), or whose last part does.
+        const int64_t firstEntry = at / size;
+        const int64_t lastEntry = (end == m_length ? (end + size - 1) / size : end / size);
+        for (int64_t e = firstEntry; e < lastEntry; ++e) {
+            ColumnRange r;
+            const int64_t lowEnd =
+                std::min<int64_t>((e + 1) * kFanOut, static_cast<int64_t>(below.size()));
+            for (int64_t i = e * kFanOut; i < lowEnd && i * lowSize < end; ++i)
+                r.add(below[static_cast<size_t>(i)]);
+            level[static_cast<size_t>(e)] = r;
+        }
+    }
 }
 
-ColumnRange OverviewIndex::rangeOf(int64_t a, int64_t b) const {
+ColumnRange OverviewIndex::readRange(int64_t a, int64_t b, uint8_t flip) const {
+    std::vector<uint8_t> bytes(static_cast<size_t>(b - a));
+    if (!preadAll(m_fd, bytes.data(), b - a, a)) return {};
+    return xfunRangeOf(bytes, flip);
+}
+
+ColumnRange OverviewIndex::rangeOf(int64_t a, int64_t b, uint8_t flip) const {
+    const auto& levels = m_levels[flip == 0 ? 0 : 1];
     // Climb from the ragged start to the largest aligned blocks and back down to the end,
     // so each side costs at most fan-out entries a level.
     ColumnRange r;
     const int64_t headEnd = std::min(b, (a + kFirstBlock - 1) / kFirstBlock * kFirstBlock);
-    if (a < headEnd) r.add(readRange(a, headEnd));
+    if (a < headEnd) r.add(readRange(a, headEnd, flip));
     a = headEnd;
     const int64_t tailStart = std::max(a, b / kFirstBlock * kFirstBlock);
     // Blocks [a, tailStart), every bound a multiple of 256; a block cut by the file's end only
@@ -127,14 +144,14 @@ ColumnRange OverviewIndex::rangeOf(int64_t a, int64_t b) const {
     while (a < wholeEnd) {
         const int64_t size = blockSize(k);
         const int64_t up = size * kFanOut;
-        const bool canClimb = k + 1 < m_levels.size() && a % up == 0 &&
+        const bool canClimb = k + 1 < levels.size() && a % up == 0 &&
                               (a + up <= wholeEnd || (wholeEnd == m_length && a + up >= m_length));
         if (canClimb) {
             ++k;
             continue;
         }
         if (a + size <= wholeEnd || (wholeEnd == m_length && a + size >= m_length)) {
-            r.add(m_levels[k][static_cast<size_t>(a / size)]);
+            r.add(levels[k][static_cast<size_t>(a / size)]);
             a = std::min(a + size, wholeEnd);
         } else if (k > 0) {
             --k;
@@ -142,17 +159,18 @@ ColumnRange OverviewIndex::rangeOf(int64_t a, int64_t b) const {
             break;
         }
     }
-    if (a < b) r.add(readRange(a, b));
+    if (a < b) r.add(readRange(a, b, flip));
     return r;
 }
 
-std::vector<ColumnRange> OverviewIndex::envelope(int64_t first, int64_t count, int columns) const {
+std::vector<ColumnRange> OverviewIndex::envelope(int64_t first, int64_t count, int columns,
+                                                 uint8_t flip) const {
     std::vector<ColumnRange> out(static_cast<size_t>(std::max(columns, 0)));
     first = std::clamp<int64_t>(first, 0, m_length);
     count = std::clamp<int64_t>(count, 0, m_length - first);
     if (count <= kReadWholeBytesPerColumn * columns) {
         std::vector<uint8_t> bytes(static_cast<size_t>(count));
-        if (preadAll(m_fd, bytes.data(), count, first)) out = xfunEnvelope(bytes, columns);
+        if (preadAll(m_fd, bytes.data(), count, first)) out = xfunEnvelope(bytes, columns, flip);
         return out;
     }
     const int64_t ready = done();
@@ -160,7 +178,7 @@ std::vector<ColumnRange> OverviewIndex::envelope(int64_t first, int64_t count, i
         const int64_t a = first + xfunColumnStart(c, count, columns);
         const int64_t b = first + xfunColumnStart(c + 1, count, columns);
         if (b > ready) break;
-        out[static_cast<size_t>(c)] = rangeOf(a, b);
+        out[static_cast<size_t>(c)] = rangeOf(a, b, flip);
     }
     return out;
 }

@@ -19,8 +19,8 @@ public:
     static constexpr int64_t kFirstBlock = 256;
     static constexpr int64_t kFanOut = 16;
 
-    // Starts building the index of the `length` bytes of the open file fd (which it reads with
-    // pread and never closes; it must stay open while the index lives).
+    // Starts building the index of the `length` bytes of the open file fd, read through a
+    // descriptor of its own, so the file may be closed by its owner meanwhile.
     OverviewIndex(int fd, int64_t length);
     // Stops the builder where it is.
     ~OverviewIndex();
@@ -39,19 +39,23 @@ public:
     // The `count` bytes from `first` spread over `columns` columns as xfunEnvelope spreads them,
     // each column's range exactly. A screen of few bytes a column is read from the file whole;
     // on any other, a column reaching past done() stays empty.
-    std::vector<ColumnRange> envelope(int64_t first, int64_t count, int columns) const;
+    // Ranges are of the bytes XOR flip (xfunRangeOf).
+    std::vector<ColumnRange> envelope(int64_t first, int64_t count, int columns,
+                                      uint8_t flip) const;
 
 private:
     void build();
+    // Brings the levels above the first up to date with its entries for bytes [at, end).
+    void mergeUp(std::vector<std::vector<ColumnRange>>& levels, int64_t at, int64_t end) const;
     // The range of bytes [a, b), a..b inside done(): whole blocks from the levels, the ragged
     // ends read from the file.
-    ColumnRange rangeOf(int64_t a, int64_t b) const;
-    ColumnRange readRange(int64_t a, int64_t b) const;
+    ColumnRange rangeOf(int64_t a, int64_t b, uint8_t flip) const;
+    ColumnRange readRange(int64_t a, int64_t b, uint8_t flip) const;
 
     int m_fd;
     int64_t m_length;
-    // m_levels[k][i]: bytes [i, i + 1) * 256 * 16^k.
-    std::vector<std::vector<ColumnRange>> m_levels;
+    // m_levels[s][k][i]: bytes [i, i + 1) * 256 * 16^k, read unsigned (s = 0) or signed.
+    std::vector<std::vector<ColumnRange>> m_levels[2];
     std::atomic<int64_t> m_done{0};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_failed{false};
