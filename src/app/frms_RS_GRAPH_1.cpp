@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "Settings.h"
+#include "app/ByteZoom.h"
 #include "app/state/AppState.h"
 #include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
@@ -65,6 +66,7 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     };
     buildControls();
+    m_zoom = new ByteZoom(this);
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);
     connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);

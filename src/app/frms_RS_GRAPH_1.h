@@ -32,6 +32,7 @@ class ChannelStore;
 class ChannelPane;
 class LensView;
 class LensTextWindow;
+class ByteZoom;
 class QTableWidget;
 class frms_Console;
 class frms_Send;
@@ -358,6 +359,8 @@ public:
     QAction* mnu_CopyValues = nullptr;
     QAction* mnu_Send = nullptr;
     QAction* mnu_Console = nullptr;
+    // The File and Memory views zoomed beyond and below the X dimension.
+    ByteZoom* m_zoom = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

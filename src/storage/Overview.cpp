@@ -10,21 +10,14 @@ namespace {
 // sees the index grow 16 MiB at a time.
 constexpr int64_t kChunk = int64_t(16) << 20;
 
-// A screen of at most this many bytes a column is read whole: cheaper than the levels.
-constexpr int64_t kReadWholeBytesPerColumn = 2 * OverviewIndex::kFirstBlock;
-
-int64_t blockSize(size_t level) {
-    int64_t size = OverviewIndex::kFirstBlock;
-    for (size_t k = 0; k < level; ++k)
-        size *= OverviewIndex::kFanOut;
-    return size;
-}
+// The bytes a piece of the first level is worked out from at a time.
+constexpr int64_t kPiece = 256;
 
 // One whole first-level block read unsigned and signed in one pass: a fixed count the compiler
 // turns into vector code, where the building of a big file spends its time.
-void rangesOfBlock(const uint8_t* p, ColumnRange& plain, ColumnRange& flipped) {
+void rangesOfPiece(const uint8_t* p, ColumnRange& plain, ColumnRange& flipped) {
     uint8_t lo = 255, hi = 0, slo = 255, shi = 0;
-    for (int64_t i = 0; i < OverviewIndex::kFirstBlock; ++i) {
+    for (int64_t i = 0; i < kPiece; ++i) {
         const uint8_t v = p[i];
         const auto f = static_cast<uint8_t>(v ^ kSignedFlip);
         lo = v < lo ? v : lo;
@@ -32,8 +25,8 @@ void rangesOfBlock(const uint8_t* p, ColumnRange& plain, ColumnRange& flipped) {
         slo = f < slo ? f : slo;
         shi = f > shi ? f : shi;
     }
-    plain = {lo, hi};
-    flipped = {slo, shi};
+    plain.add(ColumnRange{lo, hi});
+    flipped.add(ColumnRange{slo, shi});
 }
 
 bool preadAll(int fd, uint8_t* to, int64_t bytes, int64_t at) {
@@ -50,14 +43,11 @@ bool preadAll(int fd, uint8_t* to, int64_t bytes, int64_t at) {
 
 } // namespace
 
-OverviewIndex::OverviewIndex(int fd, int64_t length)
+OverviewIndex::OverviewIndex(int fd, int64_t length, int64_t mostFirstEntries)
     : m_fd(::dup(fd)), m_length(std::max<int64_t>(length, 0)) {
-    // Levels down to a single entry; a partial block at the end counts as a block.
-    for (auto& levels : m_levels)
-        for (int64_t size = kFirstBlock;; size *= kFanOut) {
-            levels.emplace_back(static_cast<size_t>((m_length + size - 1) / size));
-            if (levels.back().size() <= 1) break;
-        }
+    // The chunk a builder reads must stay a whole number of first blocks.
+    while (m_firstBlock < kChunk && (m_length + m_firstBlock - 1) / m_firstBlock > mostFirstEntries)
+        m_firstBlock *= kFanOut;
     m_builder = std::thread([this] { build(); });
 }
 
@@ -67,11 +57,26 @@ OverviewIndex::~OverviewIndex() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
+int64_t OverviewIndex::blockSize(size_t level) const {
+    int64_t size = m_firstBlock;
+    for (size_t k = 0; k < level; ++k)
+        size *= kFanOut;
+    return size;
+}
+
 void OverviewIndex::wait() {
     if (m_builder.joinable()) m_builder.join();
 }
 
 void OverviewIndex::build() {
+    // Levels down to a single entry; a partial block at the end counts as a block. Made here,
+    // not by the opener: tens of megabytes for a big file. A reader touches them only once
+    // done() has passed zero, which is published after this.
+    for (auto& levels : m_levels)
+        for (int64_t size = m_firstBlock;; size *= kFanOut) {
+            levels.emplace_back(static_cast<size_t>((m_length + size - 1) / size));
+            if (levels.back().size() <= 1) break;
+        }
     std::vector<uint8_t> buffer(
         static_cast<size_t>(std::min(kChunk, std::max<int64_t>(m_length, 1))));
     for (int64_t at = 0; at < m_length && !m_stop.load(std::memory_order_acquire);) {
@@ -84,15 +89,20 @@ void OverviewIndex::build() {
         // its own entries of every level up to that size; the levels above are merged from
         // below as far as the bytes done reach.
         const int64_t end = at + n;
-        for (int64_t b = 0; b < n; b += kFirstBlock) {
-            const auto len = static_cast<size_t>(std::min(kFirstBlock, n - b));
-            const auto e = static_cast<size_t>((at + b) / kFirstBlock);
-            if (len == kFirstBlock) {
-                rangesOfBlock(buffer.data() + b, m_levels[0][0][e], m_levels[1][0][e]);
+        for (int64_t b = 0; b < n; b += m_firstBlock) {
+            const int64_t len = std::min(m_firstBlock, n - b);
+            const auto e = static_cast<size_t>((at + b) / m_firstBlock);
+            ColumnRange plain, flipped;
+            if (len == m_firstBlock) {
+                for (int64_t p = 0; p < len; p += kPiece)
+                    rangesOfPiece(buffer.data() + b + p, plain, flipped);
             } else {
-                m_levels[0][0][e] = xfunRangeOf({buffer.data() + b, len}, 0);
-                m_levels[1][0][e] = xfunRangeOf({buffer.data() + b, len}, kSignedFlip);
+                const std::span<const uint8_t> rest{buffer.data() + b, static_cast<size_t>(len)};
+                plain = xfunRangeOf(rest, 0);
+                flipped = xfunRangeOf(rest, kSignedFlip);
             }
+            m_levels[0][0][e] = plain;
+            m_levels[1][0][e] = flipped;
         }
         for (auto& levels : m_levels)
             mergeUp(levels, at, end);
@@ -133,12 +143,12 @@ ColumnRange OverviewIndex::rangeOf(int64_t a, int64_t b, uint8_t flip) const {
     // Climb from the ragged start to the largest aligned blocks and back down to the end,
     // so each side costs at most fan-out entries a level.
     ColumnRange r;
-    const int64_t headEnd = std::min(b, (a + kFirstBlock - 1) / kFirstBlock * kFirstBlock);
+    const int64_t headEnd = std::min(b, (a + m_firstBlock - 1) / m_firstBlock * m_firstBlock);
     if (a < headEnd) r.add(readRange(a, headEnd, flip));
     a = headEnd;
-    const int64_t tailStart = std::max(a, b / kFirstBlock * kFirstBlock);
-    // Blocks [a, tailStart), every bound a multiple of 256; a block cut by the file's end only
-    // happens at the end, where b is the length, so tailStart == b never leaves it out.
+    const int64_t tailStart = std::max(a, b / m_firstBlock * m_firstBlock);
+    // Blocks [a, tailStart), every bound a multiple of the first block; a block cut by the file's
+    // end only happens at the end, where b is the length, so tailStart == b never leaves it out.
     const int64_t wholeEnd = (b == m_length) ? b : tailStart;
     size_t k = 0;
     while (a < wholeEnd) {
@@ -168,7 +178,8 @@ std::vector<ColumnRange> OverviewIndex::envelope(int64_t first, int64_t count, i
     std::vector<ColumnRange> out(static_cast<size_t>(std::max(columns, 0)));
     first = std::clamp<int64_t>(first, 0, m_length);
     count = std::clamp<int64_t>(count, 0, m_length - first);
-    if (count <= kReadWholeBytesPerColumn * columns) {
+    // A screen of at most two first blocks a column is read whole: cheaper than the levels.
+    if (count <= 2 * m_firstBlock * columns) {
         std::vector<uint8_t> bytes(static_cast<size_t>(count));
         if (preadAll(m_fd, bytes.data(), count, first)) out = xfunEnvelope(bytes, columns, flip);
         return out;

@@ -7,27 +7,32 @@
 
 #include "graph/Envelope.h"
 
-// The lowest and highest byte of a file per 256 bytes, and per 16 times as many at each level
-// above, built by a thread of its own beside the GUI, so that a screen spanning any part of a
-// file of gigabytes is drawn from a few thousand entries instead of from all its bytes.
+// The lowest and highest byte of a file per 256 bytes (firstBlock()), and per 16 times as many at
+// each level above, built by a thread of its own beside the GUI, so that a screen spanning any part
+// of a file of gigabytes is drawn from a few thousand entries instead of from all its bytes.
 //
-// The levels are sized when the file is opened and only ever written ahead of the count of
-// bytes done, which is published after the entries behind it: a reader takes what is behind
-// the count and never waits for the builder.
+// The builder sizes the levels first and then only ever writes ahead of the count of bytes
+// done, which it publishes after the entries behind it: a reader takes what is behind the count
+// and never waits for the builder. A 4 GiB file's index holds about 68 MB.
 class OverviewIndex {
 public:
-    static constexpr int64_t kFirstBlock = 256;
     static constexpr int64_t kFanOut = 16;
+    // The first level has at most this many entries (the index of a 4 GiB file per 256 bytes);
+    // a bigger file's first level is per 16 times as many bytes, as often as needed.
+    static constexpr int64_t kMostFirstEntries = int64_t(16) << 20;
 
     // Starts building the index of the `length` bytes of the open file fd, read through a
     // descriptor of its own, so the file may be closed by its owner meanwhile.
-    OverviewIndex(int fd, int64_t length);
+    OverviewIndex(int fd, int64_t length, int64_t mostFirstEntries = kMostFirstEntries);
     // Stops the builder where it is.
     ~OverviewIndex();
     OverviewIndex(const OverviewIndex&) = delete;
     OverviewIndex& operator=(const OverviewIndex&) = delete;
 
     int64_t length() const { return m_length; }
+    // The bytes behind one entry of the first level: 256, or 16 times as many for each time
+    // the file is more than kMostFirstEntries of them.
+    int64_t firstBlock() const { return m_firstBlock; }
     // Bytes of the file the index covers so far, from the start; length() once built.
     int64_t done() const { return m_done.load(std::memory_order_acquire); }
     bool built() const { return done() == m_length; }
@@ -45,6 +50,7 @@ public:
 
 private:
     void build();
+    int64_t blockSize(size_t level) const;
     // Brings the levels above the first up to date with its entries for bytes [at, end).
     void mergeUp(std::vector<std::vector<ColumnRange>>& levels, int64_t at, int64_t end) const;
     // The range of bytes [a, b), a..b inside done(): whole blocks from the levels, the ragged
@@ -54,6 +60,7 @@ private:
 
     int m_fd;
     int64_t m_length;
+    int64_t m_firstBlock = 256;
     // m_levels[s][k][i]: bytes [i, i + 1) * 256 * 16^k, read unsigned (s = 0) or signed.
     std::vector<std::vector<ColumnRange>> m_levels[2];
     std::atomic<int64_t> m_done{0};

@@ -94,26 +94,35 @@ private slots:
         QTest::addColumn<qint64>("first");
         QTest::addColumn<qint64>("count");
         QTest::addColumn<int>("columns");
+        QTest::addColumn<qint64>("mostFirstEntries");
         const qint64 len = kLen;
-        QTest::newRow("whole file") << qint64(0) << len << 540;
-        QTest::newRow("whole file, wide") << qint64(0) << len << 1920;
+        const qint64 usual = OverviewIndex::kMostFirstEntries;
+        QTest::newRow("whole file") << qint64(0) << len << 540 << usual;
+        QTest::newRow("whole file, wide") << qint64(0) << len << 1920 << usual;
         QTest::newRow("over a chunk edge")
-            << qint64((16 << 20) - 77777) << qint64(3'000'001) << 333;
-        QTest::newRow("to the end") << len - 5'000'123 << qint64(5'000'123) << 601;
-        QTest::newRow("few a column, read whole") << qint64(123) << qint64(5000) << 540;
-        QTest::newRow("just over read whole") << qint64(999) << qint64(540 * 512 + 1) << 540;
-        QTest::newRow("one column, ragged") << qint64(255) << len - 300 << 1;
+            << qint64((16 << 20) - 77777) << qint64(3'000'001) << 333 << usual;
+        QTest::newRow("to the end") << len - 5'000'123 << qint64(5'000'123) << 601 << usual;
+        QTest::newRow("few a column, read whole") << qint64(123) << qint64(5000) << 540 << usual;
+        QTest::newRow("just over read whole")
+            << qint64(999) << qint64(540 * 512 + 1) << 540 << usual;
+        QTest::newRow("one column, ragged") << qint64(255) << len - 300 << 1 << usual;
+        // A file too big for its first level per 256 bytes: 20 MB held to 1,000 entries.
+        QTest::newRow("coarse first level, whole") << qint64(0) << len << 50 << qint64(1000);
+        QTest::newRow("coarse first level, ragged")
+            << qint64(70001) << len - 170001 << 17 << qint64(1000);
     }
     void indexEqualsBruteForce() {
         QFETCH(qint64, first);
         QFETCH(qint64, count);
         QFETCH(int, columns);
+        QFETCH(qint64, mostFirstEntries);
         static const auto bytes = noise(size_t(kLen), 11u);
         const int fd = writeFile(QStringLiteral("noise.bin"), bytes);
         QVERIFY(fd >= 0);
         // The index reads through a descriptor of its own: the file's owner may close its one.
-        OverviewIndex index(fd, kLen);
+        OverviewIndex index(fd, kLen, mostFirstEntries);
         ::close(fd);
+        QCOMPARE(index.firstBlock(), mostFirstEntries == 1000 ? 65536 : 256);
         index.wait();
         QVERIFY(index.built());
         QVERIFY(!index.readFailed());
