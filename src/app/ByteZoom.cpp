@@ -47,18 +47,20 @@ Frame frameOf(const frms_RS_GRAPH_1& f) {
 } // namespace
 
 ByteZoom::ByteZoom(frms_RS_GRAPH_1* form) : QObject(form), m_form(form) {
+    // Beside the controls, where nothing was: the default window keeps every pixel it had, and
+    // the pane's labels stay uncovered.
     PictureBox* pic = form->pic_graph;
-    Cmd_Whole = new QToolButton(pic);
+    Cmd_Whole = new QToolButton(form);
     Cmd_Whole->setObjectName(QStringLiteral("Cmd_Whole"));
     Cmd_Whole->setText(QStringLiteral("全体"));
     Cmd_Whole->setToolTip(QStringLiteral("全体を表示｡Ctrl+ホイールで拡大･縮小"));
-    Cmd_Whole->setGeometry(2, 338, 44, 20);
+    placeTw(Cmd_Whole, 7650, 7800, 900, 360);
     Cmd_Whole->setVisible(false);
-    bar_Overview = new QProgressBar(pic);
+    bar_Overview = new QProgressBar(form);
     bar_Overview->setObjectName(QStringLiteral("bar_Overview"));
     bar_Overview->setRange(0, 1000);
     bar_Overview->setTextVisible(false);
-    bar_Overview->setGeometry(60, 344, 160, 10);
+    placeTw(bar_Overview, 8700, 7890, 2550, 180);
     bar_Overview->setVisible(false);
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
