@@ -121,6 +121,11 @@ void ByteZoom::progress() {
     if (zoomed() && app().iDispMode == kDispFile) m_form->xsubGraphDrawView(0);
 }
 
+std::optional<int64_t> ByteZoom::sampleAt(float x) const {
+    const Frame fr = frameOf(*m_form);
+    return zoom::sampleAt((x - fr.X0) / fr.W, m_view.span);
+}
+
 void ByteZoom::apply(ZoomSpan v) {
     AppState& s = app();
     if (s.iDispMode == kDispFile)

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <sys/types.h>
 
 #include "graph/ZoomMath.h"
@@ -35,6 +36,9 @@ public:
     void draw();
     // Makes sure the shown file has its overview (called whenever File mode draws).
     void follow();
+
+    // The sample of the zoomed screen under pane x (twips), counted from the screen's left.
+    std::optional<int64_t> sampleAt(float x) const;
 
     // The zoom as the wheel, a drag and the button set it, drawn at once.
     void zoomBy(int notches, double anchor);

@@ -25,6 +25,11 @@ ZoomSpan zoom::whole(int64_t length) {
     return {0, std::max(length, kFewest)};
 }
 
+std::optional<int64_t> zoom::sampleAt(double fraction, int64_t span) {
+    if (fraction < 0 || fraction > 1 || span <= 0) return std::nullopt;
+    return std::llround(fraction * static_cast<double>(span - 1));
+}
+
 ZoomSpan zoom::panned(ZoomSpan v, int64_t delta, int64_t length) {
     return {clampTop(v.top + delta, v.span, length), v.span};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // A zoomed view of a series: `span` samples from `top`. Zooming and panning are arithmetic on
 // the two, apart from any widget.
@@ -22,6 +23,10 @@ ZoomSpan zoomed(ZoomSpan v, int notches, double anchor, int64_t length);
 
 // The whole series on one screen.
 ZoomSpan whole(int64_t length);
+
+// The sample of a screen of `span` samples under a point `fraction` of the way across the
+// trace (its first sample at 0, its last at 1), or nothing off the trace.
+std::optional<int64_t> sampleAt(double fraction, int64_t span);
 
 // Moved by `delta` samples, never before the start or past the end of the series.
 ZoomSpan panned(ZoomSpan v, int64_t delta, int64_t length);

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -78,6 +79,11 @@ private slots:
         QCOMPARE(zoom::panned({100, 800}, 50000, 10000), (ZoomSpan{9200, 800}));
         QCOMPARE(zoom::panned({0, 800}, 10, 300), (ZoomSpan{0, 800}));
         QCOMPARE(zoom::whole(123456), (ZoomSpan{0, 123456}));
+        QCOMPARE(zoom::sampleAt(0.0, 1'000'000), std::optional<int64_t>(0));
+        QCOMPARE(zoom::sampleAt(1.0, 1'000'000), std::optional<int64_t>(999'999));
+        QCOMPARE(zoom::sampleAt(0.5, 11), std::optional<int64_t>(5));
+        QCOMPARE(zoom::sampleAt(-0.01, 100), std::nullopt);
+        QCOMPARE(zoom::sampleAt(1.01, 100), std::nullopt);
     }
 
     // A file of zeros with one 255: the whole-file screen shows it as one full-height stroke in
@@ -117,6 +123,10 @@ private slots:
         for (int px = 40; px < 580; ++px)
             high += redIn(img, px, yTop - 1, yTop + 1) ? 1 : 0;
         QVERIFY(high <= 3); // the spike's column and its neighbours' edge only
+
+        // The free cursor counts the zoomed screen's samples.
+        form->pic_graph_MouseMove(720 + 7800, 2000);
+        QCOMPARE(form->lbl_XPosition->text(), QString::number(kFileBytes - 1));
 
         // Ctrl + wheel at the pane's middle: half the samples, centred where they were.
         wheel(form->pic_graph, QPointF(308, 180), 120, Qt::ControlModifier);
