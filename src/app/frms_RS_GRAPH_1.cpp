@@ -14,6 +14,7 @@
 
 #include "Settings.h"
 #include "app/ByteZoom.h"
+#include "app/WindowGrowth.h"
 #include "app/state/AppState.h"
 #include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
@@ -67,6 +68,7 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     };
     buildControls();
     m_zoom = new ByteZoom(this);
+    m_growth = new WindowGrowth(this);
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);
     connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);
@@ -441,6 +443,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     xsubScaleLineDraw();
     if (const auto chosen = readLensChoice(lensSettingsPath(s.strSettingsFile)))
         xsubLensUse(*chosen, false);
+    m_growth->restore(lensSettingsPath(s.strSettingsFile));
     Timer_date->start();
     Timer1->start();
     Timer_Start->start();
@@ -538,6 +541,7 @@ void frms_RS_GRAPH_1::Form_Unload() {
     Talk->stop();
     if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
     appSub::xsubSettingsWrite();
+    m_growth->remember(lensSettingsPath(s.strSettingsFile));
     m_unloaded = true;
     Timer_Receive->stop();
     Timer_date->stop();

@@ -33,6 +33,7 @@ class ChannelPane;
 class LensView;
 class LensTextWindow;
 class ByteZoom;
+class WindowGrowth;
 class QTableWidget;
 class frms_Console;
 class frms_Send;
@@ -361,6 +362,8 @@ public:
     QAction* mnu_Console = nullptr;
     // The File and Memory views zoomed beyond and below the X dimension.
     ByteZoom* m_zoom = nullptr;
+    // The window grown past its default size, and its size and place remembered.
+    WindowGrowth* m_growth = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
