@@ -53,10 +53,12 @@ void WindowGrowth::grow() {
     if (QSize(dxPx, dyPx) == m_grown) return;
     const qreal dx = dxPx * kTwipsPerPixel;
     const qreal dy = dyPx * kTwipsPerPixel;
-    // Controls beside the pane move right, those below it move down.
+    // Controls beside the pane move right (those as tall as most of it, the Y cursors' bars,
+    // grow with it), those below it move down.
     for (const Placed& p : m_controls) {
         if (p.at.left() >= m_pane.right())
-            place(p.widget, p.at.translated(dx, 0));
+            place(p.widget, p.at.translated(dx, 0).adjusted(
+                                0, 0, 0, p.at.height() > m_pane.height() / 2 ? dy : 0));
         else if (p.at.top() >= m_pane.bottom())
             place(p.widget, p.at.translated(0, dy));
     }

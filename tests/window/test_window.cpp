@@ -77,6 +77,7 @@ private slots:
         const Look grown = lookOf(form);
         QCOMPARE(grown.places["Cmd_Scanning"], before.places["Cmd_Scanning"].translated(dx, 0));
         QCOMPARE(grown.places["Frame5"], before.places["Frame5"].translated(0, dy));
+        QCOMPARE(grown.places["vsc_y(0)"].height(), before.places["vsc_y(0)"].height() + dy);
         QCOMPARE(grown.places["HScroll1"],
                  before.places["HScroll1"].translated(0, dy).adjusted(0, 0, dx, 0));
         showTen(form);
