@@ -1,7 +1,9 @@
 // What the capture views cost: fetching the engine's full copy of recent bytes for "View",
 // one arrow click through a File view of a 4 GiB file (one screen read per click), and opening
-// that file through the Read File dialog, and a 100 MB recording replayed as fast as possible
-// through the receive ticks and a text lens. Runs offscreen; the last line holds the figures.
+// that file through the Read File dialog, building the overview of that file and drawing a
+// screen of it at every zoom from the whole file down to 800 samples, and a 100 MB recording
+// replayed as fast as possible through the receive ticks and a text lens. Runs offscreen; the
+// last line holds the figures.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,6 +23,7 @@
 #include "serial/ReceivePipeline.h"
 #include "serial/Replay.h"
 #include "storage/FileView.h"
+#include "storage/Overview.h"
 #include "storage/frms_File_Disp.h"
 
 namespace {
@@ -28,6 +31,8 @@ namespace {
 constexpr int kFetchRuns = 7;
 constexpr int kSteps = 2000;
 constexpr int64_t kBigFileBytes = int64_t(4) << 30;
+constexpr int kWidestPaneColumns = 1920;
+constexpr int kDrawPlaces = 5;
 
 // An engine whose copy of recent bytes is a fixed full buffer, served one byte per call as the
 // real one does; the port side does nothing.
@@ -178,13 +183,45 @@ int main(int argc, char** argv) {
         std::printf(" %.2f", f);
     std::printf("\n");
 
+    // A file of its own, not yet read by anyone (the window's overview of big.bin ended when
+    // small.bin was opened), so that nothing of it is in the page cache.
+    makeFile(QStringLiteral("overview.bin"), kBigFileBytes);
+    const int bigFd = ::open(
+        QFile::encodeName(dir.filePath(QStringLiteral("overview.bin"))).constData(), O_RDONLY);
+    QElapsedTimer buildTimer;
+    buildTimer.start();
+    OverviewIndex index(bigFd, kBigFileBytes);
+    index.wait();
+    const double buildMBps = static_cast<double>(kBigFileBytes) / 1e6 /
+                             (static_cast<double>(buildTimer.nsecsElapsed()) / 1e9);
+    // The widest pane a maximised window on a 1920-pixel screen has, at every zoom.
+    double drawMs = 0;
+    std::printf("overview screen (ms):");
+    for (int64_t span = kBigFileBytes; span >= 800; span /= 4) {
+        // The median of screens at five places, each read from the file for the first time.
+        std::vector<double> runs;
+        for (int place = 1; place <= kDrawPlaces; ++place) {
+            const int64_t first = (kBigFileBytes - span) / (kDrawPlaces + 1) * place;
+            QElapsedTimer t;
+            t.start();
+            const auto columns = index.envelope(first, span, kWidestPaneColumns, kSignedFlip);
+            runs.push_back(columns.empty() ? 1e9 : static_cast<double>(t.nsecsElapsed()) / 1e6);
+        }
+        const double ms = median(runs);
+        std::printf(" %.2f", ms);
+        drawMs = std::max(drawMs, ms);
+    }
+    std::printf("\n");
+    ::close(bigFd);
+
     const double fileStepUs = std::max(bigStart, bigMiddle);
     FileView::close();
     form->Cmd_scanning_Click();
     const double replayS =
         replaySeconds(form, dir.filePath(QStringLiteral("replay.bin")), 100'000'000);
-    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f replay_100MB_s=%.2f\n",
-                viewFetchMs, fileStepUs, fileOpenMs, replayS);
+    std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f replay_100MB_s=%.2f "
+                "overview_build_MBps=%.0f overview_draw_ms=%.2f\n",
+                viewFetchMs, fileStepUs, fileOpenMs, replayS, buildMBps, drawMs);
     FileView::close();
     delete form;
     return 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "app/ByteZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "graph/GraphMath.h"
@@ -175,7 +176,11 @@ void frms_RS_GRAPH_1::pic_graph_MouseMove(float x, float y) {
     }
     // The pointer's position, not the stored sample: the index is within the screen.
     const ChannelRecord& ch = s.ChData[0];
-    const auto K = nav::screenIndexAt(x, line_X_base->X1(), line_X_base->X2(), ch.iXDim);
+    std::optional<int64_t> K;
+    if (m_zoom->zoomed())
+        K = m_zoom->sampleAt(x);
+    else if (const auto k = nav::screenIndexAt(x, line_X_base->X1(), line_X_base->X2(), ch.iXDim))
+        K = *k;
     lbl_XPosition->setText(K ? QString::number(*K) : noValue);
     const auto v =
         nav::valueAt(y, line_Y_base->Y1(), line_Y_base->Y2(), ch.iYMax, ch.iYMin, signedView());

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QScrollBar>
 
+#include "app/ByteZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "dialogs/frms_X_Dimension.h"
@@ -16,6 +17,7 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     frms_X_Dimension(this).exec();
     const bool widthChanged = s.iSetXDim != ch.iXDim;
     if (widthChanged) iClearReq = 1;
+    m_zoom->reset();
     s.iLiveDraw = 1;
     ch.iXDim = s.iSetXDim;
     if (widthChanged) xsubTriggerFollowView();

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "app/ByteZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "serial/PortNotices.h"
@@ -37,6 +38,7 @@ static void applyModeLook(frms_RS_GRAPH_1* w, const ModeLook& look) {
     w->Cmd_Print->setEnabled(look.printEnabled);
     w->Cmd_Clear->setEnabled(look.clearEnabled);
     w->Cmd_memTOFile->setEnabled(look.memToFileEnabled);
+    w->m_zoom->viewChanged();
     w->lbl_XPosition->setText(QStringLiteral("-----"));
     w->lbl_Value->setText(QStringLiteral("-----"));
     w->lbl_Value_hex->setText(QStringLiteral("---"));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/ByteZoom.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
@@ -130,6 +131,11 @@ void frms_RS_GRAPH_1::xsubGraphDrawView(int16_t channel) {
         xsubLensDraw();
         return;
     }
+    if (m_zoom->zoomed()) {
+        m_zoom->draw();
+        return;
+    }
+    if (app().iDispMode == kDispFile) m_zoom->follow();
     xsubReadoutReset();
     m_shown.clear();
     const auto deltas = qScopeGuard([this] { xsubCurDeltaShow(); });
@@ -175,6 +181,7 @@ void frms_RS_GRAPH_1::xsubGraphRequest() {
 void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     AppState& s = app();
     ini::xsubRingClear();
+    m_zoom->reset();
     pic_graph->Cls();
     xsubScaleLineDraw();
     s.lRcvCount = 0;

@@ -13,7 +13,9 @@
 #include <chrono>
 
 #include "Settings.h"
+#include "app/ByteZoom.h"
 #include "app/ReplayHandlers.h"
+#include "app/WindowGrowth.h"
 #include "app/state/AppState.h"
 #include "channels/LensChoice.h"
 #include "dialogs/Msg.h"
@@ -67,6 +69,8 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     };
     buildControls();
+    m_zoom = new ByteZoom(this);
+    m_growth = new WindowGrowth(this);
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);
     connect(pic_graph, &PictureBox::drawingChanged, throttle, &RepaintThrottle::moving);
@@ -442,6 +446,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     xsubScaleLineDraw();
     if (const auto chosen = readLensChoice(lensSettingsPath(s.strSettingsFile)))
         xsubLensUse(*chosen, false);
+    m_growth->restore(lensSettingsPath(s.strSettingsFile));
     Timer_date->start();
     Timer1->start();
     Timer_Start->start();
@@ -541,6 +546,7 @@ void frms_RS_GRAPH_1::Form_Unload() {
     Talk->stop();
     if (s.iPortOpen == 1 && s.engine) s.engine->CloseCommPort();
     appSub::xsubSettingsWrite();
+    m_growth->remember(lensSettingsPath(s.strSettingsFile));
     m_unloaded = true;
     Timer_Receive->stop();
     Timer_date->stop();

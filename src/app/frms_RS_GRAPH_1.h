@@ -35,6 +35,8 @@ class ChannelStore;
 class ChannelPane;
 class LensView;
 class LensTextWindow;
+class ByteZoom;
+class WindowGrowth;
 struct TimedBytes;
 class QTableWidget;
 class frms_Console;
@@ -379,6 +381,10 @@ public:
     QAction* mnu_CopyValues = nullptr;
     QAction* mnu_Send = nullptr;
     QAction* mnu_Console = nullptr;
+    // The File and Memory views zoomed beyond and below the X dimension.
+    ByteZoom* m_zoom = nullptr;
+    // The window grown past its default size, and its size and place remembered.
+    WindowGrowth* m_growth = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -60,17 +60,22 @@ void FileView::close() {
 
 ViewScreen FileView::screen() {
     const AppState& s = app();
+    return read(s.lFileTop, screenLength(s.lFileLen, s.lFileTop));
+}
+
+ViewScreen FileView::read(int64_t from, int64_t count) {
+    const AppState& s = app();
     ViewScreen view;
     if (s.iFileNo == -1) return view;
-    const int32_t want = screenLength(s.lFileLen, s.lFileTop);
-    // One screen is at most a few hundred bytes: read it whole, so drawing it costs one call.
+    const int64_t want = std::max<int64_t>(count, 0);
+    // Read whole, so drawing a screen costs one call.
     view.samples.assign(static_cast<size_t>(want), 0);
-    int32_t got = 0;
+    int64_t got = 0;
     while (got < want) {
         const ssize_t n = ::pread(s.iFileNo, view.samples.data() + got,
-                                  static_cast<size_t>(want - got), s.lFileTop + got);
+                                  static_cast<size_t>(want - got), from + got);
         if (n > 0) {
-            got += static_cast<int32_t>(n);
+            got += n;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

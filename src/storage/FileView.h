@@ -24,6 +24,8 @@ void close();
 // The screen from lFileTop, read in one go. A read that fails part way is told once; the
 // bytes before it are good and the rest read as 0. Empty without a file.
 ViewScreen screen();
+// The `count` bytes from `from` read as screen() reads its own (a zoomed view's screen).
+ViewScreen read(int64_t from, int64_t count);
 
 } // namespace FileView
 

@@ -194,6 +194,13 @@ LineShape* PictureBox::addLine(float x1, float y1, float x2, float y2, int32_t b
     return m_lines.back().get();
 }
 
+std::vector<LineShape*> PictureBox::lines() const {
+    std::vector<LineShape*> out;
+    for (const auto& line : m_lines)
+        out.push_back(line.get());
+    return out;
+}
+
 void PictureBox::lineChanged(const LineShape& line) {
     if (line.layer() == LineLayer::BeneathDrawing) m_backdropValid = false;
     update();
@@ -285,6 +292,13 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent*) {
     m_backdropValid = false;
+    // A pane grown with its window draws over all of itself; what was drawn stays where it was.
+    if (size() == m_ink.size()) return;
+    QImage ink(size(), QImage::Format_ARGB32_Premultiplied);
+    ink.fill(Qt::transparent);
+    QPainter(&ink).drawImage(0, 0, m_ink);
+    m_ink = std::move(ink);
+    m_surfaceStale = true;
 }
 
 void PictureBox::changeEvent(QEvent* event) {

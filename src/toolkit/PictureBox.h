@@ -76,6 +76,8 @@ public:
     float CurrentY() const { return m_curY; }
 
     LineShape* addLine(float x1, float y1, float x2, float y2, int32_t bgr, LineLayer layer);
+    // Every line object, in the order they were added.
+    std::vector<LineShape*> lines() const;
 
     // The drawing surface with every pending stroke applied, on white (line objects not
     // included).
