@@ -63,7 +63,7 @@ void frms_RS_GRAPH_1::xsubChannelTriggerShow() {
         const ChannelTriggerSettings& set = channelTrigger.settings();
         const int p = xfunTriggerIndex(set.positionPct, static_cast<int16_t>(frames));
         const double x = ChannelPane::kLeft +
-                         (ChannelPane::kRight - ChannelPane::kLeft) * p / std::max(frames - 1, 1);
+                         (pic_channels->right() - ChannelPane::kLeft) * p / std::max(frames - 1, 1);
         lbl_lens_trig_mark->setGeometry(int(x) - 6, 0, 12, int(ChannelPane::kTop));
         QString status = QStringLiteral("トリガ待ち");
         if (channelTrigger.stopped())
@@ -78,7 +78,7 @@ void frms_RS_GRAPH_1::xsubChannelTriggerShow() {
                 .arg(status, name,
                      set.slope == TriggerSlope::Rising ? QStringLiteral("↑") : QStringLiteral("↓"))
                 .arg(set.level, 0, 'g', 6));
-        lbl_lens_trig_status->setGeometry(int(ChannelPane::kRight) - 300, 0, 300,
+        lbl_lens_trig_status->setGeometry(int(pic_channels->right()) - 300, 0, 300,
                                           int(ChannelPane::kTop));
         lbl_lens_trig_status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }

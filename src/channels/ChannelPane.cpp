@@ -120,17 +120,17 @@ timeaxis::ScreenTimes ChannelPane::screenTimes() const {
 }
 
 double ChannelPane::xAt(int k) const {
-    return kLeft + (kRight - kLeft) * k / (m_frames - 1);
+    return kLeft + (right() - kLeft) * k / (m_frames - 1);
 }
 
 double ChannelPane::yAt(double v) const {
     const axis::Range r = yRange();
-    return kBottom - (kBottom - kTop) * (v - r.lo) / (r.hi - r.lo);
+    return bottom() - (bottom() - kTop) * (v - r.lo) / (r.hi - r.lo);
 }
 
 QRectF ChannelPane::legendRow(int channel) const {
     if (!m_store || channel < 0 || channel >= m_store->channelCount()) return {};
-    return {kRight - kLegendWidthPx - 4, kTop + 4 + kLegendRowPx * channel, kLegendWidthPx,
+    return {right() - kLegendWidthPx - 4, kTop + 4 + kLegendRowPx * channel, kLegendWidthPx,
             kLegendRowPx};
 }
 
@@ -159,7 +159,7 @@ void ChannelPane::paintEvent(QPaintEvent*) {
     for (double t : axis::ticks(r)) {
         const double y = yAt(t);
         p.setPen(QColor(0xC0, 0xC0, 0xC0));
-        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+        p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
         p.setPen(Qt::black);
         p.drawText(QRectF(0, y - 7, kLeft - 3, 14), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(t, 'g', 6));
@@ -172,31 +172,31 @@ void ChannelPane::paintEvent(QPaintEvent*) {
             xTicks.push_back(
                 {double(std::llround(t - double(frameNumber(0)))), QString::number(t, 'f', 0)});
     for (const timeaxis::Tick& t : xTicks) {
-        const double x = kLeft + (kRight - kLeft) * t.at / (m_frames - 1);
+        const double x = kLeft + (right() - kLeft) * t.at / (m_frames - 1);
         p.setPen(QColor(0xC0, 0xC0, 0xC0));
-        p.drawLine(QPointF(x, kTop), QPointF(x, kBottom));
+        p.drawLine(QPointF(x, kTop), QPointF(x, bottom()));
         p.setPen(Qt::black);
-        p.drawText(QRectF(x - 40, kBottom + 1, 80, 12), Qt::AlignHCenter | Qt::AlignTop, t.text);
+        p.drawText(QRectF(x - 40, bottom() + 1, 80, 12), Qt::AlignHCenter | Qt::AlignTop, t.text);
     }
     p.setPen(Qt::black);
-    p.drawLine(QPointF(kLeft, kTop), QPointF(kLeft, kBottom));
-    p.drawLine(QPointF(kLeft, kBottom), QPointF(kRight, kBottom));
-    p.drawText(QRectF(kLeft + 2, 0, kRight - kLeft - 2, kTop), Qt::AlignLeft | Qt::AlignVCenter,
+    p.drawLine(QPointF(kLeft, kTop), QPointF(kLeft, bottom()));
+    p.drawLine(QPointF(kLeft, bottom()), QPointF(right(), bottom()));
+    p.drawText(QRectF(kLeft + 2, 0, right() - kLeft - 2, kTop), Qt::AlignLeft | Qt::AlignVCenter,
                countersText());
     if (!m_store) return;
 
     p.save();
-    p.setClipRect(QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop).adjusted(0, -1, 1, 1));
+    p.setClipRect(QRectF(kLeft, kTop, right() - kLeft, bottom() - kTop).adjusted(0, -1, 1, 1));
     p.setRenderHint(QPainter::Antialiasing);
     // Where bytes were skipped: a dotted mark across the plot.
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1, Qt::DotLine));
     for (int k = 1; k < m_frames; ++k)
         if (m_store->skippedBefore(m_first + uint64_t(k)))
-            p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), kBottom));
+            p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), bottom()));
     // A jump in time (a stall, a reconnect): a dashed mark.
     p.setPen(QPen(QColor(0xE0, 0x60, 0x00), 1, Qt::DashLine));
     for (int k : times.gaps)
-        p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), kBottom));
+        p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), bottom()));
     for (int c = 0; c < m_store->channelCount(); ++c) {
         const ChannelInfo& info = m_store->channel(c);
         if (!info.visible) continue;
@@ -224,14 +224,14 @@ void ChannelPane::paintEvent(QPaintEvent*) {
     for (int i = 0; i < 2; ++i) {
         if (!m_cursors[i] || *m_cursors[i] >= m_frames) continue;
         p.setPen(kCursorColours[i]);
-        p.drawLine(QPointF(xAt(*m_cursors[i]), kTop), QPointF(xAt(*m_cursors[i]), kBottom));
+        p.drawLine(QPointF(xAt(*m_cursors[i]), kTop), QPointF(xAt(*m_cursors[i]), bottom()));
     }
     for (int i = 0; i < 2; ++i) {
         if (!m_yCursors[i]) continue;
         const double y = yAt(*m_yCursors[i]);
-        if (y < kTop || y > kBottom) continue;
+        if (y < kTop || y > bottom()) continue;
         p.setPen(QPen(kCursorColours[i], 1, Qt::DashLine));
-        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+        p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
     }
 
     // The legend: the newest value of the screen for each channel.

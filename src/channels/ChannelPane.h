@@ -22,8 +22,11 @@ class ChannelStore;
 class ChannelPane : public QWidget {
     Q_OBJECT
 public:
-    // The plot's frame in pixels, as the byte pane's axes lie.
-    static constexpr double kLeft = 48, kTop = 16, kRight = 568, kBottom = 336;
+    // The plot's frame in pixels, as the byte pane's axes lie: at the pane's default size of
+    // 588 x 360 its right edge is at 568 and its bottom at 336; a grown pane keeps the margins.
+    static constexpr double kLeft = 48, kTop = 16, kRightMargin = 20, kBottomMargin = 24;
+    double right() const { return width() - kRightMargin; }
+    double bottom() const { return height() - kBottomMargin; }
 
     explicit ChannelPane(QWidget* parent = nullptr);
 

@@ -8,7 +8,9 @@
 #include "TestSupport.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelPane.h"
 #include "graph/GraphMath.h"
+#include "lens/Lens.h"
 #include "toolkit/PictureBox.h"
 
 namespace {
@@ -102,6 +104,23 @@ private slots:
         form->Form_Unload();
         QSettings ini(m_dir.filePath(QStringLiteral("Tessavue.ini")), QSettings::IniFormat);
         QVERIFY(!ini.value(QStringLiteral("window/geometry")).toByteArray().isEmpty());
+        testsupport::finish(form);
+    }
+
+    // The channel pane fills the grown pane and draws its plot over all of it.
+    void channelPaneGrowsWithTheWindow() {
+        QTemporaryDir firstRun; // no size kept from before
+        auto started = testsupport::startWithFakeEngine(firstRun.path());
+        frms_RS_GRAPH_1* form = started.form;
+        form->show();
+        form->xsubLensUse(*lens::parseFormat("text"), false);
+        ChannelPane* pane = form->pic_channels;
+        QCOMPARE(pane->size(), QSize(588, 360));
+        QCOMPARE(QPointF(pane->right(), pane->bottom()), QPointF(568, 336));
+        form->resize(1500, 900);
+        QCOMPARE(pane->size(), form->pic_graph->size());
+        QCOMPARE(QPointF(pane->right(), pane->bottom()),
+                 QPointF(568 + 1500 - kDefault.width(), 336 + 900 - kDefault.height()));
         testsupport::finish(form);
     }
 };
