@@ -257,7 +257,8 @@ public:
     }
 
     void RcvDataAll(uint8_t* out, int32_t count) override {
-        std::memcpy(out, fetched_.data(), std::min(static_cast<size_t>(count), fetchedCount_));
+        const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), fetchedCount_);
+        if (n > 0) std::memcpy(out, fetched_.data(), n);
     }
 
     std::span<const ReadStamp> RcvStamps() const override { return fetchedStamps_; }

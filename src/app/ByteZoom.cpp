@@ -159,6 +159,17 @@ void ByteZoom::panBy(int64_t samples) {
 }
 
 bool ByteZoom::eventFilter(QObject* watched, QEvent* event) {
+    // The pane's other events come also while the window is being destroyed, when nothing of
+    // it may be asked: only the wheel and the mouse look further.
+    switch (event->type()) {
+    case QEvent::Wheel:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+        break;
+    default:
+        return false;
+    }
     if (watched != m_form->pic_graph || !viewMode() || m_form->xfunLensOn() ||
         m_form->iScrollBusy == 1)
         return false;
