@@ -61,6 +61,36 @@ double median(std::vector<double> values) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// A real engine on one end of a pty, logging to a file in a fresh folder; the test writes to the
+// other end.
+struct LoggedPty {
+    int master = -1;
+    int slave = -1;
+    QTemporaryDir dir;
+    QString log = dir.filePath("log.bin");
+    std::unique_ptr<SerialEngine> engine = makeLinuxSerialEngine();
+
+    LoggedPty() {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) master = slave = -1;
+        engine->SetCommPortParam("3000000,0,8,0,0");
+    }
+    ~LoggedPty() { engine.reset(); }
+    bool start() {
+        return master >= 0 && engine->OpenCommPort(ptsname(master)) == -1 &&
+               engine->LogStart(log.toStdString(), 0, 0) == -1;
+    }
+    struct Fetch {
+        int32_t count = 0;
+        int16_t logStatus = 0;
+    };
+    Fetch fetch() {
+        Fetch f;
+        int32_t scratch = 0, aux = 0;
+        engine->RcvDataFirst(f.count, scratch, 1, f.logStatus, aux);
+        return f;
+    }
+};
+
 } // namespace
 
 class TimesTest : public QObject {
@@ -179,14 +209,8 @@ private slots:
     // first bytes, from the fetches' stamps and from the log's side file, are the gaps they were
     // written with.
     void gapsOfAPtyAreSeen() {
-        int master = -1, slave = -1;
-        QCOMPARE(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        QTemporaryDir dir;
-        const QString log = dir.filePath("log.bin");
-        auto engine = makeLinuxSerialEngine();
-        engine->SetCommPortParam("3000000,0,8,0,0");
-        QCOMPARE(engine->OpenCommPort(ptsname(master)), -1);
-        QCOMPARE(engine->LogStart(log.toStdString(), 0, 0), -1);
+        LoggedPty pty;
+        QVERIFY(pty.start());
 
         constexpr int kBursts = 200;
         constexpr size_t kBurstBytes = 16;
@@ -198,32 +222,30 @@ private slots:
                 std::this_thread::sleep_until(next);
                 const Bytes burst(kBurstBytes, uint8_t(i));
                 written[size_t(i)] = steadyNowNs();
-                QVERIFY(::write(master, burst.data(), burst.size()) == ssize_t(kBurstBytes));
+                QVERIFY(::write(pty.master, burst.data(), burst.size()) == ssize_t(kBurstBytes));
             }
         });
         Stamps stamps;
         uint64_t received = 0;
         for (auto give = std::chrono::steady_clock::now() + 5s;
              received < kBursts * kBurstBytes && std::chrono::steady_clock::now() < give;) {
-            int32_t count = 0, scratch = 0, aux = 0;
-            int16_t logSt = 0;
-            engine->RcvDataFirst(count, scratch, 1, logSt, aux);
-            addFetch(stamps, received, engine->RcvStamps());
+            const int32_t count = pty.fetch().count;
+            addFetch(stamps, received, pty.engine->RcvStamps());
             received += uint64_t(count);
             std::this_thread::sleep_for(3ms);
         }
         writer.join();
-        engine->LogStop();
+        pty.engine->LogStop();
         QCOMPARE(received, uint64_t(kBursts * kBurstBytes));
-        QVERIFY(engine->portClockAnchor().has_value());
-        QCOMPARE(engine->takeTimeFileError(), 0);
+        QVERIFY(pty.engine->portClockAnchor().has_value());
+        QCOMPARE(pty.engine->takeTimeFileError(), 0);
 
         TimeFileHeader header;
-        const Stamps logged = decodeSideFile(readFile(log + ".time"), header);
+        const Stamps logged = decodeSideFile(readFile(pty.log + ".time"), header);
         QVERIFY(ascending(stamps));
         QVERIFY(ascending(logged));
         QCOMPARE(logged.back().end, received);
-        QCOMPARE(header.checkHash, timeCheckHash(readFile(log).data(), header.checkLength));
+        QCOMPARE(header.checkHash, timeCheckHash(readFile(pty.log).data(), header.checkLength));
         for (const Stamps& seen : {stamps, logged}) {
             std::vector<double> errors;
             for (int i = 1; i < kBursts; ++i) {
@@ -239,8 +261,6 @@ private slots:
             QVERIFY2(errors[kBursts / 2 - 1] < 5e6,
                      qPrintable(QString::number(errors[kBursts / 2 - 1])));
         }
-        ::close(slave);
-        ::close(master);
     }
 
     // A stream at full speed, and one at 3,000,000 baud's pace (300 bytes a millisecond): the
@@ -252,14 +272,8 @@ private slots:
     }
     void aSideFileIsSmall() {
         QFETCH(int, bytesPerMs);
-        int master = -1, slave = -1;
-        QCOMPARE(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        QTemporaryDir dir;
-        const QString log = dir.filePath("log.bin");
-        auto engine = makeLinuxSerialEngine();
-        engine->SetCommPortParam("3000000,0,8,0,0");
-        QCOMPARE(engine->OpenCommPort(ptsname(master)), -1);
-        QCOMPARE(engine->LogStart(log.toStdString(), 0, 0), -1);
+        LoggedPty pty;
+        QVERIFY(pty.start());
         const size_t kBytes = bytesPerMs == 0 ? 8 << 20 : size_t(bytesPerMs) * 1500;
         int64_t lastWritten = 0;
         std::thread writer([&] {
@@ -267,23 +281,22 @@ private slots:
             auto next = std::chrono::steady_clock::now();
             for (size_t sent = 0; sent < kBytes; sent += piece.size()) {
                 if (bytesPerMs != 0) std::this_thread::sleep_until(next += 1ms);
-                if (::write(master, piece.data(), piece.size()) != ssize_t(piece.size())) return;
+                if (::write(pty.master, piece.data(), piece.size()) != ssize_t(piece.size()))
+                    return;
                 lastWritten = steadyNowNs();
             }
         });
         uint64_t received = 0;
         for (auto give = std::chrono::steady_clock::now() + 20s;
              received < kBytes && std::chrono::steady_clock::now() < give;) {
-            int32_t count = 0, scratch = 0, aux = 0;
-            int16_t logSt = 0;
-            engine->RcvDataFirst(count, scratch, 1, logSt, aux);
+            const int32_t count = pty.fetch().count;
             received += uint64_t(count);
             std::this_thread::sleep_for(count == 0 ? 1ms : 0ms);
         }
         writer.join();
-        engine->LogStop();
+        pty.engine->LogStop();
         QCOMPARE(received, uint64_t(kBytes));
-        const Bytes side = readFile(log + ".time");
+        const Bytes side = readFile(pty.log + ".time");
         TimeFileHeader header;
         const Stamps logged = decodeSideFile(side, header);
         QVERIFY(ascending(logged));
@@ -293,37 +306,26 @@ private slots:
         QVERIFY2(side.size() * 100 < kBytes, qPrintable(QString::number(side.size())));
         QVERIFY2(std::abs(logged.back().ns - lastWritten) < 50'000'000,
                  qPrintable(QString::number(logged.back().ns - lastWritten)));
-        ::close(slave);
-        ::close(master);
     }
 
     void aFailedSideFileIsToldOnceAndTheLogGoesOn() {
-        int master = -1, slave = -1;
-        QCOMPARE(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        QTemporaryDir dir;
-        const QString log = dir.filePath("log.bin");
-        QVERIFY(QDir(dir.path()).mkdir("log.bin.time"));
-        auto engine = makeLinuxSerialEngine();
-        QCOMPARE(engine->OpenCommPort(ptsname(master)), -1);
-        QCOMPARE(engine->LogStart(log.toStdString(), 0, 0), -1);
+        LoggedPty pty;
+        QVERIFY(QDir(pty.dir.path()).mkdir("log.bin.time"));
+        QVERIFY(pty.start());
         const Bytes sent(1000, 0x42);
-        QVERIFY(::write(master, sent.data(), sent.size()) == ssize_t(sent.size()));
+        QVERIFY(::write(pty.master, sent.data(), sent.size()) == ssize_t(sent.size()));
         Bytes received;
         for (int i = 0; i < 2000 && received.size() < sent.size(); ++i) {
-            int32_t count = 0, scratch = 0, aux = 0;
-            int16_t logSt = 0;
-            engine->RcvDataFirst(count, scratch, 1, logSt, aux);
-            QCOMPARE(logSt, SerialEngine::kLogContinues);
+            const auto [count, logStatus] = pty.fetch();
+            QCOMPARE(logStatus, SerialEngine::kLogContinues);
             received.resize(received.size() + size_t(count));
-            engine->RcvDataAll(received.data() + received.size() - size_t(count), count);
+            pty.engine->RcvDataAll(received.data() + received.size() - size_t(count), count);
             std::this_thread::sleep_for(1ms);
         }
-        QCOMPARE(engine->takeTimeFileError(), EISDIR);
-        QCOMPARE(engine->takeTimeFileError(), 0);
-        engine->LogStop();
-        QCOMPARE(readFile(log), sent);
-        ::close(slave);
-        ::close(master);
+        QCOMPARE(pty.engine->takeTimeFileError(), EISDIR);
+        QCOMPARE(pty.engine->takeTimeFileError(), 0);
+        pty.engine->LogStop();
+        QCOMPARE(readFile(pty.log), sent);
     }
 };
 
