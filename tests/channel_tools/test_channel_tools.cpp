@@ -82,6 +82,7 @@ private slots:
     void floatAndSixteenBitChannels();
     void fixedFramesMeasuredInTheirUnits();
     void textLinesRateIsMeasured();
+    void aDevicesLineRateIsMeasured();
     void triggerOnTheSecondChannel();
     void cursorsInUnitsAndTime();
     void printedPageShowsTheChannels();
@@ -219,6 +220,39 @@ void ChannelToolsTest::textLinesRateIsMeasured() {
     t.now += FrameRateMeter::kSpanMs;
     w->xsubRefresh();
     QCOMPARE(w->lbl_rate->text(), QStringLiteral("-----"));
+}
+
+// A device sending labelled lines at 115,200 baud through a real pty: the rate the measurement
+// window reads off the line is the lines the device sends a second.
+void ChannelToolsTest::aDevicesLineRateIsMeasured() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyV0");
+    const QString record = dir.filePath("sent.bin");
+    QProcess vdev;
+    vdev.start(TESSAVUE_BUILD_DIR "/tools/tessavue-vdev",
+               {"--link", link, "--baud", "115200", "--record", record, "--format", "labels"});
+    QVERIFY(vdev.waitForReadyRead(10000));
+    frms_RS_GRAPH_1* form = testsupport::startOnDevice(dir.path(), link, "115200");
+    QCOMPARE(app().iPortOpen, int16_t(1));
+    form->xsubLensUse(lensOf("text"), false);
+    testsupport::ticksUntil(
+        form, [] { return false; }, int(FrameRateMeter::kSpanMs) + 1500);
+    form->mnu_Measure->trigger();
+    const QString rateText = form->frmMeasure->lbl_rate->text();
+    testsupport::finish(form);
+    vdev.terminate();
+    QVERIFY(vdev.waitForFinished(5000));
+
+    QVERIFY2(rateText.endsWith(" /s (実測)"), qPrintable(rateText));
+    const double measured = QString(rateText).remove(',').section(' ', 0, 0).toDouble();
+    // vdev keeps to 11,520 bytes a second; its lines differ in length, so the lines a second
+    // are worked out from what it recorded.
+    QFile sent(record);
+    QVERIFY(sent.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sent.readAll();
+    const double expected = 11520.0 * double(bytes.count('\n')) / double(bytes.size());
+    qInfo("measured %.1f lines/s, sent %.1f", measured, expected);
+    QVERIFY2(std::abs(measured - expected) < 0.01 * expected, qPrintable(rateText));
 }
 
 // i16le*3 with a sine on the second channel only; the first counts the frames, so a held frame

@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
+#include "SerialEngine.h"
 #include "app/Main.h"
+#include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 
@@ -57,6 +60,21 @@ void onNextModal(std::function<void(QWidget*)> act) {
         if (waited.elapsed() > 5000) qFatal("no modal window came up");
     });
     poll->start();
+}
+
+frms_RS_GRAPH_1* startOnDevice(const QString& programDir, const QString& path,
+                               const QString& baud) {
+    app() = AppState{};
+    ini::xsubSetDefaults(programDir);
+    app().iScanSource = kSourceCom;
+    app().strPortName = path;
+    app().strBaud = baud;
+    QFile settings(appSub::settingsPath(programDir));
+    if (!settings.open(QIODevice::WriteOnly) || settings.write(appSub::settingsBytes(app())) <= 0)
+        qFatal("cannot write the settings in %s", qPrintable(programDir));
+    settings.close();
+    app() = AppState{};
+    return startWithEngine(programDir, tessavue::makeLinuxSerialEngine());
 }
 
 bool ticksUntil(frms_RS_GRAPH_1* form, const std::function<bool()>& done, int ms) {

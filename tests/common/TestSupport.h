@@ -25,6 +25,10 @@ Started startWithFakeEngine(const QString& programDir);
 frms_RS_GRAPH_1* startWithEngine(const QString& programDir,
                                  std::unique_ptr<tessavue::SerialEngine> engine);
 
+// The window on the real engine with the port at `path` open at `baud`, as a first run that
+// chose that port leaves the settings.
+frms_RS_GRAPH_1* startOnDevice(const QString& programDir, const QString& path, const QString& baud);
+
 // Closes the window without the exit question and forgets the state.
 void finish(frms_RS_GRAPH_1* form);
 

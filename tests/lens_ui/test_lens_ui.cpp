@@ -14,10 +14,8 @@
 #include <csignal>
 #include <numbers>
 
-#include "SerialEngine.h"
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "channels/ChannelDialog.h"
@@ -71,19 +69,6 @@ uint16_t crc16Modbus(const QByteArray& bytes) {
             crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
     }
     return crc;
-}
-
-// The settings of a first run, with the port at `path` open at 115,200 baud.
-void writeSettingsFor(const QString& dir, const QString& path) {
-    app() = AppState{};
-    ini::xsubSetDefaults(dir);
-    app().iScanSource = kSourceCom;
-    app().strPortName = path;
-    app().strBaud = QStringLiteral("115200");
-    QFile settings(appSub::settingsPath(dir));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    QVERIFY(settings.write(appSub::settingsBytes(app())) > 0);
-    app() = AppState{};
 }
 
 // Pixels of about the colour in the image (the traces are drawn smoothed).
@@ -443,9 +428,7 @@ void LensUiTest::virtualDeviceThroughTheWindow() {
                    content);
     QVERIFY(vdev.waitForReadyRead(10000));
     vdev.readAll();
-    writeSettingsFor(dir.path(), link);
-    frms_RS_GRAPH_1* form =
-        testsupport::startWithEngine(dir.path(), tessavue::makeLinuxSerialEngine());
+    frms_RS_GRAPH_1* form = testsupport::startOnDevice(dir.path(), link, "115200");
     QCOMPARE(app().iPortOpen, int16_t(1));
     form->xsubLensUse(lensOf(lens.toLatin1()), false);
     form->xsubSendOnOpen("go\r\n");
