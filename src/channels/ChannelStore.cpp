@@ -44,6 +44,7 @@ void ChannelStore::reset(uint64_t offset, bool midStream, uint64_t phase) {
     m_resetOffset = offset;
     m_firstStart.reset();
     m_text.clear();
+    m_copiedCounters.reset();
     if (!m_decoder) return;
     m_decoder->reset(offset, midStream, phase);
     syncChannels();
@@ -119,6 +120,7 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
     if (m_format != from.m_format || active() != from.active()) setFormat(from.m_format);
     reset(0, false);
     m_channels = from.m_channels;
+    m_copiedCounters = from.counters();
     m_columns.resize(m_channels.size(), std::vector<double>(m_capacity, kGap));
     count = std::min(count, m_capacity);
     for (std::size_t k = 0; k < count && from.held(first + k); ++k) {
@@ -203,5 +205,6 @@ std::optional<uint64_t> ChannelStore::boundaryFrom(int64_t from) const {
 }
 
 const lens::Counters& ChannelStore::counters() const {
+    if (m_copiedCounters) return *m_copiedCounters;
     return m_decoder ? m_decoder->counters() : kNoCounters;
 }

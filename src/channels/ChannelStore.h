@@ -64,7 +64,8 @@ public:
     void setGainOffset(int index, double gain, double offset);
 
     // Holds `count` frames of `from` from its frame `first` (as far as it holds them), numbered
-    // from 0, with its lens and channels, in place of all this store held; fed nothing.
+    // from 0, with its lens and channels, in place of all this store held; fed nothing. Its
+    // counters are from's at the copy, until it is reset.
     void copyFrames(const ChannelStore& from, uint64_t first, std::size_t count);
 
     // Frames ever delivered since the reset: the next frame's number.
@@ -133,6 +134,7 @@ private:
     std::optional<uint64_t> m_firstStart;
     uint64_t m_skippedSeen = 0; // the decoder's skip count at the last frame
     bool m_channelsInFeed = false;
+    std::optional<lens::Counters> m_copiedCounters;
     Feed m_feed{this};
     std::deque<LensTextLine> m_text;
 };

@@ -302,6 +302,8 @@ void ChannelToolsTest::triggerOnTheSecondChannel() {
     for (int k = 0; k < 200; ++k)
         QCOMPARE(heldAt(0, k), double(pane->frameNumber(k) % 30000));
     QCOMPARE(t.form->lbl_lens_trig_status->text().left(3), QStringLiteral("トリガ"));
+    // The held screen's counters are the stream's as it was held, not a fresh decoder's.
+    QCOMPARE(pane->countersText().section(' ', 0, 1), QStringLiteral("frames 900"));
 
     // A single shot at 5 V falling, 10 % in: it stays over more frames and a narrower screen.
     choose(TriggerMode::Single, TriggerSlope::Falling, 10, 5);
