@@ -40,6 +40,7 @@ void ChannelStore::setFormat(const lens::Format& format) {
 
 void ChannelStore::reset(uint64_t offset, bool midStream, uint64_t phase) {
     m_frames = 0;
+    m_skips.clear();
     m_skippedSeen = 0;
     m_resetOffset = offset;
     m_firstStart.reset();
@@ -98,6 +99,9 @@ void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
                      : timeaxis::kNoTime;
     const uint64_t skipped = s.counters().bytesSkipped + s.counters().longLines;
     s.m_skipped[at] = s.m_frames != 0 && skipped != s.m_skippedSeen;
+    if (s.m_skipped[at]) s.m_skips.push_back(s.m_frames);
+    while (!s.m_skips.empty() && s.m_skips.front() + s.m_capacity <= s.m_frames)
+        s.m_skips.pop_front();
     if (s.m_frames == 0 && s.m_text.empty()) s.m_firstStart = s.m_resetOffset + skipped;
     s.m_skippedSeen = skipped;
     ++s.m_frames;
@@ -126,6 +130,7 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
             m_columns[i][k] = from.m_columns[i][from.slot(first + k)];
         m_ends[k] = from.frameEnd(first + k);
         m_skipped[k] = k > 0 && from.skippedBefore(first + k);
+        if (m_skipped[k]) m_skips.push_back(k);
         m_frames = k + 1;
     }
     emit channelsChanged();
@@ -167,6 +172,18 @@ double ChannelStore::value(int index, uint64_t frame) const {
 
 bool ChannelStore::skippedBefore(uint64_t frame) const {
     return held(frame) && m_skipped[slot(frame)];
+}
+
+std::span<const double> ChannelStore::rawRun(int index, uint64_t frame, uint64_t count) const {
+    if (index < 0 || index >= channelCount() || !held(frame)) return {};
+    const std::size_t at = slot(frame);
+    const uint64_t n = std::min({count, m_frames - frame, uint64_t(m_capacity - at)});
+    return {m_columns[static_cast<std::size_t>(index)].data() + at, static_cast<std::size_t>(n)};
+}
+
+std::vector<uint64_t> ChannelStore::skipsIn(uint64_t from, uint64_t to) const {
+    const auto a = std::lower_bound(m_skips.begin(), m_skips.end(), from);
+    return {a, std::lower_bound(a, m_skips.end(), to)};
 }
 
 uint64_t ChannelStore::frameEnd(uint64_t frame) const {

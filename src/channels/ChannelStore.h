@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "app/state/ReceivedTimes.h"
@@ -77,6 +78,11 @@ public:
     double raw(int index, uint64_t frame) const;
     // Bytes were skipped between this frame and the one before it.
     bool skippedBefore(uint64_t frame) const;
+    // The raw samples of channel `index` from `frame` on, as many of the next `count` as lie
+    // side by side in the history; empty for a frame not held.
+    std::span<const double> rawRun(int index, uint64_t frame, uint64_t count) const;
+    // The frames held in [from, to) that followed skipped bytes, oldest first.
+    std::vector<uint64_t> skipsIn(uint64_t from, uint64_t to) const;
     // The stream offset just past the frame's last byte; 0 for a frame not held.
     uint64_t frameEnd(uint64_t frame) const;
     // When the frame's last byte came, steady clock ns; timeaxis::kNoTime when not known.
@@ -123,6 +129,7 @@ private:
     std::vector<std::vector<double>> m_columns;
     std::vector<uint64_t> m_ends;
     std::vector<bool> m_skipped;
+    std::deque<uint64_t> m_skips; // the frames marked in m_skipped, oldest first
     std::vector<int64_t> m_ns;
     const TimedBytes* m_feedTimes = nullptr; // while feed() runs
     uint64_t m_feedStart = 0;

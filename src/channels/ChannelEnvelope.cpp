@@ -1,0 +1,61 @@
+#include "channels/ChannelEnvelope.h"
+
+#include <algorithm>
+
+#include "channels/ChannelStore.h"
+#include "graph/Envelope.h"
+
+namespace {
+
+// The column frame k of the screen falls in: the last whose start is at or before it.
+int columnOf(int64_t k, int64_t frames, int columns) {
+    int c = static_cast<int>(k * columns / frames);
+    while (c + 1 < columns && xfunColumnStart(c + 1, frames, columns) <= k)
+        ++c;
+    while (c > 0 && xfunColumnStart(c, frames, columns) > k)
+        --c;
+    return c;
+}
+
+} // namespace
+
+ChannelColumns channelEnvelope(const ChannelStore& store, uint64_t first, int64_t frames,
+                               int columns) {
+    ChannelColumns out;
+    columns = std::max(columns, 0);
+    frames = std::max<int64_t>(frames, 0);
+    out.skipped.assign(static_cast<std::size_t>(columns), false);
+    out.channels.resize(static_cast<std::size_t>(store.channelCount()));
+    if (columns == 0 || frames == 0) return out;
+    for (uint64_t f : store.skipsIn(first + 1, first + uint64_t(frames)))
+        out.skipped[static_cast<std::size_t>(columnOf(int64_t(f - first), frames, columns))] = true;
+    for (int i = 0; i < store.channelCount(); ++i) {
+        const ChannelInfo& info = store.channel(i);
+        if (!info.visible) continue;
+        std::vector<ValueRange>& ranges = out.channels[static_cast<std::size_t>(i)];
+        ranges.resize(static_cast<std::size_t>(columns));
+        const double gain = info.gain;
+        const double offset = info.offset;
+        for (int c = 0; c < columns; ++c) {
+            uint64_t f = first + uint64_t(xfunColumnStart(c, frames, columns));
+            const uint64_t end = first + uint64_t(xfunColumnStart(c + 1, frames, columns));
+            // Frames not held are gaps; those held lie in one or two runs of the history.
+            f = std::max(f, store.firstFrame());
+            double lo = INFINITY;
+            double hi = -INFINITY;
+            while (f < end) {
+                const std::span<const double> run = store.rawRun(i, f, end - f);
+                if (run.empty()) break;
+                for (double raw : run) {
+                    const double v = raw * gain + offset;
+                    if (!std::isfinite(v)) continue;
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+                f += run.size();
+            }
+            ranges[static_cast<std::size_t>(c)] = {lo, hi};
+        }
+    }
+    return out;
+}
