@@ -34,27 +34,15 @@ ChannelColumns channelEnvelope(const ChannelStore& store, uint64_t first, int64_
         if (!info.visible) continue;
         std::vector<ValueRange>& ranges = out.channels[static_cast<std::size_t>(i)];
         ranges.resize(static_cast<std::size_t>(columns));
-        const double gain = info.gain;
-        const double offset = info.offset;
         for (int c = 0; c < columns; ++c) {
-            uint64_t f = first + uint64_t(xfunColumnStart(c, frames, columns));
-            const uint64_t end = first + uint64_t(xfunColumnStart(c + 1, frames, columns));
-            // Frames not held are gaps; those held lie in one or two runs of the history.
-            f = std::max(f, store.firstFrame());
-            double lo = INFINITY;
-            double hi = -INFINITY;
-            while (f < end) {
-                const std::span<const double> run = store.rawRun(i, f, end - f);
-                if (run.empty()) break;
-                for (double raw : run) {
-                    const double v = raw * gain + offset;
-                    if (!std::isfinite(v)) continue;
-                    lo = std::min(lo, v);
-                    hi = std::max(hi, v);
-                }
-                f += run.size();
-            }
-            ranges[static_cast<std::size_t>(c)] = {lo, hi};
+            const auto [lo, hi] =
+                store.rawRange(i, first + uint64_t(xfunColumnStart(c, frames, columns)),
+                               first + uint64_t(xfunColumnStart(c + 1, frames, columns)));
+            if (lo > hi) continue;
+            // Units rise or fall with the raw sample as the gain's sign says.
+            const double a = lo * info.gain + info.offset;
+            const double b = hi * info.gain + info.offset;
+            ranges[static_cast<std::size_t>(c)] = {std::min(a, b), std::max(a, b)};
         }
     }
     return out;

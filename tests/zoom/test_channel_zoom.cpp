@@ -67,6 +67,7 @@ void TestChannelZoom::envelopeIsTheColumnsRanges_data() {
     QTest::addColumn<int>("columns");
     QTest::addColumn<double>("gain");
     QTest::addColumn<bool>("hideSecond");
+    QTest::addColumn<bool>("copied"); // the screen of a copy of frames 300 on
 
     QByteArray text;
     for (int i = 0; i < 2000; ++i) {
@@ -75,22 +76,22 @@ void TestChannelZoom::envelopeIsTheColumnsRanges_data() {
         text += i % 11 == 0 ? "\tb:nan\n" : "\tb:" + QByteArray::number(i % 13) + "\n";
     }
     QTest::newRow("text with gaps, more frames than columns")
-        << "text" << text << 4096 << 0LL << 2000LL << 37 << 1.0 << false;
+        << "text" << text << 4096 << 0LL << 2000LL << 37 << 1.0 << false << false;
     QTest::newRow("a hidden channel, a negative gain")
-        << "text" << text << 4096 << 100LL << 1500LL << 64 << -2.5 << true;
+        << "text" << text << 4096 << 100LL << 1500LL << 64 << -2.5 << true << false;
     QTest::newRow("the history wrapped, its oldest frames gone")
-        << "text" << text << 700 << 1000LL << 900LL << 50 << 1.0 << false;
+        << "text" << text << 700 << 1000LL << 900LL << 50 << 1.0 << false << false;
     QTest::newRow("the screen running past the newest frame")
-        << "text" << text << 4096 << 1500LL << 1000LL << 40 << 1.0 << false;
+        << "text" << text << 4096 << 1500LL << 1000LL << 40 << 1.0 << false << false;
     QTest::newRow("one frame a column")
-        << "text" << text << 4096 << 3LL << 30LL << 30 << 1.0 << false;
+        << "text" << text << 4096 << 3LL << 30LL << 30 << 1.0 << false << false;
     QByteArray synced;
     for (int i = 0; i < 3000; ++i) {
         synced += QByteArray("\xAA\x55", 2) + char(i % 200) + char(i % 3);
         if (i % 97 == 5) synced += "zz"; // skipped: the next frame is marked
     }
     QTest::newRow("synced frames over skipped bytes")
-        << "bin sync=AA55 u8*2" << synced << 4096 << 10LL << 2900LL << 113 << 1.0 << false;
+        << "bin sync=AA55 u8*2" << synced << 4096 << 10LL << 2900LL << 113 << 1.0 << false << false;
 }
 
 void TestChannelZoom::envelopeIsTheColumnsRanges() {
@@ -102,10 +103,14 @@ void TestChannelZoom::envelopeIsTheColumnsRanges() {
     QFETCH(int, columns);
     QFETCH(double, gain);
     QFETCH(bool, hideSecond);
-    ChannelStore store{std::size_t(capacity)};
-    store.setFormat(*lens::parseFormat(lens.toStdString()));
-    store.reset(0, false);
-    store.feed(reinterpret_cast<const uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+    QFETCH(bool, copied);
+    ChannelStore fed{std::size_t(capacity)};
+    ChannelStore copy{std::size_t(capacity)};
+    ChannelStore& store = copied ? copy : fed;
+    fed.setFormat(*lens::parseFormat(lens.toStdString()));
+    fed.reset(0, false);
+    fed.feed(reinterpret_cast<const uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+    if (copied) copy.copyFrames(fed, 300, 1500);
     QVERIFY(store.channelCount() == 2);
     store.setGainOffset(0, gain, 1);
     if (hideSecond) store.setVisible(1, false);
