@@ -3,6 +3,7 @@
 #include "channels/TimeAxis.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -89,7 +90,7 @@ void ChannelStore::syncChannels() {
             m_channels.push_back({QString(), paletteColour(static_cast<int>(i))});
             // A channel that comes late has had gaps in every frame so far.
             m_columns.emplace_back(m_capacity, kGap);
-            m_blocks.emplace_back(m_capacity / kBlockFrames + 2, kNoRange);
+            m_blocks.emplace_back(blockCount(), kNoRange);
         }
         m_channels[i].name = QString::fromStdString(names[i]);
     }
@@ -134,8 +135,8 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
     reset(0, false);
     m_channels = from.m_channels;
     m_columns.resize(m_channels.size(), std::vector<double>(m_capacity, kGap));
-    m_blocks.resize(m_channels.size(), std::vector<std::pair<double, double>>(
-                                           m_capacity / kBlockFrames + 2, kNoRange));
+    m_blocks.resize(m_channels.size(),
+                    std::vector<std::pair<double, double>>(blockCount(), kNoRange));
     count = std::min(count, m_capacity);
     for (std::size_t k = 0; k < count && from.held(first + k); ++k) {
         for (std::size_t i = 0; i < m_columns.size(); ++i)
@@ -193,9 +194,14 @@ std::span<const double> ChannelStore::rawRun(int index, uint64_t frame, uint64_t
     return {m_columns[static_cast<std::size_t>(index)].data() + at, static_cast<std::size_t>(n)};
 }
 
+std::size_t ChannelStore::blockCount() const {
+    // A power of two, so that finding a block's place costs no division in every frame.
+    return std::bit_ceil(m_capacity / kBlockFrames + 2);
+}
+
 void ChannelStore::summarise(std::size_t channel, uint64_t frame, double raw) {
     std::vector<std::pair<double, double>>& blocks = m_blocks[channel];
-    std::pair<double, double>& r = blocks[std::size_t(frame / kBlockFrames % blocks.size())];
+    std::pair<double, double>& r = blocks[std::size_t(frame / kBlockFrames) & (blocks.size() - 1)];
     if (frame % kBlockFrames == 0) r = kNoRange;
     widen(r, raw);
 }
@@ -224,7 +230,7 @@ std::pair<double, double> ChannelStore::rawRange(int index, uint64_t from, uint6
     }
     frames(from, whole * kBlockFrames);
     for (uint64_t b = whole; b < wholeEnd; ++b) {
-        const std::pair<double, double>& s = blocks[std::size_t(b % blocks.size())];
+        const std::pair<double, double>& s = blocks[std::size_t(b) & (blocks.size() - 1)];
         r.first = std::min(r.first, s.first);
         r.second = std::max(r.second, s.second);
     }

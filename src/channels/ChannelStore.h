@@ -125,6 +125,7 @@ private:
     // The raw samples of channel `index` from `frame` on, as many of the next `count` as lie
     // side by side in the history; empty for a frame not held.
     std::span<const double> rawRun(int index, uint64_t frame, uint64_t count) const;
+    std::size_t blockCount() const;
     // A block's summary of channel `channel` takes the frame's sample.
     void summarise(std::size_t channel, uint64_t frame, double raw);
 
@@ -135,7 +136,7 @@ private:
     // One column per channel, a ring of m_capacity samples indexed by frame % m_capacity.
     std::vector<std::vector<double>> m_columns;
     // Per channel, the lowest and highest finite sample of each block of kBlockFrames frames,
-    // a ring indexed by frame / kBlockFrames % its size, which outlasts the frames' ring.
+    // a ring of blockCount() indexed by frame / kBlockFrames, which outlasts the frames' ring.
     std::vector<std::vector<std::pair<double, double>>> m_blocks;
     std::vector<uint64_t> m_ends;
     std::vector<bool> m_skipped;
