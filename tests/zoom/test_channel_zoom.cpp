@@ -277,6 +277,20 @@ void TestChannelZoom::liveZoomShowsTheNewestFrames() {
     QVERIFY(!form->m_channelZoom->zoomed());
     form->xsubGraphDrawView(0);
     QCOMPARE(pane->framesPerScreen(), int(app().ChData[0].iXDim));
+
+    // The Memory view zooms over the whole copy, numbered as unzoomed: in at the left edge
+    // keeps the screen's first frame.
+    app().lMemTop = app().lMemCount / 2;
+    form->xsubGraphDrawView(0);
+    const uint64_t firstShown = pane->frameNumber(0);
+    QVERIFY(firstShown > 1000);
+    wheel(pane, QPointF(ChannelPane::kLeft, 150), 120, Qt::ControlModifier);
+    QCOMPARE(pane->frameNumber(0), firstShown);
+    QCOMPARE(pane->framesPerScreen(), app().ChData[0].iXDim / 2);
+    QCOMPARE(form->ViewChannels->value(0, pane->firstFrame()), live.value(0, firstShown));
+    form->m_zoom->Cmd_Whole->click();
+    QCOMPARE(pane->frameNumber(0), uint64_t(0));
+    QVERIFY(std::abs(int64_t(pane->framesPerScreen()) - int64_t(live.frameCount())) <= 1);
     testsupport::finish(form);
 }
 
