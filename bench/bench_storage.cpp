@@ -2,11 +2,13 @@
 // one arrow click through a File view of a 4 GiB file (one screen read per click), and opening
 // that file through the Read File dialog, building the overview of that file and drawing a
 // screen of it at every zoom from the whole file down to 800 samples, and a 100 MB recording
-// replayed as fast as possible through the receive ticks and a text lens. Runs offscreen; the
-// last line holds the figures.
+// replayed as fast as possible through the receive ticks and a text lens, and a channel pane as
+// wide as a maximised window's drawing 8 channels of 10 million frames on one screen. Runs
+// offscreen; the last line holds the figures.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@
 #include "app/Main.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
+#include "channels/ChannelPane.h"
+#include "channels/ChannelStore.h"
 #include "serial/ReceivePipeline.h"
 #include "serial/Replay.h"
 #include "storage/FileView.h"
@@ -71,6 +75,46 @@ private:
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// 8 channels of 10 million frames, a store holding them all, drawn on one screen of a pane as
+// wide as a maximised window's: the median of runs, each working the columns out afresh.
+double channelZoomDrawMs() {
+    constexpr uint64_t kFrames = 10'000'000;
+    constexpr int kChannels = 8;
+    ChannelStore store(kFrames);
+    store.setFormat(*lens::parseFormat("bin i16le*8"));
+    std::vector<uint8_t> chunk;
+    for (uint64_t f = 0; f < kFrames; ++f) {
+        for (int c = 0; c < kChannels; ++c) {
+            const auto v = static_cast<int16_t>((f * (c + 1)) % 2000 - 1000);
+            chunk.push_back(uint8_t(v & 0xFF));
+            chunk.push_back(uint8_t(uint16_t(v) >> 8));
+        }
+        if (chunk.size() >= (1 << 20) || f + 1 == kFrames) {
+            store.feed(chunk.data(), chunk.size());
+            chunk.clear();
+        }
+    }
+    ChannelPane pane;
+    pane.resize(kWidestPaneColumns + int(ChannelPane::kLeft + ChannelPane::kRightMargin), 900);
+    pane.setZoomed(true);
+    QImage image(pane.size(), QImage::Format_RGB32);
+    std::vector<double> runs;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer t;
+        t.start();
+        // Another first frame each run, so nothing of the last screen is kept.
+        pane.showScreen(&store, uint64_t(run), int(kFrames - uint64_t(run)), 0);
+        pane.render(&image);
+        runs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::printf("channel pane, %d channels of %llu frames on one screen (ms):", kChannels,
+                static_cast<unsigned long long>(store.frameCount()));
+    for (double ms : runs)
+        std::printf(" %.1f", ms);
+    std::printf("\n");
+    return median(runs);
 }
 
 // Opens `name` through "From File", picking it in the dialog as soon as the dialog is up.
@@ -194,6 +238,28 @@ int main(int argc, char** argv) {
     index.wait();
     const double buildMBps = static_cast<double>(kBigFileBytes) / 1e6 /
                              (static_cast<double>(buildTimer.nsecsElapsed()) / 1e9);
+    // A file of data throughout, as a recording is, just written and so in the page cache:
+    // every byte read and looked at.
+    double dataBuildMBps = 0;
+    {
+        constexpr int64_t kDataBytes = int64_t(512) << 20;
+        std::vector<uint8_t> block(size_t(1) << 20);
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = uint8_t((i * 2654435761u) >> 13);
+        const int fd =
+            ::open(QFile::encodeName(dir.filePath(QStringLiteral("data.bin"))).constData(),
+                   O_RDWR | O_CREAT | O_TRUNC, 0644);
+        for (int64_t at = 0; at < kDataBytes; at += int64_t(block.size()))
+            if (::write(fd, block.data(), block.size()) != ssize_t(block.size()))
+                std::fprintf(stderr, "cannot write data.bin\n");
+        QElapsedTimer t;
+        t.start();
+        OverviewIndex data(fd, kDataBytes);
+        data.wait();
+        dataBuildMBps =
+            static_cast<double>(kDataBytes) / 1e6 / (static_cast<double>(t.nsecsElapsed()) / 1e9);
+        ::close(fd);
+    }
     // The widest pane a maximised window on a 1920-pixel screen has, at every zoom.
     double drawMs = 0;
     std::printf("overview screen (ms):");
@@ -219,9 +285,12 @@ int main(int argc, char** argv) {
     form->Cmd_scanning_Click();
     const double replayS =
         replaySeconds(form, dir.filePath(QStringLiteral("replay.bin")), 100'000'000);
+    const double channelDrawMs = channelZoomDrawMs();
     std::printf("view_fetch_ms=%.2f file_step_us=%.1f file_open_ms=%.2f replay_100MB_s=%.2f "
-                "overview_build_MBps=%.0f overview_draw_ms=%.2f\n",
-                viewFetchMs, fileStepUs, fileOpenMs, replayS, buildMBps, drawMs);
+                "overview_build_MBps=%.0f overview_draw_ms=%.2f overview_build_data_MBps=%.0f "
+                "channel_zoom_draw_ms=%.1f\n",
+                viewFetchMs, fileStepUs, fileOpenMs, replayS, buildMBps, drawMs, dataBuildMBps,
+                channelDrawMs);
     FileView::close();
     delete form;
     return 0;

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 
+#include "app/ChannelZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "channels/ChannelPane.h"
@@ -51,9 +52,13 @@ AnalysisSpan frms_RS_GRAPH_1::xfunAnalysisSpan(int channel) const {
         span.lineRate = characterRate;
         return span;
     }
+    // Zoomed, the cursors read the frames where they stand across the plot.
+    const auto cursor = [&](int i) {
+        return m_channelZoom->zoomed() ? m_channelZoom->cursorIndex(s.iCurXPos[i]) : s.iCurXPos[i];
+    };
     span.values =
         xfunChannelSpan(*store, channel, pic_channels->firstFrame(),
-                        pic_channels->framesPerScreen(), bothCursors, s.iCurXPos[0], s.iCurXPos[1]);
+                        pic_channels->framesPerScreen(), bothCursors, cursor(0), cursor(1));
     const lens::Format& format = store->format();
     span.lineRate = xfunLensFrameRate(&span.rateMeasured);
     const double gain = channel < store->channelCount() ? store->channel(channel).gain : 1;

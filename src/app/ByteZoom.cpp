@@ -148,7 +148,8 @@ void ByteZoom::zoomBy(int notches, double anchor) {
 }
 
 void ByteZoom::showWhole() {
-    if (!viewMode()) return;
+    // While a lens is on, the button is the channel pane's (ChannelZoom).
+    if (!viewMode() || m_form->xfunLensOn()) return;
     const ZoomSpan v = zoom::whole(seriesLength());
     m_view.span = v.span;
     apply(v);

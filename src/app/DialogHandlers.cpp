@@ -2,6 +2,7 @@
 #include <QScrollBar>
 
 #include "app/ByteZoom.h"
+#include "app/ChannelZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "dialogs/frms_X_Dimension.h"
@@ -18,6 +19,7 @@ void frms_RS_GRAPH_1::cmd_x_dimension_Click() {
     const bool widthChanged = s.iSetXDim != ch.iXDim;
     if (widthChanged) iClearReq = 1;
     m_zoom->reset();
+    m_channelZoom->reset();
     s.iLiveDraw = 1;
     ch.iXDim = s.iSetXDim;
     if (widthChanged) xsubTriggerFollowView();

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 
 #include "app/ByteZoom.h"
+#include "app/ChannelZoom.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
 #include "serial/PortNotices.h"
@@ -39,6 +40,7 @@ static void applyModeLook(frms_RS_GRAPH_1* w, const ModeLook& look) {
     w->Cmd_Clear->setEnabled(look.clearEnabled);
     w->Cmd_memTOFile->setEnabled(look.memToFileEnabled);
     w->m_zoom->viewChanged();
+    w->m_channelZoom->reset();
     w->lbl_XPosition->setText(QStringLiteral("-----"));
     w->lbl_Value->setText(QStringLiteral("-----"));
     w->lbl_Value_hex->setText(QStringLiteral("---"));

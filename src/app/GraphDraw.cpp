@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/ByteZoom.h"
+#include "app/ChannelZoom.h"
 #include "app/Settings.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
@@ -182,6 +183,7 @@ void frms_RS_GRAPH_1::Cmd_Clear_Click() {
     AppState& s = app();
     ini::xsubRingClear();
     m_zoom->reset();
+    m_channelZoom->reset();
     pic_graph->Cls();
     xsubScaleLineDraw();
     s.lRcvCount = 0;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <unistd.h>
 
+#include "app/ChannelZoom.h"
 #include "app/TimeAxisMenu.h"
 #include "app/frms_RS_GRAPH_1.h"
 #include "app/state/AppState.h"
@@ -51,7 +52,7 @@ std::vector<uint8_t> recentBytes() {
 
 void frms_RS_GRAPH_1::xsubLensBuild() {
     Channels = new ChannelStore(ChannelStore::kHistoryFrames, this);
-    ViewChannels = new ChannelStore(ChannelStore::kHistoryFrames, this);
+    ViewChannels = new ChannelStore(ChannelZoom::kViewStoreFrames, this);
     // Over the byte pane, in its place; its scroll bars stay above.
     pic_channels = new ChannelPane(pic_graph);
     pic_channels->setGeometry(pic_graph->rect());
@@ -193,6 +194,7 @@ void frms_RS_GRAPH_1::xsubLensRestart() {
 }
 
 void frms_RS_GRAPH_1::xsubLensViewForget() {
+    m_channelZoom->reset();
     m_lensView.reset();
 }
 
@@ -217,6 +219,10 @@ void frms_RS_GRAPH_1::xsubLensDraw() {
     if (s.iDispMode != kDispScanning || !channelTrigger.armed())
         for (QLabel* l : {lbl_lens_trig_mark, lbl_lens_trig_status})
             if (l) l->setVisible(false);
+    if (m_channelZoom->zoomed() && m_channelZoom->draw()) {
+        xsubLensCursors();
+        return;
+    }
     if (s.iDispMode == kDispScanning) {
         // A held screen is taken again for a new width, and shown again after another view.
         const ChannelStore* shown = pic_channels->store();
@@ -270,8 +276,9 @@ void frms_RS_GRAPH_1::xsubLensCursors() {
     std::array<std::optional<int>, 2> at;
     for (int i = 0; i < 2; ++i) {
         if (!chk_curx[i]->isChecked()) continue;
-        at[i] = s.iCurXPos[i];
-        lbl_cur_x[i]->setText(xfunCountText(int64_t(pic_channels->frameNumber(s.iCurXPos[i]))));
+        // Zoomed, a cursor stays where it stands across the plot and reads the frame there.
+        at[i] = m_channelZoom->zoomed() ? m_channelZoom->cursorIndex(s.iCurXPos[i]) : s.iCurXPos[i];
+        lbl_cur_x[i]->setText(xfunCountText(int64_t(pic_channels->frameNumber(*at[i]))));
     }
     pic_channels->setCursors(at);
     const ChannelStore& store = *pic_channels->store();

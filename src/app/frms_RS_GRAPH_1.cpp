@@ -14,6 +14,7 @@
 
 #include "Settings.h"
 #include "app/ByteZoom.h"
+#include "app/ChannelZoom.h"
 #include "app/ReplayHandlers.h"
 #include "app/WindowGrowth.h"
 #include "app/state/AppState.h"
@@ -70,6 +71,7 @@ frms_RS_GRAPH_1::frms_RS_GRAPH_1(QWidget* parent) : QWidget(parent) {
     };
     buildControls();
     m_zoom = new ByteZoom(this);
+    m_channelZoom = new ChannelZoom(this);
     m_growth = new WindowGrowth(this);
     connectHandlers();
     auto* throttle = new RepaintThrottle(this);

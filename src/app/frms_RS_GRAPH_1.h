@@ -36,6 +36,7 @@ class ChannelPane;
 class LensView;
 class LensTextWindow;
 class ByteZoom;
+class ChannelZoom;
 class WindowGrowth;
 struct TimedBytes;
 class QTableWidget;
@@ -230,6 +231,8 @@ public:
     void xsubLensCursors();
     // The File or Memory view holds other bytes now.
     void xsubLensViewForget();
+    // The File or Memory view through the lens, once drawn.
+    LensView* xfunLensView() const { return m_lensView.get(); }
     // After a log, a memory save or "To File": the side file of dataFile, when a lens was on.
     void xsubLensLogStarted();
     void xsubLensLogEnded();
@@ -383,6 +386,7 @@ public:
     QAction* mnu_Console = nullptr;
     // The File and Memory views zoomed beyond and below the X dimension.
     ByteZoom* m_zoom = nullptr;
+    ChannelZoom* m_channelZoom = nullptr;
     // The window grown past its default size, and its size and place remembered.
     WindowGrowth* m_growth = nullptr;
 

@@ -92,7 +92,18 @@ uint64_t ChannelPane::frameNumber(int k) const {
 
 // The screen's values as the automatic range follows them; the picture is made when painted.
 void ChannelPane::refresh() {
-    if (m_store && !m_typed) {
+    if (enveloped()) m_env = channelEnvelope(*m_store, m_first, m_frames, columns());
+    if (m_store && !m_typed && enveloped()) {
+        double lo = INFINITY;
+        double hi = -INFINITY;
+        for (const std::vector<ValueRange>& channel : m_env.channels)
+            for (const ValueRange& r : channel)
+                if (!r.empty()) {
+                    lo = std::min(lo, r.lo);
+                    hi = std::max(hi, r.hi);
+                }
+        m_auto.show(lo, hi);
+    } else if (m_store && !m_typed) {
         double lo = INFINITY;
         double hi = -INFINITY;
         for (int c = 0; c < m_store->channelCount(); ++c) {
@@ -188,16 +199,18 @@ void ChannelPane::paintEvent(QPaintEvent*) {
     p.save();
     p.setClipRect(QRectF(kLeft, kTop, right() - kLeft, bottom() - kTop).adjusted(0, -1, 1, 1));
     p.setRenderHint(QPainter::Antialiasing);
+    const bool enveloped = this->enveloped();
+    if (enveloped) paintEnvelope(p);
     // Where bytes were skipped: a dotted mark across the plot.
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1, Qt::DotLine));
-    for (int k = 1; k < m_frames; ++k)
+    for (int k = 1; !enveloped && k < m_frames; ++k)
         if (m_store->skippedBefore(m_first + uint64_t(k)))
             p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), bottom()));
     // A jump in time (a stall, a reconnect): a dashed mark.
     p.setPen(QPen(QColor(0xE0, 0x60, 0x00), 1, Qt::DashLine));
     for (int k : times.gaps)
         p.drawLine(QPointF(xAt(k), kTop), QPointF(xAt(k), bottom()));
-    for (int c = 0; c < m_store->channelCount(); ++c) {
+    for (int c = 0; !enveloped && c < m_store->channelCount(); ++c) {
         const ChannelInfo& info = m_store->channel(c);
         if (!info.visible) continue;
         QPainterPath path;

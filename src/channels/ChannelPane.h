@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "channels/AxisRange.h"
+#include "channels/ChannelEnvelope.h"
 #include "channels/ChannelStore.h"
 #include "channels/TimeAxis.h"
 
@@ -43,6 +44,10 @@ public:
     void setTimeAxis(const timeaxis::Choice& choice);
     timeaxis::Choice timeAxis() const { return m_timeAxis; }
     timeaxis::ScreenTimes screenTimes() const;
+    // Zoomed, a screen of more frames than the plot has pixel columns draws each column's
+    // lowest and highest values (ChannelEnvelope.h); unzoomed, every frame is a point.
+    void setZoomed(bool zoomed);
+    bool zoomed() const { return m_zoomed; }
     // X cursors: screen index of each, or nullopt when off.
     void setCursors(const std::array<std::optional<int>, 2>& at);
     // Y cursors: the value each stands at, in units, or nullopt when off.
@@ -71,6 +76,9 @@ private:
     void follow();
     void refresh();
     double xAt(int k) const;
+    int columns() const;
+    bool enveloped() const;
+    void paintEnvelope(QPainter& p);
     double yAt(double v) const;
 
     QPointer<ChannelStore> m_store;
@@ -84,4 +92,6 @@ private:
     std::array<std::optional<double>, 2> m_yCursors{};
     timeaxis::Choice m_timeAxis;
     QMetaObject::Connection m_storeLinks[2];
+    bool m_zoomed = false;
+    ChannelColumns m_env; // while enveloped(), of the screen as last refreshed
 };

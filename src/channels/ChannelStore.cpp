@@ -3,11 +3,19 @@
 #include "channels/TimeAxis.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
 namespace {
 constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
+constexpr std::pair<double, double> kNoRange{INFINITY, -INFINITY};
+
+void widen(std::pair<double, double>& r, double v) {
+    if (!std::isfinite(v)) return;
+    r.first = std::min(r.first, v);
+    r.second = std::max(r.second, v);
+}
 const lens::Counters kNoCounters{};
 } // namespace
 
@@ -33,6 +41,7 @@ void ChannelStore::setFormat(const lens::Format& format) {
     m_decoder = format.isByte() ? nullptr : lens::makeDecoder(format);
     m_channels.clear();
     m_columns.clear();
+    m_blocks.clear();
     reset(0, false);
     syncChannels();
     emit channelsChanged();
@@ -40,6 +49,7 @@ void ChannelStore::setFormat(const lens::Format& format) {
 
 void ChannelStore::reset(uint64_t offset, bool midStream, uint64_t phase) {
     m_frames = 0;
+    m_skips.clear();
     m_skippedSeen = 0;
     m_resetOffset = offset;
     m_firstStart.reset();
@@ -81,6 +91,7 @@ void ChannelStore::syncChannels() {
             m_channels.push_back({QString(), paletteColour(static_cast<int>(i))});
             // A channel that comes late has had gaps in every frame so far.
             m_columns.emplace_back(m_capacity, kGap);
+            m_blocks.emplace_back(blockCount(), kNoRange);
         }
         m_channels[i].name = QString::fromStdString(names[i]);
     }
@@ -91,7 +102,8 @@ void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
     const std::size_t at = s.slot(s.m_frames);
     const int n = static_cast<int>(s.m_columns.size());
     for (int i = 0; i < n; ++i)
-        s.m_columns[static_cast<std::size_t>(i)][at] = i < count ? values[i] : kGap;
+        s.summarise(std::size_t(i), s.m_frames,
+                    s.m_columns[static_cast<std::size_t>(i)][at] = i < count ? values[i] : kGap);
     s.m_ends[at] = end;
     const TimedBytes* times = s.m_feedTimes;
     s.m_ns[at] = times && times->known() && end > s.m_feedStart
@@ -99,6 +111,9 @@ void ChannelStore::Feed::frame(uint64_t end, const double* values, int count) {
                      : timeaxis::kNoTime;
     const uint64_t skipped = s.counters().bytesSkipped + s.counters().longLines;
     s.m_skipped[at] = s.m_frames != 0 && skipped != s.m_skippedSeen;
+    if (s.m_skipped[at]) s.m_skips.push_back(s.m_frames);
+    while (!s.m_skips.empty() && s.m_skips.front() + s.m_capacity <= s.m_frames)
+        s.m_skips.pop_front();
     if (s.m_frames == 0 && s.m_text.empty()) s.m_firstStart = s.m_resetOffset + skipped;
     s.m_skippedSeen = skipped;
     ++s.m_frames;
@@ -122,12 +137,15 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
     m_channels = from.m_channels;
     m_copiedCounters = from.counters();
     m_columns.resize(m_channels.size(), std::vector<double>(m_capacity, kGap));
+    m_blocks.resize(m_channels.size(),
+                    std::vector<std::pair<double, double>>(blockCount(), kNoRange));
     count = std::min(count, m_capacity);
     for (std::size_t k = 0; k < count && from.held(first + k); ++k) {
         for (std::size_t i = 0; i < m_columns.size(); ++i)
-            m_columns[i][k] = from.m_columns[i][from.slot(first + k)];
+            summarise(i, k, m_columns[i][k] = from.m_columns[i][from.slot(first + k)]);
         m_ends[k] = from.frameEnd(first + k);
         m_skipped[k] = k > 0 && from.skippedBefore(first + k);
+        if (m_skipped[k]) m_skips.push_back(k);
         m_frames = k + 1;
     }
     emit channelsChanged();
@@ -169,6 +187,62 @@ double ChannelStore::value(int index, uint64_t frame) const {
 
 bool ChannelStore::skippedBefore(uint64_t frame) const {
     return held(frame) && m_skipped[slot(frame)];
+}
+
+std::span<const double> ChannelStore::rawRun(int index, uint64_t frame, uint64_t count) const {
+    if (index < 0 || index >= channelCount() || !held(frame)) return {};
+    const std::size_t at = slot(frame);
+    const uint64_t n = std::min({count, m_frames - frame, uint64_t(m_capacity - at)});
+    return {m_columns[static_cast<std::size_t>(index)].data() + at, static_cast<std::size_t>(n)};
+}
+
+std::size_t ChannelStore::blockCount() const {
+    // A power of two, so that finding a block's place costs no division in every frame.
+    return std::bit_ceil(m_capacity / kBlockFrames + 2);
+}
+
+void ChannelStore::summarise(std::size_t channel, uint64_t frame, double raw) {
+    std::vector<std::pair<double, double>>& blocks = m_blocks[channel];
+    std::pair<double, double>& r = blocks[std::size_t(frame / kBlockFrames) & (blocks.size() - 1)];
+    if (frame % kBlockFrames == 0) r = kNoRange;
+    widen(r, raw);
+}
+
+std::pair<double, double> ChannelStore::rawRange(int index, uint64_t from, uint64_t to) const {
+    std::pair<double, double> r = kNoRange;
+    if (index < 0 || index >= channelCount()) return r;
+    from = std::max(from, firstFrame());
+    to = std::min(to, m_frames);
+    const auto& blocks = m_blocks[static_cast<std::size_t>(index)];
+    const auto frames = [&](uint64_t a, uint64_t b) {
+        while (a < b) {
+            const std::span<const double> run = rawRun(index, a, b - a);
+            if (run.empty()) return;
+            for (double v : run)
+                widen(r, v);
+            a += run.size();
+        }
+    };
+    // The ragged ends frame by frame; between them whole blocks, each held whole.
+    const uint64_t whole = (from + kBlockFrames - 1) / kBlockFrames;
+    const uint64_t wholeEnd = to / kBlockFrames;
+    if (whole >= wholeEnd) {
+        frames(from, to);
+        return r;
+    }
+    frames(from, whole * kBlockFrames);
+    for (uint64_t b = whole; b < wholeEnd; ++b) {
+        const std::pair<double, double>& s = blocks[std::size_t(b) & (blocks.size() - 1)];
+        r.first = std::min(r.first, s.first);
+        r.second = std::max(r.second, s.second);
+    }
+    frames(wholeEnd * kBlockFrames, to);
+    return r;
+}
+
+std::vector<uint64_t> ChannelStore::skipsIn(uint64_t from, uint64_t to) const {
+    const auto a = std::lower_bound(m_skips.begin(), m_skips.end(), from);
+    return {a, std::lower_bound(a, m_skips.end(), to)};
 }
 
 uint64_t ChannelStore::frameEnd(uint64_t frame) const {

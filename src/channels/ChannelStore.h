@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "app/state/ReceivedTimes.h"
@@ -38,6 +39,7 @@ class ChannelStore : public QObject {
 public:
     static constexpr std::size_t kHistoryFrames = 32768;
     static constexpr std::size_t kTextLines = 500;
+    static constexpr uint64_t kBlockFrames = 256;
 
     explicit ChannelStore(std::size_t capacityFrames = kHistoryFrames, QObject* parent = nullptr);
     ~ChannelStore() override;
@@ -78,6 +80,12 @@ public:
     double raw(int index, uint64_t frame) const;
     // Bytes were skipped between this frame and the one before it.
     bool skippedBefore(uint64_t frame) const;
+    // The lowest and highest finite raw sample of channel `index` among the frames held in
+    // [from, to) (lo > hi: none), from a summary per kBlockFrames frames where whole blocks
+    // lie inside, so that a screen of millions of frames costs a few thousand steps a column.
+    std::pair<double, double> rawRange(int index, uint64_t from, uint64_t to) const;
+    // The frames held in [from, to) that followed skipped bytes, oldest first.
+    std::vector<uint64_t> skipsIn(uint64_t from, uint64_t to) const;
     // The stream offset just past the frame's last byte; 0 for a frame not held.
     uint64_t frameEnd(uint64_t frame) const;
     // When the frame's last byte came, steady clock ns; timeaxis::kNoTime when not known.
@@ -115,6 +123,12 @@ private:
     void syncChannels();
     std::size_t slot(uint64_t frame) const { return static_cast<std::size_t>(frame % m_capacity); }
     bool held(uint64_t frame) const { return frame < m_frames && frame >= firstFrame(); }
+    // The raw samples of channel `index` from `frame` on, as many of the next `count` as lie
+    // side by side in the history; empty for a frame not held.
+    std::span<const double> rawRun(int index, uint64_t frame, uint64_t count) const;
+    std::size_t blockCount() const;
+    // A block's summary of channel `channel` takes the frame's sample.
+    void summarise(std::size_t channel, uint64_t frame, double raw);
 
     const std::size_t m_capacity;
     lens::Format m_format;
@@ -122,8 +136,12 @@ private:
     std::vector<ChannelInfo> m_channels;
     // One column per channel, a ring of m_capacity samples indexed by frame % m_capacity.
     std::vector<std::vector<double>> m_columns;
+    // Per channel, the lowest and highest finite sample of each block of kBlockFrames frames,
+    // a ring of blockCount() indexed by frame / kBlockFrames, which outlasts the frames' ring.
+    std::vector<std::vector<std::pair<double, double>>> m_blocks;
     std::vector<uint64_t> m_ends;
     std::vector<bool> m_skipped;
+    std::deque<uint64_t> m_skips; // the frames marked in m_skipped, oldest first
     std::vector<int64_t> m_ns;
     const TimedBytes* m_feedTimes = nullptr; // while feed() runs
     uint64_t m_feedStart = 0;

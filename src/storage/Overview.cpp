@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,10 +44,48 @@ bool preadAll(int fd, uint8_t* to, int64_t bytes, int64_t at) {
     return true;
 }
 
+// The parts of [at, end) the file holds data in, widened to whole blocks of `block` bytes
+// from `at`, oldest first; the rest is holes, which read as zeros and need no reading. A file
+// system that cannot tell, and bytes past the file's end (a file shorter than said, whose read
+// must fail), count as data.
+std::vector<std::pair<int64_t, int64_t>> dataIn(int fd, int64_t at, int64_t end, int64_t block) {
+    std::vector<std::pair<int64_t, int64_t>> out;
+    const auto add = [&](int64_t from, int64_t to) {
+        from = std::max(at, at + (from - at) / block * block);
+        to = std::min(end, at + (to - at + block - 1) / block * block);
+        if (!out.empty() && from <= out.back().second)
+            out.back().second = std::max(out.back().second, to);
+        else if (from < to)
+            out.emplace_back(from, to);
+    };
+    struct stat st {};
+    const int64_t size = ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : end;
+    for (int64_t pos = at; pos < std::min(end, size);) {
+        const off_t d = ::lseek(fd, pos, SEEK_DATA);
+        if (d < 0) {
+            if (errno != ENXIO) add(pos, end);
+            break;
+        }
+        if (d >= end) break;
+        const off_t h = ::lseek(fd, d, SEEK_HOLE);
+        const int64_t holeAt = h > d ? int64_t(h) : end;
+        add(d, holeAt);
+        pos = holeAt;
+    }
+    if (size < end) add(std::max(at, size), end);
+    return out;
+}
+
+// A descriptor of the index's own, with a file offset of its own for the hole seeking.
+int reopen(int fd) {
+    const int own = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    return own >= 0 ? own : ::dup(fd);
+}
+
 } // namespace
 
 OverviewIndex::OverviewIndex(int fd, int64_t length, int64_t mostFirstEntries)
-    : m_fd(::dup(fd)), m_length(std::max<int64_t>(length, 0)) {
+    : m_fd(reopen(fd)), m_length(std::max<int64_t>(length, 0)) {
     // The chunk a builder reads must stay a whole number of first blocks.
     while (m_firstBlock < kChunk && (m_length + m_firstBlock - 1) / m_firstBlock > mostFirstEntries)
         m_firstBlock *= kFanOut;
@@ -79,21 +120,31 @@ void OverviewIndex::build() {
         }
     std::vector<uint8_t> buffer(
         static_cast<size_t>(std::min(kChunk, std::max<int64_t>(m_length, 1))));
+    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     for (int64_t at = 0; at < m_length && !m_stop.load(std::memory_order_acquire);) {
         const int64_t n = std::min<int64_t>(kChunk, m_length - at);
-        if (!preadAll(m_fd, buffer.data(), n, at)) {
-            m_failed.store(true, std::memory_order_release);
-            return;
-        }
+        const int64_t end = at + n;
+        const std::vector<std::pair<int64_t, int64_t>> data = dataIn(m_fd, at, end, m_firstBlock);
+        for (const auto& [from, to] : data)
+            if (!preadAll(m_fd, buffer.data() + (from - at), to - from, from)) {
+                m_failed.store(true, std::memory_order_release);
+                return;
+            }
         // kChunk is a whole number of the biggest blocks that fit in it, so each chunk fills
         // its own entries of every level up to that size; the levels above are merged from
         // below as far as the bytes done reach.
-        const int64_t end = at + n;
+        auto part = data.begin();
         for (int64_t b = 0; b < n; b += m_firstBlock) {
             const int64_t len = std::min(m_firstBlock, n - b);
             const auto e = static_cast<size_t>((at + b) / m_firstBlock);
+            while (part != data.end() && part->second <= at + b)
+                ++part;
             ColumnRange plain, flipped;
-            if (len == m_firstBlock) {
+            if (part == data.end() || part->first > at + b) {
+                // A hole: zeros.
+                plain = {0, 0};
+                flipped = {kSignedFlip, kSignedFlip};
+            } else if (len == m_firstBlock) {
                 for (int64_t p = 0; p < len; p += kPiece)
                     rangesOfPiece(buffer.data() + b + p, plain, flipped);
             } else {
