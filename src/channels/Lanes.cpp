@@ -27,7 +27,7 @@ double yAt(const Band& band, const axis::Range& r, double v) {
 }
 
 int tickRoom(const Band& band) {
-    return std::clamp(int(band.height() / 40), 2, 6);
+    return std::clamp(int(band.height() / 30), 3, 6);
 }
 
 int cursorChannel(const std::vector<bool>& visible, int chosen) {

@@ -9,8 +9,9 @@
 // range; with lanes off, every channel shares the whole plot and one range.
 namespace lanes {
 
-// Room left between two lanes, so a tick label of one never touches the next.
-inline constexpr double kGapPx = 6;
+// Room left between two lanes, so the bottom tick label of one never touches the top one of the
+// next.
+inline constexpr double kGapPx = 12;
 
 // A band of the plot in pixels, top above bottom.
 struct Band {
@@ -26,7 +27,8 @@ std::vector<Band> bands(int count, double top, double bottom);
 std::vector<int> laneOf(const std::vector<bool>& visible);
 // Where v lies in band on the range r; the whole plot's mapping when band is the plot.
 double yAt(const Band& band, const axis::Range& r, double v);
-// The round ticks a band has room for: about one per 40 pixels, from 2 up to the plot's 6.
+// The round ticks a band has room for: about one per 30 pixels, from 3 (its ends and middle)
+// up to the plot's 6.
 int tickRoom(const Band& band);
 // The channel the Y cursors and the trigger's level line stand on: the chosen one while it is
 // shown, else the first shown (-1: none is).

@@ -60,9 +60,9 @@ private slots:
         QTest::addColumn<int>("ticks");
         QTest::addRow("the default plot") << 320.0 << 6;
         QTest::addRow("a grown plot keeps six") << 860.0 << 6;
-        QTest::addRow("one of three lanes") << 102.7 << 2;
-        QTest::addRow("one of two in a grown pane") << 210.0 << 5;
-        QTest::addRow("a sliver") << 12.0 << 2;
+        QTest::addRow("one of three lanes") << 98.7 << 3;
+        QTest::addRow("one of two") << 154.0 << 5;
+        QTest::addRow("a sliver") << 12.0 << 3;
     }
     void ticksFitTheLane() {
         QFETCH(double, height);
