@@ -164,6 +164,7 @@ void ChannelPane::refresh() {
         m_auto.show(lo, hi);
     }
     update();
+    if (m_hover) emit hoverChanged(); // other frames under a mouse that stands still
 }
 
 void ChannelPane::setTimeAxis(const timeaxis::Choice& choice) {

@@ -84,7 +84,7 @@ public:
 
 signals:
     void contextMenuAt(const QPoint& global);
-    // The free cursor moved to another frame, or off the plot.
+    // The free cursor moved to another frame or off the plot, or the screen under it changed.
     void hoverChanged();
 
 protected:
