@@ -89,6 +89,7 @@ private slots:
     void lanesStackTheChannels();
     void singleShotSurvivesLanesAndWidth();
     void freeCursorReadsEveryChannel();
+    void printedPageFollowsTheLanes();
 };
 
 void ChannelToolsTest::fullScale_data() {
@@ -536,6 +537,47 @@ void ChannelToolsTest::freeCursorReadsEveryChannel() {
     QCOMPARE(t.form->lbl_XPosition->text(), QStringLiteral("-----"));
     QCOMPARE(t.form->lbl_Value->text(), QStringLiteral("-----"));
     QCOMPARE(pane->legendFrame(), std::optional<uint64_t>(249));
+}
+
+// The printed pane is the pane as shown: in lanes, the three traces lie one under another.
+void ChannelToolsTest::printedPageFollowsTheLanes() {
+    Started t;
+    t.form->show();
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    sendThreeChannels(t, 300);
+    t.form->mnu_LensLanes->trigger();
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("lanes.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        QCOMPARE(PrintSub::xfunPrintOnPrinter(printer), QString());
+    }
+    const QString png = out.filePath(QStringLiteral("lanes"));
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+             QStringLiteral("-singlefile"), pdf, png});
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    // Each trace's rows, the middle one of them: in order from the top, far apart.
+    std::vector<int> middle;
+    for (int c = 0; c < 3; ++c) {
+        const QColor want = t.form->Channels->channel(c).colour;
+        std::vector<int> rows;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor got = page.pixelColor(x, y);
+                if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                        std::abs(got.blue() - want.blue()) <
+                    60)
+                    rows.push_back(y);
+            }
+        QVERIFY2(rows.size() > 100, qPrintable(QString::number(rows.size())));
+        middle.push_back(rows[rows.size() / 2]);
+    }
+    QVERIFY2(middle[0] + 40 < middle[1] && middle[1] + 40 < middle[2],
+             qPrintable(QStringLiteral("%1 %2 %3").arg(middle[0]).arg(middle[1]).arg(middle[2])));
 }
 
 QTEST_MAIN(ChannelToolsTest)
