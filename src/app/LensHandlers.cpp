@@ -82,6 +82,8 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
     mnu_LensRange = item(QStringLiteral("mnu_LensRange"), QStringLiteral("Y 範囲..."));
     mnu_LensChannels =
         item(QStringLiteral("mnu_LensChannels"), QStringLiteral("チャンネル設定..."));
+    mnu_LensLanes = item(QStringLiteral("mnu_LensLanes"), QStringLiteral("レーン表示"));
+    mnu_LensLanes->setCheckable(true);
     mnu_Lens->addSeparator();
     // The byte pane's own items, which look at the channel chosen in their windows.
     mnu_Lens->addAction(mnu_Trigger);
@@ -122,6 +124,23 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
         // The live channels and those of a stored view are the same channels of one stream.
         for (ChannelStore* store : {Channels, ViewChannels})
             dialog.applyTo(*store);
+    });
+    connect(mnu_LensLanes, &QAction::toggled, this, [this](bool on) {
+        pic_channels->setLanes(on);
+        xsubLensCursors();
+    });
+    // The free cursor: the frame under the mouse, and the Y cursors' channel's value there; the
+    // legend reads every channel at it.
+    connect(pic_channels, &ChannelPane::hoverChanged, this, [this] {
+        const std::optional<int> k = pic_channels->hovered();
+        const ChannelStore* store = pic_channels->store();
+        const int c = pic_channels->cursorChannel();
+        const double v =
+            k && store && c >= 0 ? store->value(c, pic_channels->firstFrame() + uint64_t(*k)) : NAN;
+        lbl_XPosition->setText(k ? xfunCountText(int64_t(pic_channels->frameNumber(*k)))
+                                 : QStringLiteral("-----"));
+        lbl_Value->setText(std::isnan(v) ? QStringLiteral("-----") : QString::number(v, 'g', 6));
+        lbl_Value_hex->setText(QStringLiteral("---"));
     });
     connect(mnu_LensImage, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveImage_Click);
     connect(mnu_LensCsv, &QAction::triggered, this, &frms_RS_GRAPH_1::mnu_SaveCsv_Click);
@@ -281,6 +300,11 @@ void frms_RS_GRAPH_1::xsubLensCursors() {
         lbl_cur_x[i]->setText(xfunCountText(int64_t(pic_channels->frameNumber(*at[i]))));
     }
     pic_channels->setCursors(at);
+    // The Y cursors and the trigger's level stand on the trigger's channel, in its lane.
+    pic_channels->setChosenChannel(channelTrigger.settings().channel);
+    pic_channels->setTriggerLevel(channelTrigger.armed() && s.iDispMode == kDispScanning
+                                      ? std::optional<double>(channelTrigger.settings().level)
+                                      : std::nullopt);
     const ChannelStore& store = *pic_channels->store();
     // Below the channels, when the frames have times: the cursors' times and the span.
     const std::array<QString, 3> times = timeaxis::cursorTexts(pic_channels->screenTimes(), at);
@@ -313,7 +337,8 @@ void frms_RS_GRAPH_1::xsubLensCursors() {
     std::array<std::optional<double>, 2> y;
     for (int i = 0; i < 2; ++i) {
         if (!chk_curY[i]->isChecked()) continue;
-        y[i] = xfunYCursorValue(vsc_y[i]->value(), vsc_y[i]->maximum(), pic_channels->yRange());
+        y[i] = xfunYCursorValue(vsc_y[i]->value(), vsc_y[i]->maximum(),
+                                pic_channels->yRange(pic_channels->cursorChannel()));
         lbl_cur_y[i]->setText(QString::number(*y[i], 'g', 5));
     }
     pic_channels->setYCursors(y);

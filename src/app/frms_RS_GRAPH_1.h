@@ -266,6 +266,7 @@ public:
     QAction* mnu_LensText = nullptr;
     QAction* mnu_LensRange = nullptr;
     QAction* mnu_LensChannels = nullptr;
+    QAction* mnu_LensLanes = nullptr;
     QAction* mnu_LensCsv = nullptr;
     QAction* mnu_LensImage = nullptr;
 

@@ -13,6 +13,7 @@ namespace {
 constexpr double kLegendRowPx = 14;
 constexpr double kLegendWidthPx = 150;
 const QColor kCursorColours[2] = {QColor(255, 0, 255), QColor(0, 0, 255)};
+const QColor kTriggerColour(255, 128, 0); // the byte trigger's orange
 
 QString valueText(double v) {
     return std::isnan(v) ? QStringLiteral("---") : QString::number(v, 'g', 6);
@@ -23,6 +24,7 @@ ChannelPane::ChannelPane(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ChannelPane"));
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the free cursor follows the mouse without a button
 }
 
 void ChannelPane::showLive(ChannelStore* store, int frames) {
@@ -39,6 +41,7 @@ void ChannelPane::showScreen(ChannelStore* store, uint64_t first, int frames,
             disconnect(c);
         m_store = store;
         m_auto = {};
+        m_laneRanges.clear();
         if (store) {
             m_storeLinks[0] = connect(store, &ChannelStore::framesAdded, this, [this] {
                 if (!m_live) return;
@@ -53,6 +56,7 @@ void ChannelPane::showScreen(ChannelStore* store, uint64_t first, int frames,
     m_first = first;
     m_frames = std::max(frames, 2);
     m_origin = origin;
+    if (m_hover && *m_hover >= m_frames) setHover(std::nullopt);
     refresh();
 }
 
@@ -86,38 +90,90 @@ axis::Range ChannelPane::yRange() const {
     return m_auto.empty() ? axis::Range{-1, 1} : m_auto.range();
 }
 
+axis::Range ChannelPane::yRange(int channel) const {
+    return m_lanes && !m_typed ? m_laneRanges.range(channel) : yRange();
+}
+
+void ChannelPane::setLanes(bool on) {
+    if (on == m_lanes) return;
+    m_lanes = on;
+    update();
+}
+
+void ChannelPane::setChosenChannel(int channel) {
+    if (channel == m_chosen) return;
+    m_chosen = channel;
+    update();
+}
+
+void ChannelPane::setTriggerLevel(std::optional<double> level) {
+    if (level == m_level) return;
+    m_level = level;
+    update();
+}
+
+std::vector<bool> ChannelPane::shown() const {
+    std::vector<bool> out;
+    for (int c = 0; m_store && c < m_store->channelCount(); ++c)
+        out.push_back(m_store->channel(c).visible);
+    return out;
+}
+
+int ChannelPane::cursorChannel() const {
+    return lanes::cursorChannel(shown(), m_chosen);
+}
+
+lanes::Band ChannelPane::band(int channel) const {
+    const lanes::Band plot{kTop, bottom()};
+    if (!m_lanes) return plot;
+    const std::vector<bool> visible = shown();
+    const std::vector<int> lane = lanes::laneOf(visible);
+    if (channel < 0 || channel >= int(lane.size()) || lane[size_t(channel)] < 0) return plot;
+    const int count = int(std::count(visible.begin(), visible.end(), true));
+    return lanes::bands(count, kTop, bottom())[size_t(lane[size_t(channel)])];
+}
+
+std::optional<int> ChannelPane::indexAt(double x) const {
+    if (x < kLeft || x > right()) return std::nullopt;
+    return int(std::lround((x - kLeft) / (right() - kLeft) * (m_frames - 1)));
+}
+
 uint64_t ChannelPane::frameNumber(int k) const {
     return m_origin.value_or(m_first) + uint64_t(k);
 }
 
 // The screen's values as the automatic range follows them; the picture is made when painted.
 void ChannelPane::refresh() {
-    if (enveloped()) m_env = channelEnvelope(*m_store, m_first, m_frames, columns());
-    if (m_store && !m_typed && enveloped()) {
-        double lo = INFINITY;
-        double hi = -INFINITY;
-        for (const std::vector<ValueRange>& channel : m_env.channels)
-            for (const ValueRange& r : channel)
-                if (!r.empty()) {
-                    lo = std::min(lo, r.lo);
-                    hi = std::max(hi, r.hi);
-                }
-        m_auto.show(lo, hi);
-    } else if (m_store && !m_typed) {
+    const bool enveloped = this->enveloped();
+    if (enveloped) m_env = channelEnvelope(*m_store, m_first, m_frames, columns());
+    if (m_store && !m_typed) {
         double lo = INFINITY;
         double hi = -INFINITY;
         for (int c = 0; c < m_store->channelCount(); ++c) {
             if (!m_store->channel(c).visible) continue;
-            for (int k = 0; k < m_frames; ++k) {
-                const double v = m_store->value(c, m_first + uint64_t(k));
-                if (!std::isfinite(v)) continue;
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
+            double laneLo = INFINITY;
+            double laneHi = -INFINITY;
+            if (enveloped)
+                for (const ValueRange& r : m_env.channels[std::size_t(c)]) {
+                    if (r.empty()) continue;
+                    laneLo = std::min(laneLo, r.lo);
+                    laneHi = std::max(laneHi, r.hi);
+                }
+            else
+                for (int k = 0; k < m_frames; ++k) {
+                    const double v = m_store->value(c, m_first + uint64_t(k));
+                    if (!std::isfinite(v)) continue;
+                    laneLo = std::min(laneLo, v);
+                    laneHi = std::max(laneHi, v);
+                }
+            m_laneRanges.show(c, laneLo, laneHi);
+            lo = std::min(lo, laneLo);
+            hi = std::max(hi, laneHi);
         }
         m_auto.show(lo, hi);
     }
     update();
+    if (m_hover) emit hoverChanged(); // other frames under a mouse that stands still
 }
 
 void ChannelPane::setTimeAxis(const timeaxis::Choice& choice) {
@@ -134,9 +190,21 @@ double ChannelPane::xAt(int k) const {
     return kLeft + (right() - kLeft) * k / (m_frames - 1);
 }
 
-double ChannelPane::yAt(double v) const {
-    const axis::Range r = yRange();
-    return bottom() - (bottom() - kTop) * (v - r.lo) / (r.hi - r.lo);
+double ChannelPane::yAt(int channel, double v) const {
+    if (channel < 0 || size_t(channel) >= m_painted.size())
+        return lanes::yAt({kTop, bottom()}, yRange(), v);
+    return lanes::yAt(m_painted[size_t(channel)].first, m_painted[size_t(channel)].second, v);
+}
+
+void ChannelPane::drawYAxis(QPainter& p, const lanes::Band& band, const axis::Range& r) {
+    for (double t : axis::ticks(r, lanes::tickRoom(band))) {
+        const double y = lanes::yAt(band, r, t);
+        p.setPen(QColor(0xC0, 0xC0, 0xC0));
+        p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, y - 7, kLeft - 3, 14), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(t, 'g', 6));
+    }
 }
 
 QRectF ChannelPane::legendRow(int channel) const {
@@ -165,16 +233,22 @@ void ChannelPane::paintEvent(QPaintEvent*) {
     small.setPointSizeF(7.5);
     p.setFont(small);
 
-    // The Y axis and its round ticks.
-    const axis::Range r = yRange();
-    for (double t : axis::ticks(r)) {
-        const double y = yAt(t);
-        p.setPen(QColor(0xC0, 0xC0, 0xC0));
-        p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(0, y - 7, kLeft - 3, 14), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(t, 'g', 6));
-    }
+    // The Y axis and its round ticks, or in lanes each lane's, with the lane's name.
+    m_painted.clear();
+    for (int c = 0; m_store && c < m_store->channelCount(); ++c)
+        m_painted.emplace_back(band(c), yRange(c));
+    if (!m_lanes || !m_store)
+        drawYAxis(p, {kTop, bottom()}, yRange());
+    else
+        for (int c = 0; c < m_store->channelCount(); ++c) {
+            const ChannelInfo& info = m_store->channel(c);
+            if (!info.visible) continue;
+            const lanes::Band& b = m_painted[size_t(c)].first;
+            drawYAxis(p, b, m_painted[size_t(c)].second);
+            p.setPen(info.colour);
+            p.drawText(QRectF(kLeft + 4, b.top, right() - kLeft - 8, 12),
+                       Qt::AlignLeft | Qt::AlignTop, info.name);
+        }
     // The X axis in times when they are known, else in frames.
     const timeaxis::ScreenTimes times = screenTimes();
     std::vector<timeaxis::Tick> xTicks = timeaxis::ticks(times.seconds, times.wallFirstNs);
@@ -222,7 +296,7 @@ void ChannelPane::paintEvent(QPaintEvent*) {
                 drawing = false;
                 continue;
             }
-            const QPointF at(xAt(k), yAt(v));
+            const QPointF at(xAt(k), yAt(c, v));
             if (drawing && !m_store->skippedBefore(f))
                 path.lineTo(at);
             else
@@ -239,16 +313,30 @@ void ChannelPane::paintEvent(QPaintEvent*) {
         p.setPen(kCursorColours[i]);
         p.drawLine(QPointF(xAt(*m_cursors[i]), kTop), QPointF(xAt(*m_cursors[i]), bottom()));
     }
+    const int chosen = cursorChannel();
+    const lanes::Band chosenBand = band(chosen);
     for (int i = 0; i < 2; ++i) {
         if (!m_yCursors[i]) continue;
-        const double y = yAt(*m_yCursors[i]);
-        if (y < kTop || y > bottom()) continue;
+        const double y = yAt(chosen, *m_yCursors[i]);
+        if (y < chosenBand.top || y > chosenBand.bottom) continue;
         p.setPen(QPen(kCursorColours[i], 1, Qt::DashLine));
         p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
     }
+    // The trigger's level, on its own channel only.
+    if (m_level && chosen == m_chosen) {
+        const double y = yAt(chosen, *m_level);
+        p.setPen(QPen(kTriggerColour, 1, Qt::DashLine));
+        if (y >= chosenBand.top && y <= chosenBand.bottom)
+            p.drawLine(QPointF(kLeft, y), QPointF(right(), y));
+    }
+    if (m_hover) {
+        p.setPen(QColor(0xA0, 0xA0, 0xA0));
+        p.drawLine(QPointF(xAt(*m_hover), kTop), QPointF(xAt(*m_hover), bottom()));
+    }
 
-    // The legend: the newest value of the screen for each channel.
-    const uint64_t newest = std::min(m_first + uint64_t(m_frames), m_store->frameCount());
+    // The legend: the newest value of the screen for each channel, or the value under the free
+    // cursor, whose frame and time follow the rows.
+    const std::optional<uint64_t> read = legendFrame();
     for (int c = 0; c < m_store->channelCount(); ++c) {
         const ChannelInfo& info = m_store->channel(c);
         const QRectF row = legendRow(c);
@@ -256,10 +344,46 @@ void ChannelPane::paintEvent(QPaintEvent*) {
         p.fillRect(QRectF(row.left() + 2, row.top() + 3, 8, 8),
                    info.visible ? info.colour : QColor(0xE0, 0xE0, 0xE0));
         p.setPen(info.visible ? Qt::black : Qt::gray);
-        const double v = newest == 0 ? NAN : m_store->value(c, newest - 1);
+        const double v = read ? m_store->value(c, *read) : NAN;
         p.drawText(row.adjusted(14, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, info.name);
         p.drawText(row.adjusted(14, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter, valueText(v));
     }
+    if (m_hover) {
+        const QRectF row = legendRow(m_store->channelCount() - 1).translated(0, kLegendRowPx);
+        p.fillRect(row, QColor(255, 255, 255, 220));
+        p.setPen(Qt::black);
+        p.drawText(row.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, hoverText());
+    }
+}
+
+std::optional<uint64_t> ChannelPane::legendFrame() const {
+    if (m_hover) return m_first + uint64_t(*m_hover);
+    const uint64_t newest =
+        m_store ? std::min(m_first + uint64_t(m_frames), m_store->frameCount()) : 0;
+    if (newest == 0) return std::nullopt;
+    return newest - 1;
+}
+
+QString ChannelPane::hoverText() const {
+    if (!m_hover) return {};
+    const QString time = timeaxis::cursorTexts(screenTimes(), {m_hover, std::nullopt})[0];
+    return QStringLiteral("#%1  %2").arg(frameNumber(*m_hover)).arg(time).trimmed();
+}
+
+void ChannelPane::setHover(std::optional<int> k) {
+    if (k == m_hover) return;
+    m_hover = k;
+    update();
+    emit hoverChanged();
+}
+
+void ChannelPane::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    setHover(at.y() >= kTop && at.y() <= bottom() ? indexAt(at.x()) : std::nullopt);
+}
+
+void ChannelPane::leaveEvent(QEvent*) {
+    setHover(std::nullopt);
 }
 
 void ChannelPane::mousePressEvent(QMouseEvent* event) {

@@ -11,6 +11,7 @@
 #include "channels/AxisRange.h"
 #include "channels/ChannelEnvelope.h"
 #include "channels/ChannelStore.h"
+#include "channels/Lanes.h"
 #include "channels/TimeAxis.h"
 
 class ChannelStore;
@@ -20,6 +21,7 @@ class ChannelStore;
 // channel's colour, name and newest value (a click hides or shows it), a Y axis with round
 // ticks, automatic or typed, and X in frames or in times (TimeAxis.h). It shows a screen of a
 // ChannelStore: `frames` frames from `first`; the X labels count from `origin`. It owns no data.
+// In lanes (Lanes.h) each visible channel has a band of its own with its own axis and range.
 class ChannelPane : public QWidget {
     Q_OBJECT
 public:
@@ -53,7 +55,28 @@ public:
     // Y cursors: the value each stands at, in units, or nullopt when off.
     void setYCursors(const std::array<std::optional<double>, 2>& at);
 
+    // One lane per visible channel, or all on one axis (the default).
+    void setLanes(bool on);
+    bool lanes() const { return m_lanes; }
+    // The channel the Y cursors and the trigger's level read; in lanes they stand in its lane.
+    void setChosenChannel(int channel);
+    int cursorChannel() const;
+    // The channel trigger's level in units, drawn as the byte trigger's line; nullopt: none.
+    void setTriggerLevel(std::optional<double> level);
+
     axis::Range yRange() const;
+    // The range channel c is drawn on: its lane's with lanes on, else the shared one.
+    axis::Range yRange(int channel) const;
+    // The band of the plot channel c is drawn in (the whole plot without lanes).
+    lanes::Band band(int channel) const;
+    // The screen index under pixel column x, nullopt off the plot.
+    std::optional<int> indexAt(double x) const;
+    // The screen index the mouse is over (the free cursor), nullopt when it is off the plot.
+    std::optional<int> hovered() const { return m_hover; }
+    // The frame the legend's values are of: the free cursor's, else the screen's newest.
+    std::optional<uint64_t> legendFrame() const;
+    // What the legend says under its rows for the free cursor: its frame number and time.
+    QString hoverText() const;
     uint64_t firstFrame() const { return m_first; }
     int framesPerScreen() const { return m_frames; }
     ChannelStore* store() const { return m_store; }
@@ -66,10 +89,14 @@ public:
 
 signals:
     void contextMenuAt(const QPoint& global);
+    // The free cursor moved to another frame or off the plot, or the screen under it changed.
+    void hoverChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -79,7 +106,10 @@ private:
     int columns() const;
     bool enveloped() const;
     void paintEnvelope(QPainter& p);
-    double yAt(double v) const;
+    double yAt(int channel, double v) const;
+    void setHover(std::optional<int> k);
+    std::vector<bool> shown() const;
+    void drawYAxis(QPainter& p, const lanes::Band& band, const axis::Range& r);
 
     QPointer<ChannelStore> m_store;
     bool m_live = false;
@@ -88,6 +118,13 @@ private:
     std::optional<uint64_t> m_origin;
     std::optional<axis::Range> m_typed;
     axis::AutoRange m_auto;
+    lanes::Ranges m_laneRanges;
+    bool m_lanes = false;
+    int m_chosen = 0;
+    std::optional<double> m_level;
+    std::optional<int> m_hover;
+    // Each channel's band and range as the picture being painted has them.
+    std::vector<std::pair<lanes::Band, axis::Range>> m_painted;
     std::array<std::optional<int>, 2> m_cursors{};
     std::array<std::optional<double>, 2> m_yCursors{};
     timeaxis::Choice m_timeAxis;

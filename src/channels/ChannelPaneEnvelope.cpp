@@ -57,8 +57,8 @@ void ChannelPane::paintEnvelope(QPainter& p) {
             if (m_env.skipped[std::size_t(c)]) last = {};
             const double lo = last.empty() ? r.lo : std::min(r.lo, last.hi);
             const double hi = last.empty() ? r.hi : std::max(r.hi, last.lo);
-            const int top = static_cast<int>(std::floor(yAt(hi)));
-            const int low = static_cast<int>(std::floor(yAt(lo)));
+            const int top = static_cast<int>(std::floor(yAt(i, hi)));
+            const int low = static_cast<int>(std::floor(yAt(i, lo)));
             p.fillRect(QRect(static_cast<int>(std::floor(columnX(c))), top, 1, low - top + 1),
                        colour);
             last = r;

@@ -137,17 +137,29 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
     m_channels = from.m_channels;
     m_copiedCounters = from.counters();
     m_columns.resize(m_channels.size(), std::vector<double>(m_capacity, kGap));
+    // The frames the other store still holds from first on, copied out of its ring in at most
+    // two runs (the trigger copies a screen of every channel many times a second).
+    count = from.held(first) ? std::min<uint64_t>({count, m_capacity, from.m_frames - first}) : 0;
+    const std::size_t start = from.slot(first);
+    const std::size_t head = std::min(count, from.m_capacity - start);
+    const auto copyRing = [&](const auto& ring, auto& into) {
+        std::copy_n(ring.begin() + std::ptrdiff_t(start), head, into.begin());
+        std::copy_n(ring.begin(), count - head, into.begin() + std::ptrdiff_t(head));
+    };
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        copyRing(from.m_columns[i], m_columns[i]);
+    copyRing(from.m_ends, m_ends);
+    copyRing(from.m_skipped, m_skipped);
+    copyRing(from.m_ns, m_ns);
+    if (count > 0) m_skipped[0] = false; // nothing before the first frame copied
+    m_frames = count;
     m_blocks.resize(m_channels.size(),
                     std::vector<std::pair<double, double>>(blockCount(), kNoRange));
-    count = std::min(count, m_capacity);
-    for (std::size_t k = 0; k < count && from.held(first + k); ++k) {
-        for (std::size_t i = 0; i < m_columns.size(); ++i)
-            summarise(i, k, m_columns[i][k] = from.m_columns[i][from.slot(first + k)]);
-        m_ends[k] = from.frameEnd(first + k);
-        m_skipped[k] = k > 0 && from.skippedBefore(first + k);
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        for (std::size_t k = 0; k < count; ++k)
+            summarise(i, k, m_columns[i][k]);
+    for (std::size_t k = 1; k < count; ++k)
         if (m_skipped[k]) m_skips.push_back(k);
-        m_frames = k + 1;
-    }
     emit channelsChanged();
 }
 

@@ -22,6 +22,7 @@
 #include "channels/ChannelAnalysis.h"
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
+#include "channels/ChannelTrigger.h"
 #include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
 #include "dialogs/frms_Trigger.h"
@@ -86,6 +87,10 @@ private slots:
     void triggerOnTheSecondChannel();
     void cursorsInUnitsAndTime();
     void printedPageShowsTheChannels();
+    void lanesStackTheChannels();
+    void singleShotSurvivesLanesAndWidth();
+    void freeCursorReadsEveryChannel();
+    void printedPageFollowsTheLanes();
 };
 
 void ChannelToolsTest::fullScale_data() {
@@ -423,6 +428,192 @@ void ChannelToolsTest::printedPageShowsTheChannels() {
             }
         QVERIFY2(near > 200, qPrintable(QStringLiteral("channel %1: %2 pixels").arg(c).arg(near)));
     }
+}
+
+namespace {
+// The rows of the plot where channel c's colour is drawn, left of the legend.
+std::pair<int, int> rowsOf(const ChannelPane& pane, const QImage& image, int c, int* count) {
+    const QColor want = pane.store()->channel(c).colour;
+    int top = image.height();
+    int bottom = -1;
+    *count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = int(ChannelPane::kLeft) + 1; x < int(pane.legendRow(0).left()) - 1; ++x) {
+            const QColor got = image.pixelColor(x, y);
+            if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                    std::abs(got.blue() - want.blue()) >=
+                60)
+                continue;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            ++*count;
+        }
+    return {top, bottom};
+}
+
+void sendThreeChannels(Started& t, int frames) {
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k < frames; ++k) {
+        // Far apart in size: on one axis the small ones would be flat lines.
+        const double values[3] = {8000 * std::sin(k / 8.0), 40 * std::cos(k / 12.0) - 12000,
+                                  3 * std::sin(k / 5.0)};
+        const auto frame = lens::encodeFrame(t.form->Channels->format(), values);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    t.send(bytes);
+}
+} // namespace
+
+// Three channels in lanes: each trace fills its own band, the bands top to bottom in order, at
+// the default size and in a grown window; off again, all share the plot.
+void ChannelToolsTest::lanesStackTheChannels() {
+    Started t;
+    t.form->show();
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    sendThreeChannels(t, 300);
+    ChannelPane* pane = t.form->pic_channels;
+    QVERIFY(t.form->mnu_Lens->actions().contains(t.form->mnu_LensLanes));
+    QCOMPARE(t.form->mnu_LensLanes->text(), QStringLiteral("レーン表示"));
+    t.form->mnu_LensLanes->trigger();
+    QVERIFY(pane->lanes());
+    for (const QSize size : {QSize(), QSize(1500, 900)}) {
+        if (size.isValid()) t.form->resize(size);
+        sendThreeChannels(t, 10);
+        const QImage image = pane->grab().toImage();
+        for (int c = 0; c < 3; ++c) {
+            const lanes::Band b = pane->band(c);
+            if (c > 0) QVERIFY(pane->band(c - 1).bottom < b.top);
+            int count = 0;
+            const auto [top, bottom] = rowsOf(*pane, image, c, &count);
+            const QString where = QStringLiteral("channel %1 in %2..%3 of %4..%5 (%6 px)")
+                                      .arg(c)
+                                      .arg(top)
+                                      .arg(bottom)
+                                      .arg(b.top)
+                                      .arg(b.bottom)
+                                      .arg(count);
+            QVERIFY2(count > 50 && top >= b.top - 1 && bottom <= b.bottom + 1, qPrintable(where));
+            // Its own range: the trace spans most of its lane, however small its values.
+            QVERIFY2(bottom - top > 0.6 * b.height(), qPrintable(where));
+        }
+        QCOMPARE(pane->band(2).bottom, pane->bottom());
+    }
+    // The Y cursors read the lane of their channel (the trigger's, the first here).
+    t.form->chk_curY[0]->setChecked(true);
+    t.form->vsc_y[0]->setValue(0);
+    QCOMPARE(t.form->lbl_cur_y[0]->text(), QString::number(pane->yRange(0).hi, 'g', 5));
+    QVERIFY(pane->yRange(0) != pane->yRange(2));
+
+    t.form->mnu_LensLanes->trigger();
+    QVERIFY(!pane->lanes());
+    QCOMPARE(pane->band(2), (lanes::Band{ChannelPane::kTop, pane->bottom()}));
+    QCOMPARE(pane->yRange(2), pane->yRange());
+}
+
+// A single shot's held screen stays the same frames over lanes on and off and a narrower screen.
+void ChannelToolsTest::singleShotSurvivesLanesAndWidth() {
+    Started t;
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    sendThreeChannels(t, 400);
+    ChannelTriggerSettings set;
+    set.mode = TriggerMode::Single;
+    set.channel = 0;
+    set.level = 0;
+    set.positionPct = 10;
+    t.form->xsubChannelTriggerArm(set);
+    sendThreeChannels(t, 400);
+    QVERIFY(t.form->channelTrigger.stopped());
+    ChannelPane* pane = t.form->pic_channels;
+    const int q = xfunTriggerIndex(10, 200);
+    const uint64_t point = pane->frameNumber(q);
+    const double held = pane->store()->value(0, uint64_t(q));
+    const auto stillHeld = [&](int frames) {
+        QCOMPARE(pane->store(), &t.form->channelTrigger.held());
+        QCOMPARE(pane->frameNumber(xfunTriggerIndex(10, int16_t(frames))), point);
+    };
+    t.form->mnu_LensLanes->trigger();
+    sendThreeChannels(t, 100);
+    stillHeld(200);
+    QCOMPARE(pane->store()->value(0, uint64_t(q)), held);
+    app().ChData[0].iXDim = 100;
+    t.form->xsubLensDraw();
+    stillHeld(100);
+    t.form->mnu_LensLanes->trigger();
+    sendThreeChannels(t, 100);
+    stillHeld(100);
+    QVERIFY(!pane->lanes());
+    QCOMPARE(t.form->lbl_lens_trig_status->text().left(2), QStringLiteral("停止"));
+}
+
+// The mouse over the plot reads the frame under it: its number in the free cursor, every
+// channel's value in the legend; off the plot, nothing.
+void ChannelToolsTest::freeCursorReadsEveryChannel() {
+    Started t;
+    t.form->show();
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k < 250; ++k) {
+        const double values[3] = {double(k), double(-k), 7};
+        const auto frame = lens::encodeFrame(t.form->Channels->format(), values);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    t.send(bytes);
+    ChannelPane* pane = t.form->pic_channels;
+    // 250 frames, 200 a screen: index 120 (as the live screen counts) is frame 170.
+    const double x = ChannelPane::kLeft + (pane->right() - ChannelPane::kLeft) * 120 / 199;
+    QTest::mouseMove(pane, QPoint(int(std::lround(x)), 100));
+    QCOMPARE(pane->hovered(), std::optional<int>(120));
+    QCOMPARE(t.form->lbl_XPosition->text(), QStringLiteral("120"));
+    QCOMPARE(t.form->lbl_Value->text(), QStringLiteral("170"));
+    QCOMPARE(pane->hoverText(), QStringLiteral("#120"));
+    // The legend's values are those of frame 170, not the newest.
+    QCOMPARE(pane->legendFrame(), std::optional<uint64_t>(170));
+    QTest::mouseMove(pane, QPoint(10, 100));
+    QVERIFY(!pane->hovered());
+    QCOMPARE(t.form->lbl_XPosition->text(), QStringLiteral("-----"));
+    QCOMPARE(t.form->lbl_Value->text(), QStringLiteral("-----"));
+    QCOMPARE(pane->legendFrame(), std::optional<uint64_t>(249));
+}
+
+// The printed pane is the pane as shown: in lanes, the three traces lie one under another.
+void ChannelToolsTest::printedPageFollowsTheLanes() {
+    Started t;
+    t.form->show();
+    t.form->xsubLensUse(lensOf("bin i16le*3"), false);
+    sendThreeChannels(t, 300);
+    t.form->mnu_LensLanes->trigger();
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("lanes.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        QCOMPARE(PrintSub::xfunPrintOnPrinter(printer), QString());
+    }
+    const QString png = out.filePath(QStringLiteral("lanes"));
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+             QStringLiteral("-singlefile"), pdf, png});
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    // Each trace's rows, the middle one of them: in order from the top, far apart.
+    std::vector<int> middle;
+    for (int c = 0; c < 3; ++c) {
+        const QColor want = t.form->Channels->channel(c).colour;
+        std::vector<int> rows;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor got = page.pixelColor(x, y);
+                if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                        std::abs(got.blue() - want.blue()) <
+                    60)
+                    rows.push_back(y);
+            }
+        QVERIFY2(rows.size() > 100, qPrintable(QString::number(rows.size())));
+        middle.push_back(rows[rows.size() / 2]);
+    }
+    QVERIFY2(middle[0] + 40 < middle[1] && middle[1] + 40 < middle[2],
+             qPrintable(QStringLiteral("%1 %2 %3").arg(middle[0]).arg(middle[1]).arg(middle[2])));
 }
 
 QTEST_MAIN(ChannelToolsTest)

@@ -54,6 +54,7 @@ private slots:
     void envelopeIsTheColumnsRanges();
     void wholeFileThroughALensShowsTheSpike();
     void liveZoomShowsTheNewestFrames();
+    void zoomedLanesKeepEachChannelInItsLane();
 };
 
 // Each column's lowest and highest finite value in units, and its skipped mark, against a
@@ -292,6 +293,52 @@ void TestChannelZoom::liveZoomShowsTheNewestFrames() {
     QCOMPARE(pane->frameNumber(0), uint64_t(0));
     QVERIFY(std::abs(int64_t(pane->framesPerScreen()) - int64_t(live.frameCount())) <= 1);
     testsupport::finish(form);
+}
+
+// Zoomed out with lanes on, each channel's columns stand in its own lane on its own range: a
+// one-frame spike on the second channel reaches its lane's top and nothing of it leaks into the
+// first's.
+void TestChannelZoom::zoomedLanesKeepEachChannelInItsLane() {
+    constexpr int kFrames = 50'000;
+    constexpr int kSpike = 31'337;
+    ChannelStore store(kFrames);
+    store.setFormat(*lens::parseFormat("bin i16le*2"));
+    std::vector<uint8_t> bytes;
+    for (int f = 0; f < kFrames; ++f)
+        for (int v : {f % 1000 - 500, f == kSpike ? 30000 : 0}) {
+            bytes.push_back(uint8_t(v & 0xFF));
+            bytes.push_back(uint8_t(uint16_t(v) >> 8));
+        }
+    store.feed(bytes.data(), bytes.size());
+    ChannelPane pane;
+    pane.resize(900, 500);
+    pane.setLanes(true);
+    pane.showScreen(&store, 0, kFrames, 0);
+    pane.setZoomed(true);
+    const QImage img = pane.grab().toImage();
+    for (int c = 0; c < 2; ++c) {
+        const QColor colour = store.channel(c).colour;
+        const lanes::Band own = pane.band(c);
+        int inside = 0;
+        int outside = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = int(ChannelPane::kLeft) + 1; x < int(pane.right()); ++x)
+                if (img.pixelColor(x, y) == colour && !pane.legendRow(c).contains(x, y))
+                    ++(y >= own.top - 1 && y <= own.bottom + 1 ? inside : outside);
+        QVERIFY2(inside > 0, qPrintable(QString::number(c)));
+        QCOMPARE(outside, 0);
+    }
+    const lanes::Band second = pane.band(1);
+    const axis::Range r = pane.yRange(1);
+    QVERIFY(r.hi >= 30000 && r.lo <= 0);
+    const int columns = int(pane.right() - ChannelPane::kLeft);
+    const int x = int(ChannelPane::kLeft + kSpike * int64_t(columns) / kFrames + 0.5);
+    const double top = second.bottom - second.height() * (30000 - r.lo) / (r.hi - r.lo);
+    bool spike = false;
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int y = int(top) - 1; y <= int(top) + 1; ++y)
+            spike |= img.pixelColor(x + dx, y) == store.channel(1).colour;
+    QVERIFY(spike);
 }
 
 QTEST_MAIN(TestChannelZoom)
