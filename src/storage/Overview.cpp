@@ -68,7 +68,8 @@ std::vector<std::pair<int64_t, int64_t>> dataIn(int fd, int64_t at, int64_t end,
         }
         if (d >= end) break;
         const off_t h = ::lseek(fd, d, SEEK_HOLE);
-        const int64_t holeAt = h > d ? int64_t(h) : end;
+        // A directory's end of data can be the largest offset there is.
+        const int64_t holeAt = h > d ? std::min<int64_t>(h, end) : end;
         add(d, holeAt);
         pos = holeAt;
     }
