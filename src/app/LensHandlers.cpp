@@ -126,6 +126,7 @@ void frms_RS_GRAPH_1::xsubLensBuild() {
             dialog.applyTo(*store);
     });
     connect(mnu_LensLanes, &QAction::toggled, this, [this](bool on) {
+        writeLanesChoice(lensSettingsPath(app().strSettingsFile), on);
         pic_channels->setLanes(on);
         xsubLensCursors();
     });
@@ -238,6 +239,7 @@ void frms_RS_GRAPH_1::xsubLensDraw() {
     if (s.iDispMode != kDispScanning || !channelTrigger.armed())
         for (QLabel* l : {lbl_lens_trig_mark, lbl_lens_trig_status})
             if (l) l->setVisible(false);
+    pic_channels->setFootRoom(HScroll1->isHidden() ? 0 : pic_channels->height() - HScroll1->y());
     if (m_channelZoom->zoomed() && m_channelZoom->draw()) {
         xsubLensCursors();
         return;

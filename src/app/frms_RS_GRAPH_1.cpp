@@ -448,6 +448,7 @@ void frms_RS_GRAPH_1::Form_Load() {
     xsubScaleLineDraw();
     if (const auto chosen = readLensChoice(lensSettingsPath(s.strSettingsFile)))
         xsubLensUse(*chosen, false);
+    mnu_LensLanes->setChecked(readLanesChoice(lensSettingsPath(s.strSettingsFile)));
     m_growth->restore(lensSettingsPath(s.strSettingsFile));
     Timer_date->start();
     Timer1->start();

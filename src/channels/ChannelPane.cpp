@@ -176,6 +176,12 @@ void ChannelPane::refresh() {
     if (m_hover) emit hoverChanged(); // other frames under a mouse that stands still
 }
 
+void ChannelPane::setFootRoom(double px) {
+    if (px == m_footRoom) return;
+    m_footRoom = px;
+    update();
+}
+
 void ChannelPane::setTimeAxis(const timeaxis::Choice& choice) {
     m_timeAxis = choice;
     update();

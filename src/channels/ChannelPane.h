@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -28,8 +29,12 @@ public:
     // The plot's frame in pixels, as the byte pane's axes lie: at the pane's default size of
     // 588 x 360 its right edge is at 568 and its bottom at 336; a grown pane keeps the margins.
     static constexpr double kLeft = 48, kTop = 16, kRightMargin = 20, kBottomMargin = 24;
+    static constexpr double kLabelRowPx = 14;
     double right() const { return width() - kRightMargin; }
-    double bottom() const { return height() - kBottomMargin; }
+    double bottom() const { return height() - std::max(kBottomMargin, m_footRoom + kLabelRowPx); }
+    // Pixels at the pane's foot that something over it (the views' scroll bars) covers: the
+    // plot rises so that its X labels stay above them.
+    void setFootRoom(double px);
 
     explicit ChannelPane(QWidget* parent = nullptr);
 
@@ -130,5 +135,6 @@ private:
     timeaxis::Choice m_timeAxis;
     QMetaObject::Connection m_storeLinks[2];
     bool m_zoomed = false;
+    double m_footRoom = 0;
     ChannelColumns m_env; // while enveloped(), of the screen as last refreshed
 };

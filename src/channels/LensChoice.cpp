@@ -14,6 +14,7 @@
 
 namespace {
 const char* const kLensKey = "lens/format";
+const char* const kLanesKey = "lens/lanes";
 const char* const kUsualLenses[] = {
     "byte", "text", "bin u8*2", "bin i16le*4", "bin f32le*8", "bin sync=AA55 i16le*3 crc16modbus"};
 } // namespace
@@ -32,6 +33,19 @@ std::optional<lens::Format> readLensChoice(const QString& path) {
 bool writeLensChoice(const QString& path, const lens::Format& format) {
     QSettings ini(path, QSettings::IniFormat);
     ini.setValue(QLatin1String(kLensKey), QString::fromStdString(lens::toText(format)));
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
+bool readLanesChoice(const QString& path) {
+    if (!QFileInfo(path).isFile()) return false;
+    QSettings ini(path, QSettings::IniFormat);
+    return ini.status() == QSettings::NoError && ini.value(QLatin1String(kLanesKey)).toBool();
+}
+
+bool writeLanesChoice(const QString& path, bool on) {
+    QSettings ini(path, QSettings::IniFormat);
+    ini.setValue(QLatin1String(kLanesKey), on);
     ini.sync();
     return ini.status() == QSettings::NoError;
 }

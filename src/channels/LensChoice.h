@@ -18,6 +18,9 @@ QString lensSettingsPath(const QString& settingsFile);
 // The lens last chosen; nullopt for a missing or damaged file.
 std::optional<lens::Format> readLensChoice(const QString& path);
 bool writeLensChoice(const QString& path, const lens::Format& format);
+// Whether the channel pane shows lanes, as last chosen; off for a missing or damaged file.
+bool readLanesChoice(const QString& path);
+bool writeLanesChoice(const QString& path, bool on);
 
 // The first frames `bytes` give through `format`, as lines of text: a header with the channel
 // names, then a line a frame. For the preview of the lens dialog.

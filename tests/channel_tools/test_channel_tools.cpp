@@ -23,6 +23,7 @@
 #include "channels/ChannelPane.h"
 #include "channels/ChannelStore.h"
 #include "channels/ChannelTrigger.h"
+#include "channels/LensChoice.h"
 #include "dialogs/frms_Fourier.h"
 #include "dialogs/frms_Measure.h"
 #include "dialogs/frms_Trigger.h"
@@ -476,6 +477,8 @@ void ChannelToolsTest::lanesStackTheChannels() {
     QCOMPARE(t.form->mnu_LensLanes->text(), QStringLiteral("レーン表示"));
     t.form->mnu_LensLanes->trigger();
     QVERIFY(pane->lanes());
+    const QString settings = lensSettingsPath(app().strSettingsFile);
+    QVERIFY(readLanesChoice(settings)); // the next start shows lanes too
     for (const QSize size : {QSize(), QSize(1500, 900)}) {
         if (size.isValid()) t.form->resize(size);
         sendThreeChannels(t, 10);
@@ -506,6 +509,7 @@ void ChannelToolsTest::lanesStackTheChannels() {
 
     t.form->mnu_LensLanes->trigger();
     QVERIFY(!pane->lanes());
+    QVERIFY(!readLanesChoice(settings));
     QCOMPARE(pane->band(2), (lanes::Band{ChannelPane::kTop, pane->bottom()}));
     QCOMPARE(pane->yRange(2), pane->yRange());
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -174,6 +175,9 @@ void TestChannelZoom::wholeFileThroughALensShowsTheSpike() {
     form->xsubGraphDrawView(0);
     ChannelPane* pane = form->pic_channels;
     ChannelZoom* zoom = form->m_channelZoom;
+    // The frame numbers under the plot stand clear of the view's scroll bar.
+    QVERIFY(form->HScroll1->isVisible());
+    QVERIFY(pane->bottom() + ChannelPane::kLabelRowPx <= form->HScroll1->y());
     const QImage unzoomed = pane->grab().toImage();
     const int xDim = app().ChData[0].iXDim;
     QCOMPARE(pane->framesPerScreen(), xDim);
