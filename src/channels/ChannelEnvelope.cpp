@@ -36,13 +36,9 @@ ChannelColumns channelEnvelope(const ChannelStore& store, uint64_t first, int64_
         ranges.resize(static_cast<std::size_t>(columns));
         for (int c = 0; c < columns; ++c) {
             const auto [lo, hi] =
-                store.rawRange(i, first + uint64_t(xfunColumnStart(c, frames, columns)),
-                               first + uint64_t(xfunColumnStart(c + 1, frames, columns)));
-            if (lo > hi) continue;
-            // Units rise or fall with the raw sample as the gain's sign says.
-            const double a = lo * info.gain + info.offset;
-            const double b = hi * info.gain + info.offset;
-            ranges[static_cast<std::size_t>(c)] = {std::min(a, b), std::max(a, b)};
+                store.valueRange(i, first + uint64_t(xfunColumnStart(c, frames, columns)),
+                                 first + uint64_t(xfunColumnStart(c + 1, frames, columns)));
+            if (lo <= hi) ranges[static_cast<std::size_t>(c)] = {lo, hi};
         }
     }
     return out;

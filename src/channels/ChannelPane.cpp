@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "channels/ChannelStore.h"
 
@@ -160,12 +161,8 @@ void ChannelPane::refresh() {
                     laneHi = std::max(laneHi, r.hi);
                 }
             else
-                for (int k = 0; k < m_frames; ++k) {
-                    const double v = m_store->value(c, m_first + uint64_t(k));
-                    if (!std::isfinite(v)) continue;
-                    laneLo = std::min(laneLo, v);
-                    laneHi = std::max(laneHi, v);
-                }
+                std::tie(laneLo, laneHi) =
+                    m_store->valueRange(c, m_first, m_first + uint64_t(m_frames));
             m_laneRanges.show(c, laneLo, laneHi);
             lo = std::min(lo, laneLo);
             hi = std::max(hi, laneHi);

@@ -156,8 +156,12 @@ void ChannelStore::copyFrames(const ChannelStore& from, uint64_t first, std::siz
     m_blocks.resize(m_channels.size(),
                     std::vector<std::pair<double, double>>(blockCount(), kNoRange));
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        for (std::size_t k = 0; k < count; ++k)
-            summarise(i, k, m_columns[i][k]);
+        for (std::size_t b = 0; b * kBlockFrames < count; ++b) {
+            std::pair<double, double> r = kNoRange;
+            for (std::size_t k = b * kBlockFrames; k < std::min(count, (b + 1) * kBlockFrames); ++k)
+                widen(r, m_columns[i][k]);
+            m_blocks[i][b & (m_blocks[i].size() - 1)] = r;
+        }
     for (std::size_t k = 1; k < count; ++k)
         if (m_skipped[k]) m_skips.push_back(k);
     emit channelsChanged();
@@ -249,6 +253,21 @@ std::pair<double, double> ChannelStore::rawRange(int index, uint64_t from, uint6
         r.second = std::max(r.second, s.second);
     }
     frames(wholeEnd * kBlockFrames, to);
+    return r;
+}
+
+std::pair<double, double> ChannelStore::valueRange(int index, uint64_t from, uint64_t to) const {
+    const auto [lo, hi] = rawRange(index, from, to);
+    if (lo > hi) return {lo, hi};
+    // Units rise or fall with the raw sample as the gain's sign says.
+    const ChannelInfo& c = m_channels[static_cast<std::size_t>(index)];
+    const double a = lo * c.gain + c.offset;
+    const double b = hi * c.gain + c.offset;
+    if (std::isfinite(a) && std::isfinite(b)) return {std::min(a, b), std::max(a, b)};
+    // A gain that takes a sample past the largest double: the finite ones frame by frame.
+    std::pair<double, double> r = kNoRange;
+    for (uint64_t f = std::max(from, firstFrame()); f < std::min(to, m_frames); ++f)
+        widen(r, value(index, f));
     return r;
 }
 

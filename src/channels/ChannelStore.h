@@ -84,6 +84,8 @@ public:
     // [from, to) (lo > hi: none), from a summary per kBlockFrames frames where whole blocks
     // lie inside, so that a screen of millions of frames costs a few thousand steps a column.
     std::pair<double, double> rawRange(int index, uint64_t from, uint64_t to) const;
+    // The same in units, gain and offset applied: the lowest and highest finite value().
+    std::pair<double, double> valueRange(int index, uint64_t from, uint64_t to) const;
     // The frames held in [from, to) that followed skipped bytes, oldest first.
     std::vector<uint64_t> skipsIn(uint64_t from, uint64_t to) const;
     // The stream offset just past the frame's last byte; 0 for a frame not held.

@@ -87,6 +87,10 @@ void TestChannelZoom::envelopeIsTheColumnsRanges_data() {
         << "text" << text << 4096 << 1500LL << 1000LL << 40 << 1.0 << false << false;
     QTest::newRow("one frame a column")
         << "text" << text << 4096 << 3LL << 30LL << 30 << 1.0 << false << false;
+    QTest::newRow("a gain that takes the spike past the largest double")
+        << "text" << text << 4096 << 0LL << 2000LL << 37 << 1e303 << false << false;
+    QTest::newRow("a copy of the frames from 300 on, as the trigger holds them")
+        << "text" << text << 4096 << 0LL << 1500LL << 3 << 1.0 << false << true;
     QByteArray synced;
     for (int i = 0; i < 3000; ++i) {
         synced += QByteArray("\xAA\x55", 2) + char(i % 200) + char(i % 3);
