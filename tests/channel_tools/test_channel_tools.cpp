@@ -382,6 +382,23 @@ QString runTool(const QString& program, const QStringList& args) {
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
+
+// The page printed now, as a PDF file in `out`; empty when printing failed.
+QString printedPdf(const QTemporaryDir& out) {
+    const QString pdf = out.filePath(QStringLiteral("page.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return PrintSub::xfunPrintOnPrinter(printer).isEmpty() ? pdf : QString();
+}
+
+// A PDF's page drawn at 100 dpi into stem.png.
+QImage pageImage(const QString& pdf, const QString& stem) {
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+             QStringLiteral("-singlefile"), pdf, stem});
+    return QImage(stem + QStringLiteral(".png"));
+}
 } // namespace
 
 // Printed through a PDF printer: the three traces in their colours, the legend and the lens.
@@ -398,24 +415,15 @@ void ChannelToolsTest::printedPageShowsTheChannels() {
     }
     t.send(bytes);
     QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("page.pdf"));
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        QCOMPARE(PrintSub::xfunPrintOnPrinter(printer), QString());
-    }
+    const QString pdf = printedPdf(out);
+    QVERIFY(!pdf.isEmpty());
     const QString text =
         runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
             .simplified();
     QVERIFY2(text.contains(QStringLiteral("Lens bin i16le*3")), qPrintable(text));
 
     // Kept for a person to look at.
-    const QString png = QStringLiteral("/tmp/tessavue_lens_print");
-    runTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
-             QStringLiteral("-singlefile"), pdf, png});
-    const QImage page(png + QStringLiteral(".png"));
+    const QImage page = pageImage(pdf, QStringLiteral("/tmp/tessavue_lens_print"));
     QVERIFY(!page.isNull());
     for (int c = 0; c < 3; ++c) {
         const QColor want = t.form->Channels->channel(c).colour;
@@ -587,18 +595,9 @@ void ChannelToolsTest::printedPageFollowsTheLanes() {
     sendThreeChannels(t, 300);
     t.form->mnu_LensLanes->trigger();
     QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("lanes.pdf"));
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        QCOMPARE(PrintSub::xfunPrintOnPrinter(printer), QString());
-    }
-    const QString png = out.filePath(QStringLiteral("lanes"));
-    runTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
-             QStringLiteral("-singlefile"), pdf, png});
-    const QImage page(png + QStringLiteral(".png"));
+    const QString pdf = printedPdf(out);
+    QVERIFY(!pdf.isEmpty());
+    const QImage page = pageImage(pdf, out.filePath(QStringLiteral("lanes")));
     QVERIFY(!page.isNull());
     // Each trace's rows, the middle one of them: in order from the top, far apart.
     std::vector<int> middle;
